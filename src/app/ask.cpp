@@ -1,0 +1,90 @@
+// Questions read from standard input word by word, like formatted reads, and
+// the early endings.
+#include "app/ask.hpp"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/state.hpp"
+#include "dem/number_text.hpp"
+#include "platform/console.hpp"
+#include "platform/text_stream.hpp"
+
+namespace {
+TextReader &answers() {
+    static TextReader reader(stdin, true);
+    return reader;
+}
+
+// The next word of the answers; fails when standard input has ended.
+std::string_view next_word(std::string_view what) {
+    std::string_view w = answers().peek_word();
+    if (w.empty()) fail("end of input: no answer for " + std::string(what));
+    return w;
+}
+} // namespace
+
+void say(std::string_view text) { console_print(text); }
+
+std::string ask_word(std::string_view what) {
+    std::string w(next_word(what));
+    answers().consume(w.size());
+    return w;
+}
+
+int ask_int(std::string_view prompt, int low, int high, std::string_view what) {
+    for (;;) {
+        say(prompt);
+        std::string_view w = next_word(what);
+        ParsedInt p = parse_int_prefix(w);
+        // Like "%d": the number is taken from the front of the word and the rest
+        // waits for the next question. A word that starts with no number is dropped.
+        answers().consume(p.used != 0 ? p.used : w.size());
+        if (p.used != 0 && p.value >= low && p.value <= high) return p.value;
+    }
+}
+
+double ask_double(std::string_view prompt, std::string_view what) {
+    for (;;) {
+        say(prompt);
+        std::string_view w = next_word(what);
+        ParsedDouble p = parse_double_prefix(w);
+        answers().consume(p.used != 0 ? p.used : w.size());
+        if (p.used != 0) return p.value;
+    }
+}
+
+void end_missing_input(const std::string &path) {
+    say("\n File " + path + " unknown\n");
+    key_wait();
+    std::exit(0);
+}
+
+void fail(const std::string &message) {
+    discard_all_outputs();
+    console_error("\ngroundzero: " + message + "\n");
+    std::exit(1);
+}
+
+void fail_memory(std::size_t element_size, const char *what) {
+    const unsigned long long cells =
+        static_cast<unsigned long long>(nb_lig) * static_cast<unsigned long long>(nb_col);
+    std::string m = "not enough memory for the ";
+    m += what;
+    m += ": " + std::to_string(nb_lig) + " lines x " + std::to_string(nb_col) + " columns, " +
+         std::to_string(cells) + " cells of " + std::to_string(element_size) + " bytes (" +
+         std::to_string(cells * element_size / (1024 * 1024)) + " MiB)";
+    fail(m);
+}
+
+template <class T> T **obtain_grid(T **(*allocator)(int, int), const char *what) {
+    if (!grid_has_cells()) return nullptr;
+    T **grid = allocator(nb_col, nb_lig);
+    if (grid == nullptr) fail_memory(sizeof(T), what);
+    return grid;
+}
+
+template unsigned short **obtain_grid(unsigned short **(*)(int, int), const char *);
+template int **obtain_grid(int **(*)(int, int), const char *);
+template double **obtain_grid(double **(*)(int, int), const char *);

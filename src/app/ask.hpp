@@ -1,0 +1,30 @@
+// The dialogue's questions and the program's ways of ending early.
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Prints text on the console at once.
+void say(std::string_view text);
+
+// "%s": one word. what names the answer for the end-of-input message.
+std::string ask_word(std::string_view what);
+
+// Prints prompt and reads "%d", again (prompt included) for an answer that is
+// not a number or lies outside low..high.
+int ask_int(std::string_view prompt, int low, int high, std::string_view what);
+
+// Prints prompt and reads "%lf", again for an answer that is not a number.
+double ask_double(std::string_view prompt, std::string_view what);
+
+// The input file is missing: the message, one key, exit status 0.
+[[noreturn]] void end_missing_input(const std::string &path);
+
+// A failure with no way on: the message on standard error, every output not yet
+// complete removed (older files of those names stay as they were), exit status 1.
+[[noreturn]] void fail(const std::string &message);
+
+// Obtains grid rows for the current nb_lig x nb_col, or fails with the size
+// asked for. Null (and no failure) when the grid has no cell.
+template <class T> T **obtain_grid(T **(*allocator)(int, int), const char *what);
+[[noreturn]] void fail_memory(std::size_t element_size, const char *what);

@@ -1,0 +1,125 @@
+// The first stage: banner, input questions, input files, descriptor and pixel
+// size, then the matching reader and the size report.
+#include <cerrno>
+#include <climits>
+
+#include "app/ask.hpp"
+#include "app/state.hpp"
+#include "dem/dem_files.hpp"
+#include "dem/extended_arith.hpp"
+#include "dem/number_text.hpp"
+#include "platform/console.hpp"
+#include "platform/text_stream.hpp"
+
+namespace {
+const char *const banner[] = {
+    "\n\n\t**************************************************************",
+    "\n\t*                                                            *",
+    "\n\t*               GROUNDZEROHYPSOMETRIZER                      *",
+    "\n\t*                                                            *",
+    "\n\t*                                                            *",
+    "\n\t*                                                            *",
+    "\n\t*                                                            *",
+    "\n\t*                                         ARVELINTORES       *",
+    "\n\t*                                      (September 2019)      *",
+    "\n\t*                                                            *",
+    "\n\t**************************************************************",
+    "\n\n\tThis algorithm calculates the minimum hypsometric value that does",
+    "\n\tnot correspond to a null value, in order to consider this hypsometric ",
+    "\n\tvalue as the basic altitudinal level of Digital Elevation Model.",
+};
+
+// Reads the six descriptor integers in order; a field that is missing or not
+// an integer leaves it and every field after it as they were.
+void read_descriptor(std::FILE *file, int *const fields[6]) {
+    TextReader text(file);
+    for (int k = 0; k < 6; ++k) {
+        std::string_view w = text.peek_word();
+        ParsedInt p = parse_int_prefix(w);
+        if (p.used == 0) return;
+        *fields[k] = p.value;
+        text.consume(p.used);
+    }
+}
+
+// Asks the pixel size in metres into dpix_size and keeps its whole metres.
+void ask_pixel_size(const char *prompt) {
+    dpix_size = ask_double(prompt, "the pixel size");
+    pix_size = pixel_size_metres(dpix_size);
+}
+
+// Opens the raw raster and reads or creates its descriptor (sets nb_lig,
+// nb_col, pix_size and dpix_size), then hands over to the raster reader.
+void open_raster() {
+    open_ascii_OK = false;
+    itype = ask_int("\n\ttype of DEM raster :\n\t\t0 ====> 16 bits\n\t\t1 ====> 32 bits\n\t\t",
+                    INT_MIN, 1, "the type of DEM raster");
+    std::string nomdescr1 = nomim1 + std::string(input_descriptor_suffix(itype));
+    nomim1 += input_raw_suffix(itype);
+    f1 = open_input(nomim1);
+    if (f1 == nullptr) end_missing_input(nomim1);
+
+    int val = 0; // descriptor line 3: read and not used, or written when created
+    if (std::FILE *descriptor = open_input(nomdescr1)) {
+        int *const fields[6] = {&nb_lig, &nb_col, &val, &mind, &maxd, &pix_size};
+        read_descriptor(descriptor, fields);
+        std::fclose(descriptor);
+        descr_OK = true;
+        // The descriptor's pixel size serves the output too, in metres.
+        if (pix_size != 0) dpix_size = pix_size;
+    } else {
+        say("\n No File " + nomdescr1 + " \n\n");
+        if (!f1d.open(nomdescr1))
+            console_error("\ngroundzero: the descriptor " + nomdescr1 + " cannot be created (" +
+                          system_error_text(errno) + "); going on with the sizes typed\n");
+        nb_lig = ask_int("\n\tNumber of lines   ? ", INT_MIN, INT_MAX, "the number of lines");
+        nb_col = ask_int("\n\tNumber of columns ? ", INT_MIN, INT_MAX, "the number of columns");
+        ask_pixel_size("\n\tPixel size (decimal value in meters) ? ");
+        val = sample_bytes(itype);
+        std::string lines;
+        for (int v : {nb_lig, nb_col, val}) {
+            append_d(lines, v);
+            lines += '\n';
+        }
+        f1d.write_text(lines);
+        descr_OK = false;
+    }
+    if (pix_size == 0) ask_pixel_size("\n\n\tPixel Size (decimal value in meters) ? ");
+    dem_lecture();
+}
+
+// Opens the ASCII grid and hands over to its reader.
+void open_ascii() {
+    open_ascii_OK = true;
+    nomim1 += input_ascii_suffix;
+    f1 = open_input(nomim1);
+    if (f1 == nullptr) end_missing_input(nomim1);
+    ascii_lecture();
+}
+} // namespace
+
+// Reads the user's answers and the input files; sets the sizes, the pixel size,
+// the paths and dtab_in, or leaves them empty for a negative format answer.
+void opening() {
+    for (const char *line : banner) say(line);
+
+    say("\n\n\tName of the File Folder located in the Directory C:images ? ");
+    nomim1 = folder_prefix(ask_word("the folder name"));
+    nomim2 = nomim1; // the output goes into the same folder
+
+    say("\n\n\tName of Digital Elevation Model [DEM] (without any extension) ? ");
+    nomfic1 = ask_word("the name of the DEM");
+    nomim1 += nomfic1;
+
+    format = ask_int("\n\n\tFormat Type :\n\t\t0 ====> ascii\n\t\t1 ====> raster\n\t\t", INT_MIN, 1,
+                     "the format type");
+    if (format == 1) open_raster();
+    if (format == 0) open_ascii();
+
+    std::string report = "\n\n\tTHE DEM HAS :  \n            ";
+    append_d(report, nb_lig);
+    report += " LINES\n        AND ";
+    append_d(report, nb_col);
+    report += " COLUMNS\n";
+    say(report);
+}

@@ -1,0 +1,37 @@
+// The output dialogue: name, form, then the raster writer or the ASCII grid,
+// and the pixel size when none is known.
+#include <cerrno>
+#include <climits>
+
+#include "app/ask.hpp"
+#include "app/state.hpp"
+#include "dem/dem_files.hpp"
+
+// Reads nomfic1, nomim2 (folder prefix), pix_size; sets nomfic, nomim2,
+// nomdescr2, format_out and the output files.
+void output_dialogue() {
+    say("\n\n\tName of the output Digital Elevation Model [DEM] : ");
+    const int rep = ask_int("\n\n\t0 -----> Use of the generic name " + nomfic1 +
+                                " ? \n\t1 -----> Creation of a new File ? \n\t",
+                            0, 1, "the output name choice");
+    if (rep == 0) {
+        nomfic = nomfic1;
+    } else {
+        say("\n\n\tName of the resulting DEM (without any extension) ? ");
+        nomfic = ask_word("the name of the resulting DEM");
+    }
+    nomim2 += nomfic;
+    nomdescr2 = nomim2;
+
+    format_out = ask_int("\n\n\tFormat Type :\n\t\t0 ====> ascii\n\t\t1 ====> raster\n\t\t",
+                         INT_MIN, 1, "the output format type");
+    if (format_out == 1) raster_saving();
+    if (format_out == 0) {
+        nomim2 += output_ascii_suffix;
+        if (!f2.open(nomim2))
+            fail("cannot create " + nomim2 + " (" + system_error_text(errno) + ")");
+    }
+    if (pix_size == 0)
+        dpix_size = ask_double("\n\n\tPixel Size (decimal value in meters) ? ", "the pixel size");
+    if (format_out == 0) ascii_saving();
+}

@@ -1,0 +1,106 @@
+// The raw raster writer: sample width and unit questions, the output range,
+// the samples truncated from exact products, the descriptor and the raster.
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <vector>
+
+#include "app/ask.hpp"
+#include "app/state.hpp"
+#include "dem/dem_files.hpp"
+#include "dem/extended_arith.hpp"
+#include "dem/number_text.hpp"
+#include "grid/grid_alloc.hpp"
+
+namespace {
+const double output_factors[4] = {1.0, 10.0, 100.0, 1000.0};
+
+// One line of samples as little-endian bytes.
+void write_line(const std::uint16_t *row, std::vector<unsigned char> &bytes) {
+    for (int j = 0; j < nb_col; ++j) {
+        bytes[2 * j] = static_cast<unsigned char>(row[j] & 0xFF);
+        bytes[2 * j + 1] = static_cast<unsigned char>(row[j] >> 8);
+    }
+    f2.write(bytes.data(), 2 * static_cast<std::size_t>(nb_col));
+}
+
+void write_line(const int *row, std::vector<unsigned char> &bytes) {
+    for (int j = 0; j < nb_col; ++j) {
+        const auto u = static_cast<std::uint32_t>(row[j]);
+        for (int k = 0; k < 4; ++k) bytes[4 * j + k] = static_cast<unsigned char>(u >> (8 * k));
+    }
+    f2.write(bytes.data(), 4 * static_cast<std::size_t>(nb_col));
+}
+} // namespace
+
+// Reads dtab_out, nb_lig, nb_col, nomim2, nomdescr2, dpix_size; sets itype_out,
+// val and the two files, written beside their names and renamed when complete.
+void raster_saving() {
+    itype_out = ask_int("\n\ttype of DEM raster :\n\t\t0 ====> 16 bits\n\t\t1 ====> 32 bits\n\t\t",
+                        INT_MIN, 1, "the output type of DEM raster");
+    const int lines = grid_has_cells() ? nb_lig : 0;
+
+    double dtab_min_out = 1.0e7, dtab_max_out = 0.0;
+    for (int i = 0; i < lines; ++i)
+        for (int j = 0; j < nb_col; ++j) {
+            const double v = dtab_out[i][j];
+            if (dtab_min_out > v) dtab_min_out = v;
+            if (dtab_max_out < v) dtab_max_out = v;
+        }
+    std::string text = "\n\n\tModified dynamic scale : \n\t\tMin. = ";
+    append_lf(text, dtab_min_out);
+    text += "\n\t\tMax. = ";
+    append_lf(text, dtab_max_out);
+    text += " ";
+    say(text);
+
+    // An answer below 0 is asked again: no unit factor belongs to it.
+    const int dyn_scale_out = ask_int("\n\n\tDynamic hypsometric scale out :\n\t\t0 ====> in meters"
+                                      "\n\t\t1 ====> in decimeters\n\t\t2 ====> in centimeters"
+                                      "\n\t\t3 ====> in millimeters\n\t\t",
+                                      0, 3, "the output unit");
+    const double coef_out = output_factors[dyn_scale_out];
+    dtab_min_out = extended_to_double(extended_mul(dtab_min_out, coef_out));
+    dtab_max_out = extended_to_double(extended_mul(dtab_max_out, coef_out));
+    const int valmin = low32(truncate_double(dtab_min_out));
+    const int valmax = low32(truncate_double(dtab_max_out));
+
+    nomim2 += output_raw_suffix(itype_out);
+    nomdescr2 += output_descriptor_suffix(itype_out);
+    val = sample_bytes(itype_out);
+    unsigned short **jtab_out = nullptr;
+    int **itab_out = nullptr;
+    if (itype_out == 0) {
+        jtab_out = obtain_grid(usmatrice, "16-bit output samples");
+        for (int i = 0; i < lines; ++i)
+            for (int j = 0; j < nb_col; ++j)
+                jtab_out[i][j] = low16(metres_to_sample(dtab_out[i][j], coef_out));
+    } else {
+        itab_out = obtain_grid(imatrice, "32-bit output samples");
+        for (int i = 0; i < lines; ++i)
+            for (int j = 0; j < nb_col; ++j)
+                itab_out[i][j] = low32(metres_to_sample(dtab_out[i][j], coef_out));
+    }
+
+    if (!f2.open(nomim2)) fail("cannot create " + nomim2 + " (" + system_error_text(errno) + ")");
+    if (!f2d.open(nomdescr2))
+        fail("cannot create " + nomdescr2 + " (" + system_error_text(errno) + ")");
+    text.clear();
+    for (int v : {nb_lig, nb_col, val, valmin, valmax, pixel_size_metres(dpix_size)}) {
+        append_d(text, v);
+        text += '\n';
+    }
+    f2d.write_text(text);
+
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(lines > 0 ? nb_col : 0) *
+                                     static_cast<std::size_t>(val));
+    for (int i = 0; i < lines; ++i) {
+        if (itype_out == 0)
+            write_line(jtab_out[i], bytes);
+        else
+            write_line(itab_out[i], bytes);
+    }
+    // The raster first: a descriptor must never stand beside a raster it doesn't describe.
+    if (!f2.commit()) fail("cannot write " + f2.name() + " (" + system_error_text(errno) + ")");
+    if (!f2d.commit()) fail("cannot write " + f2d.name() + " (" + system_error_text(errno) + ")");
+}

@@ -1,0 +1,31 @@
+// Definitions of the program-wide state.
+#include "app/state.hpp"
+
+int nb_lig = 0;
+int nb_col = 0;
+int val = 0;
+int mind = 0, maxd = 0;
+int pix_size = 0;
+int format = 0;
+int itype = 0;
+int format_out = 0;
+int itype_out = 0;
+double dpix_size = 0.0;
+double X_min = 0.0;
+double Y_min = 0.0;
+double nodata = 0.0;
+unsigned short **jtab = nullptr;
+int **itab = nullptr;
+double **dtab_in = nullptr;
+double **dtab_out = nullptr;
+bool descr_OK = false;
+bool open_ascii_OK = false;
+std::string nomim1;
+std::string nomfic;
+std::string nomfic1;
+std::string nomim2;
+std::string nomdescr2;
+std::FILE *f1 = nullptr;
+OutFile f1d;
+OutFile f2;
+OutFile f2d;

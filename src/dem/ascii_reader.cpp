@@ -1,0 +1,93 @@
+// The ASCII grid reader: the positional six-line header, then every value of
+// the body into dtab_in, as metres.
+#include <string>
+
+#include "app/ask.hpp"
+#include "app/state.hpp"
+#include "dem/number_text.hpp"
+#include "grid/grid_alloc.hpp"
+#include "platform/text_stream.hpp"
+
+namespace {
+const char *const header_names[6] = {"ncols", "nrows", "xllcorner", "yllcorner", "cellsize",
+                                     "nodata_value"};
+
+// What a failing header line shows of its text: at most 40 characters.
+std::string shown(std::string_view word) {
+    return word.size() <= 40 ? std::string(word) : std::string(word.substr(0, 40)) + "...";
+}
+
+// Skips the keyword of header line k (never compared with anything) and
+// returns the word that follows it.
+std::string_view header_value(TextReader &text, int k) {
+    std::string_view keyword = text.peek_word();
+    if (keyword.empty())
+        fail(nomim1 + " ends in its header, before the " + header_names[k] + " line");
+    text.consume(keyword.size());
+    std::string_view value = text.peek_word();
+    if (value.empty())
+        fail(nomim1 + " ends in its header, before the " + header_names[k] + " value");
+    return value;
+}
+
+int header_int(TextReader &text, int k) {
+    std::string_view w = header_value(text, k);
+    ParsedInt p = parse_int_prefix(w);
+    if (p.used == 0)
+        fail(nomim1 + ": header line " + std::to_string(k + 1) + " (" + header_names[k] +
+             ") holds \"" + shown(w) + "\", not a whole number");
+    text.consume(p.used);
+    return p.value;
+}
+
+double header_double(TextReader &text, int k) {
+    std::string_view w = header_value(text, k);
+    ParsedDouble p = parse_double_prefix(w);
+    if (p.used == 0)
+        fail(nomim1 + ": header line " + std::to_string(k + 1) + " (" + header_names[k] +
+             ") holds \"" + shown(w) + "\", not a number");
+    text.consume(p.used);
+    return p.value;
+}
+} // namespace
+
+// Reads f1; sets nb_col, nb_lig, X_min, Y_min, dpix_size, nodata and dtab_in.
+// A body with fewer values than the header announces ends the run: repeating
+// or inventing values would corrupt the DEM.
+void ascii_lecture() {
+    say("\n");
+    TextReader text(f1);
+    nb_col = header_int(text, 0);
+    nb_lig = header_int(text, 1);
+    X_min = header_double(text, 2);
+    Y_min = header_double(text, 3);
+    dpix_size = header_double(text, 4);
+    nodata = header_double(text, 5);
+
+    dtab_in = obtain_grid(dmatrice, "input grid");
+    const int lines = grid_has_cells() ? nb_lig : 0;
+    const long long expected = grid_has_cells() ? static_cast<long long>(nb_lig) * nb_col : 0;
+    for (int i = 0; i < lines; ++i) {
+        if (i > 0 && i % 100 == 0) {
+            std::string progress = "\tline ";
+            append_d(progress, i);
+            progress += "                   \r";
+            say(progress);
+        }
+        double *row = dtab_in[i];
+        for (int j = 0; j < nb_col; ++j) {
+            std::string_view w = text.peek_word();
+            const long long found = static_cast<long long>(i) * nb_col + j;
+            if (w.empty())
+                fail(nomim1 + " holds " + std::to_string(found) + " values where its header (" +
+                     std::to_string(nb_lig) + " lines x " + std::to_string(nb_col) +
+                     " columns) announces " + std::to_string(expected));
+            if (!parse_double_word(w, row[j]))
+                fail(nomim1 + ": value " + std::to_string(found + 1) + " (line " +
+                     std::to_string(i + 1) + ", column " + std::to_string(j + 1) + ") is \"" +
+                     shown(w) + "\", not a number");
+            text.consume(w.size());
+        }
+    }
+    if (std::ferror(f1)) fail("cannot read " + nomim1);
+}

@@ -1,0 +1,25 @@
+// The one place that spells the DEM file names: data root, separator and
+// every suffix, and how names are joined into paths (Windows form).
+#pragma once
+#include <string>
+#include <string_view>
+
+inline constexpr std::string_view data_root = "c:\\images\\";
+inline constexpr std::string_view folder_separator = "\\";
+
+// Input raw raster and its descriptor, by sample width (itype 0: 16 bits;
+// any other value: 32 bits).
+std::string_view input_raw_suffix(int itype);
+std::string_view input_descriptor_suffix(int itype);
+inline constexpr std::string_view input_ascii_suffix = ".asc";
+
+// Output raw raster and its descriptor (itype_out 0: 16 bits; other: 32 bits).
+std::string_view output_raw_suffix(int itype_out);
+std::string_view output_descriptor_suffix(int itype_out);
+inline constexpr std::string_view output_ascii_suffix = "_new_base.asc";
+
+// Bytes per sample for a sample-width answer: 2 for 0, 4 for any other.
+int sample_bytes(int itype);
+
+// The folder prefix: data root, folder name as typed, separator.
+std::string folder_prefix(std::string_view folder);

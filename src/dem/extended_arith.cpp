@@ -1,0 +1,167 @@
+// Extended-precision multiplication, rounding and truncation on integers.
+#include "dem/extended_arith.hpp"
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+namespace {
+struct U128 {
+    std::uint64_t hi, lo;
+};
+
+U128 mul64(std::uint64_t a, std::uint64_t b) {
+    const std::uint64_t a0 = a & 0xFFFFFFFFu, a1 = a >> 32;
+    const std::uint64_t b0 = b & 0xFFFFFFFFu, b1 = b >> 32;
+    const std::uint64_t p00 = a0 * b0, p01 = a0 * b1, p10 = a1 * b0, p11 = a1 * b1;
+    const std::uint64_t mid = (p00 >> 32) + (p01 & 0xFFFFFFFFu) + (p10 & 0xFFFFFFFFu);
+    return {p11 + (p01 >> 32) + (p10 >> 32) + (mid >> 32), (mid << 32) | (p00 & 0xFFFFFFFFu)};
+}
+
+int leading_zeros(std::uint64_t v) { // v != 0
+    int n = 0;
+    while ((v & (std::uint64_t{1} << 63)) == 0) {
+        v <<= 1;
+        ++n;
+    }
+    return n;
+}
+
+// A finite double as sign, integer significand and exponent (value = m * 2^e).
+struct Decomposed {
+    bool negative;
+    std::uint64_t m;
+    int e;
+};
+
+Decomposed decompose(double d) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &d, sizeof bits);
+    const bool negative = (bits >> 63) != 0;
+    const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+    std::uint64_t m = bits & ((std::uint64_t{1} << 52) - 1);
+    if (biased == 0) return {negative, m, -1074}; // zero or subnormal
+    return {negative, m | (std::uint64_t{1} << 52), biased - 1075};
+}
+
+// Shifts v right by s (1..127) rounding to nearest, ties to even.
+U128 shift_right_even(U128 v, int s, bool &carry_out) {
+    // Split into kept part and the dropped bits.
+    U128 kept;
+    bool half = false, sticky = false, odd = false;
+    if (s >= 128) {
+        kept = {0, 0};
+        half = false;
+        sticky = v.hi != 0 || v.lo != 0;
+    } else if (s >= 64) {
+        const int t = s - 64;
+        kept = {0, t == 0 ? v.hi : v.hi >> t};
+        const std::uint64_t dropped_hi = t == 0 ? 0 : (v.hi & ((std::uint64_t{1} << t) - 1));
+        // The half bit is bit s-1 of the whole value.
+        if (t == 0) {
+            half = (v.lo >> 63) != 0;
+            sticky = (v.lo & ~(std::uint64_t{1} << 63)) != 0;
+        } else {
+            half = ((dropped_hi >> (t - 1)) & 1) != 0;
+            sticky = (dropped_hi & ((std::uint64_t{1} << (t - 1)) - 1)) != 0 || v.lo != 0;
+        }
+    } else {
+        kept = {v.hi >> s, (v.lo >> s) | (v.hi << (64 - s))};
+        half = ((v.lo >> (s - 1)) & 1) != 0;
+        sticky = s > 1 && (v.lo & ((std::uint64_t{1} << (s - 1)) - 1)) != 0;
+    }
+    odd = (kept.lo & 1) != 0;
+    carry_out = false;
+    if (half && (sticky || odd)) {
+        if (++kept.lo == 0) ++kept.hi;
+        carry_out = true;
+    }
+    return kept;
+}
+} // namespace
+
+Extended extended_mul(double a, double b) {
+    Extended r;
+    r.negative = std::signbit(a) != std::signbit(b);
+    if (std::isnan(a) || std::isnan(b) || (std::isinf(a) && b == 0) || (std::isinf(b) && a == 0)) {
+        r.kind = Extended::not_a_number;
+        return r;
+    }
+    if (std::isinf(a) || std::isinf(b)) {
+        r.kind = Extended::infinite;
+        return r;
+    }
+    const Decomposed x = decompose(a), y = decompose(b);
+    if (x.m == 0 || y.m == 0) return r; // a signed zero
+    U128 p = mul64(x.m, y.m);
+    int e = x.e + y.e;
+    // Normalise to exactly 64 significant bits, rounding what falls off.
+    const int bits = p.hi != 0 ? 128 - leading_zeros(p.hi) : 64 - leading_zeros(p.lo);
+    if (bits > 64) {
+        bool carry = false;
+        U128 k = shift_right_even(p, bits - 64, carry);
+        e += bits - 64;
+        if (k.hi != 0) { // rounding carried into a 65th bit: 2^64
+            k = {0, std::uint64_t{1} << 63};
+            ++e;
+        }
+        r.sig = k.lo;
+    } else {
+        r.sig = p.lo << (64 - bits);
+        e -= 64 - bits;
+    }
+    r.exp = e;
+    return r;
+}
+
+double extended_to_double(Extended x) {
+    if (x.kind == Extended::not_a_number) return x.negative ? -NAN : NAN;
+    if (x.kind == Extended::infinite) return x.negative ? -HUGE_VAL : HUGE_VAL;
+    if (x.sig == 0) return x.negative ? -0.0 : 0.0;
+    // Keep 53 of the 64 bits (fewer for a subnormal result, whose last bit
+    // stands for 2^-1074), to nearest, ties to even: one rounding, as a store does.
+    int shift = 11;
+    if (x.exp + shift < -1074) shift = -1074 - x.exp < 128 ? -1074 - x.exp : 128;
+    bool carry = false;
+    U128 k = shift_right_even({0, x.sig}, shift, carry);
+    int e = x.exp + shift;
+    std::uint64_t m = k.lo;
+    if (m == (std::uint64_t{1} << 53)) {
+        m >>= 1;
+        ++e;
+    }
+    const double v = std::ldexp(static_cast<double>(m), e);
+    return x.negative ? -v : v;
+}
+
+std::int64_t extended_trunc(Extended x) {
+    if (x.kind != Extended::finite) return INT64_MIN;
+    if (x.sig == 0) return 0;
+    std::uint64_t magnitude = 0;
+    if (x.exp >= 0) {
+        if (x.exp >= 1) return INT64_MIN; // at least 2^64
+        magnitude = x.sig;                // exp 0: the significand itself
+    } else if (x.exp > -64) {
+        magnitude = x.sig >> -x.exp;
+    }
+    const std::uint64_t limit = std::uint64_t{1} << 63;
+    if (magnitude > limit || (magnitude == limit && !x.negative)) return INT64_MIN;
+    if (x.negative) return magnitude == limit ? INT64_MIN : -static_cast<std::int64_t>(magnitude);
+    return static_cast<std::int64_t>(magnitude);
+}
+
+double sample_to_metres(std::int32_t sample, double factor) {
+    return extended_to_double(extended_mul(static_cast<double>(sample), factor));
+}
+
+std::int64_t metres_to_sample(double metres, double factor) {
+    return extended_trunc(extended_mul(metres, factor));
+}
+
+std::int64_t truncate_double(double value) { return extended_trunc(extended_mul(value, 1.0)); }
+
+int pixel_size_metres(double value) {
+    const std::int64_t t = truncate_double(value);
+    if (t == INT64_MIN || t > INT_MAX || t < INT_MIN) return 0;
+    return static_cast<int>(t);
+}

@@ -1,0 +1,51 @@
+// The x87 extended-precision arithmetic of the unit conversions, done with
+// integer arithmetic on the significands so that every compiler and CPU gives
+// the same results, whatever its long double is. Pure functions.
+#pragma once
+#include <cstdint>
+
+// A value of the extended format: sign, 64-bit significand, exponent
+// (value = sig * 2^exp), or one of the special kinds.
+struct Extended {
+    enum Kind : std::uint8_t { finite, infinite, not_a_number } kind = finite;
+    bool negative = false;
+    std::uint64_t sig = 0; // 0 for zero; otherwise the top bit is set
+    int exp = 0;
+};
+
+// The product a * b rounded once to a 64-bit significand, to nearest, ties to
+// even (what an x87 multiplication at full precision gives).
+Extended extended_mul(double a, double b);
+
+// An extended value rounded to double, to nearest, ties to even (an x87 store).
+double extended_to_double(Extended x);
+
+// An extended value truncated toward zero to a 64-bit integer (an x87 integer
+// store in chop mode). NaN, infinities and values outside the 64-bit range give
+// INT64_MIN, the x87 "integer indefinite".
+std::int64_t extended_trunc(Extended x);
+
+// A raw sample converted to metres: the sample times the unit factor (the
+// double 0.1, 0.01 or 0.001, or 1), rounded to a 64-bit significand, then to double.
+double sample_to_metres(std::int32_t sample, double factor);
+
+// An output sample before its width is applied: metres times the output
+// factor (1, 10, 100 or 1000), truncated toward zero from the extended product.
+std::int64_t metres_to_sample(double metres, double factor);
+
+// A double truncated toward zero to 64 bits; INT64_MIN where it does not fit.
+std::int64_t truncate_double(double value);
+
+// The low 16 or 32 bits of a 64-bit integer, as the stored samples take them.
+inline std::uint16_t low16(std::int64_t v) {
+    return static_cast<std::uint16_t>(static_cast<std::uint64_t>(v) & 0xFFFFu);
+}
+inline std::int32_t low32(std::int64_t v) {
+    const std::uint32_t bits = static_cast<std::uint32_t>(static_cast<std::uint64_t>(v));
+    return bits <= 0x7FFFFFFFu ? static_cast<std::int32_t>(bits)
+                               : static_cast<std::int32_t>(bits - 0x80000000u) - 0x7FFFFFFF - 1;
+}
+
+// A pixel size in whole metres: truncated toward zero; 0 ("not given") for a
+// value that does not fit an int or is not a number.
+int pixel_size_metres(double value);

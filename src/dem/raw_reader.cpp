@@ -1,0 +1,108 @@
+// The raw raster reader: samples of f1 into itab, their range, the unit
+// question, metres into dtab_in, and the completion of a created descriptor.
+#include <bit>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "app/ask.hpp"
+#include "app/state.hpp"
+#include "dem/extended_arith.hpp"
+#include "dem/number_text.hpp"
+#include "grid/grid_alloc.hpp"
+#include "platform/console.hpp"
+
+namespace {
+// Reads one line of samples of `bytes` bytes each into row. A short file
+// leaves the rest of the row at 0; a read error ends the run.
+void read_line(void *row, std::size_t bytes) {
+    const std::size_t size = bytes * static_cast<std::size_t>(nb_col);
+    std::fread(row, 1, size, f1);
+    if (std::ferror(f1)) fail("cannot read " + nomim1);
+}
+
+// Samples are little-endian on disk.
+template <class T> void to_host_order(T *row) {
+    if constexpr (std::endian::native == std::endian::big) {
+        for (int j = 0; j < nb_col; ++j) {
+            unsigned char b[sizeof(T)];
+            std::memcpy(b, &row[j], sizeof(T));
+            for (std::size_t k = 0; k < sizeof(T) / 2; ++k) std::swap(b[k], b[sizeof(T) - 1 - k]);
+            std::memcpy(&row[j], b, sizeof(T));
+        }
+    }
+}
+
+const double unit_factors[4] = {1.0, 0.1, 0.01, 0.001};
+} // namespace
+
+// Reads nb_lig, nb_col, itype, descr_OK, dpix_size and f1; sets itab and
+// dtab_in (metres), and completes and closes a created descriptor f1d.
+void dem_lecture() {
+    dtab_in = obtain_grid(dmatrice, "input grid");
+    const int lines = grid_has_cells() ? nb_lig : 0;
+
+    if (itype == 0) {
+        jtab = obtain_grid(usmatrice, "16-bit read buffer");
+        itab = obtain_grid(imatrice, "input samples");
+        for (int i = 0; i < lines; ++i) {
+            read_line(jtab[i], 2);
+            to_host_order(jtab[i]);
+            for (int j = 0; j < nb_col; ++j) itab[i][j] = jtab[i][j];
+        }
+        frusmatrice(jtab, nb_lig);
+        jtab = nullptr;
+    } else {
+        itab = obtain_grid(imatrice, "input samples");
+        for (int i = 0; i < lines; ++i) {
+            read_line(itab[i], 4);
+            to_host_order(itab[i]);
+        }
+    }
+
+    int min = 1000000, max = 0;
+    for (int i = 0; i < lines; ++i)
+        for (int j = 0; j < nb_col; ++j) {
+            const int v = itab[i][j];
+            if (min > v) min = v;
+            if (v > max) max = v;
+        }
+    std::string range = "\n\n\tInput hypsometric dynamic scale:\n\t\tMin = ";
+    append_d(range, min);
+    range += "\n\t\tMax = ";
+    append_d(range, max);
+    range += " ";
+    say(range);
+
+    // An answer below 0 is asked again too: it would leave every cell at 0.
+    const int dyn_scale = ask_int("\n\n\tAre these values\n\t\t0 ====> in meters"
+                                  "\n\t\t1 ====> in decimeters\n\t\t2 ====> in centimeters"
+                                  "\n\t\t3 ====> in millimeters\n\t\t",
+                                  0, 3, "the unit of the values");
+    const double factor = unit_factors[dyn_scale];
+    if (itype == 0) {
+        // 16-bit samples take one of 65536 values: convert each value once.
+        std::vector<double> metres(65536);
+        for (std::int32_t s = 0; s < 65536; ++s) metres[s] = sample_to_metres(s, factor);
+        for (int i = 0; i < lines; ++i)
+            for (int j = 0; j < nb_col; ++j) dtab_in[i][j] = metres[itab[i][j]];
+    } else {
+        for (int i = 0; i < lines; ++i)
+            for (int j = 0; j < nb_col; ++j) dtab_in[i][j] = sample_to_metres(itab[i][j], factor);
+    }
+
+    if (!descr_OK && f1d.is_open()) {
+        std::string rest;
+        for (int v : {min, max, pixel_size_metres(dpix_size)}) {
+            append_d(rest, v);
+            rest += '\n';
+        }
+        f1d.write_text(rest);
+        if (!f1d.commit())
+            console_error("\ngroundzero: the descriptor " + f1d.name() + " could not be written (" +
+                          system_error_text(errno) + ")\n");
+    }
+}

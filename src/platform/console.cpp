@@ -1,0 +1,64 @@
+// Console output and key wait, for POSIX terminals and the Windows console.
+#include "platform/console.hpp"
+
+#include <cerrno>
+#include <cstdio>
+
+#ifdef _WIN32
+#include <conio.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+void console_print(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+void console_error(std::string_view text) {
+    std::fflush(stdout);
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
+
+#ifdef _WIN32
+void key_wait() {
+    std::fflush(stdout);
+    // Only a real console can deliver a key: a redirected or absent one must not block.
+    HANDLE in = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+    if (in == INVALID_HANDLE_VALUE) return;
+    DWORD mode = 0;
+    bool console = GetConsoleMode(in, &mode) != 0;
+    CloseHandle(in);
+    if (!console) return;
+    int c = _getch();
+    if (c == 0 || c == 0xE0) _getch(); // function and arrow keys come as two codes
+}
+#else
+void key_wait() {
+    std::fflush(stdout);
+    int fd = open("/dev/tty", O_RDWR | O_NOCTTY);
+    if (fd < 0) return; // no controlling terminal: piped or background run
+    termios saved{};
+    if (tcgetattr(fd, &saved) != 0) {
+        close(fd);
+        return;
+    }
+    termios raw = saved;
+    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    if (tcsetattr(fd, TCSANOW, &raw) == 0) {
+        char c = 0;
+        while (read(fd, &c, 1) < 0 && errno == EINTR) {
+        }
+        tcsetattr(fd, TCSANOW, &saved);
+    }
+    close(fd);
+}
+#endif

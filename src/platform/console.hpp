@@ -1,0 +1,16 @@
+// Console output that is visible at once, and the single-key wait before the
+// program ends on an error or a refusal.
+#pragma once
+#include <string_view>
+
+// Writes text to standard output and flushes it, so a prompt without a line
+// feed is on screen before the answer is read.
+void console_print(std::string_view text);
+
+// Flushes standard output, then writes text to standard error: failure
+// messages of our own stay apart from the dialogue a script captures.
+void console_error(std::string_view text);
+
+// Waits for one key from the terminal itself (not from standard input),
+// without echo. Without a terminal it returns at once, so piped runs never block.
+void key_wait();

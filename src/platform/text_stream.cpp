@@ -1,0 +1,43 @@
+// Buffer management of the word reader.
+#include "platform/text_stream.hpp"
+
+#include <cstring>
+
+namespace {
+constexpr char ctrl_z = 0x1A;
+constexpr std::size_t file_block = std::size_t{1} << 20;
+} // namespace
+
+TextReader::TextReader(std::FILE *file, bool line_at_a_time)
+    : file_(file), line_at_a_time_(line_at_a_time),
+      buf_(line_at_a_time ? 4096 : file_block) {}
+
+bool TextReader::fill() {
+    if (ended_ || file_ == nullptr) return false;
+    if (pos_ > 0) { // keep only the unread part, at the front
+        std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
+        end_ -= pos_;
+        pos_ = 0;
+    }
+    if (end_ == buf_.size()) buf_.resize(buf_.size() * 2);
+    std::size_t got = 0;
+    if (line_at_a_time_) {
+        int c = 0;
+        while (end_ + got < buf_.size() && (c = std::getc(file_)) != EOF) {
+            buf_[end_ + got++] = static_cast<char>(c);
+            if (c == '\n') break;
+        }
+    } else {
+        got = std::fread(buf_.data() + end_, 1, buf_.size() - end_, file_);
+    }
+    if (got == 0) {
+        ended_ = true;
+        return false;
+    }
+    if (const void *z = std::memchr(buf_.data() + end_, ctrl_z, got)) {
+        got = static_cast<std::size_t>(static_cast<const char *>(z) - (buf_.data() + end_));
+        ended_ = true;
+    }
+    end_ += got;
+    return got > 0;
+}

@@ -1,0 +1,56 @@
+// Word-by-word reading of text files and console answers, the way formatted
+// reads see them: any white space separates words, CR LF and LF alike, and a
+// Ctrl-Z byte ends the text.
+#pragma once
+#include <cstddef>
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+class TextReader {
+  public:
+    // Words longer than this are cut into pieces of this length, so a runaway
+    // "word" (a binary file read as text) can't exhaust memory.
+    static constexpr std::size_t max_word = std::size_t{16} << 20;
+
+    // line_at_a_time: take what one read line gives and don't wait for more
+    // (the console); otherwise read large blocks (files).
+    explicit TextReader(std::FILE *file, bool line_at_a_time = false);
+
+    // Skips white space and returns the next word without consuming it; an
+    // empty view at the end of the text. The view stays valid until the next call.
+    std::string_view peek_word() {
+        for (;;) {
+            while (pos_ < end_ && is_space(buf_[pos_])) ++pos_;
+            if (pos_ < end_) break;
+            if (!fill()) return {};
+        }
+        std::size_t i = pos_;
+        for (;;) {
+            while (i < end_ && !is_space(buf_[i])) ++i;
+            if (i < end_ || i - pos_ >= max_word) break;
+            std::size_t offset = i - pos_;
+            if (!fill()) break;
+            i = pos_ + offset;
+        }
+        return {buf_.data() + pos_, i - pos_};
+    }
+
+    // Drops n characters of the word last peeked.
+    void consume(std::size_t n) { pos_ += n; }
+
+    static bool is_space(char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+    }
+
+  private:
+    // Appends more text to the buffer, keeping the unread part; false at the end.
+    bool fill();
+
+    std::FILE *file_;
+    bool line_at_a_time_;
+    bool ended_ = false;
+    std::vector<char> buf_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+};
