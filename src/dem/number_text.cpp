@@ -3,6 +3,7 @@
 // from_chars refuses (leading '+', hexadecimal, out-of-range values).
 #include "dem/number_text.hpp"
 
+#include <cctype>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -38,6 +39,8 @@ ParsedInt parse_int_prefix(std::string_view text) {
 }
 
 ParsedDouble parse_double_prefix(std::string_view text) {
+    // A word never starts with white space; strtod would skip it.
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return {0.0, 0};
     const char *first = text.data();
     const char *last = first + text.size();
     // from_chars takes the plain decimal forms; anything else goes to strtod.
@@ -51,7 +54,7 @@ ParsedDouble parse_double_prefix(std::string_view text) {
 }
 
 bool parse_double_word(std::string_view word, double &value) {
-    if (word.empty()) return false;
+    if (word.empty() || std::isspace(static_cast<unsigned char>(word[0]))) return false;
     const char *first = word.data();
     const char *last = first + word.size();
     if (is_digit(word[0]) || word[0] == '-' || word[0] == '.') {

@@ -29,9 +29,10 @@ class TextReader {
         for (;;) {
             while (i < end_ && !is_space(buf_[i])) ++i;
             if (i < end_ || i - pos_ >= max_word) break;
-            std::size_t offset = i - pos_;
-            if (!fill()) break;
+            const std::size_t offset = i - pos_;
+            const bool more = fill(); // may move the unread text to the front
             i = pos_ + offset;
+            if (!more) break;
         }
         return {buf_.data() + pos_, i - pos_};
     }
