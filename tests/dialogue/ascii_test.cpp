@@ -1,0 +1,178 @@
+// ASCII grids in and out: positional header, any white space in the body,
+// progress lines, the writer's exact bytes, and bodies that are short or odd.
+#include <gtest/gtest.h>
+
+#include "console_text.hpp"
+#include "harness.hpp"
+
+using namespace text;
+
+namespace {
+const std::string header_2x3 = "ncols 3\nnrows 2\nxllcorner 500000\nyllcorner 4000000\n"
+                               "cellsize 30\nnodata_value -9999\n";
+
+// The exact header the writer gives for a 2 x 3 grid, after the body's first byte.
+std::string written_header(const std::string &x, const std::string &y, const std::string &cell) {
+    return "ncols 3\r\nnrows 2\r\nxllcorner " + x + "\r\nyllcorner " + y + "\r\ncellsize " + cell +
+           "\r\nnodata_value -9999.9999\r\n";
+}
+std::string progress(int line) {
+    return "\tline " + std::to_string(line) + "                   \r";
+}
+} // namespace
+
+TEST(AsciiReader, BodyLayoutsAndMisspeltKeywordsReadAlike) {
+    const std::string grids[] = {
+        header_2x3 + "1.5\t0\t-2\t3\t0\t4\t",                            // the writer's own form
+        crlf(header_2x3 + "1.5 0 -2\n3 0 4\n"),                          // a text line per grid line
+        "NCOLS  3\r\nNROWS  2\r\nXLLCORNER 500000\r\nYLLCORNER 4000000\r\n"
+        "CELLSIZE 30\r\nNODATA_VALUE -9999\r\n 1.5 0 -2\r\n 3 0 4\r\n\x1a garbage",
+        "nclos 3\nnorws 2\nx 500000\ny 4000000\nsize 30\nnd -9999\n1.5\n0\n-2\n3\n0\n4",
+    };
+    for (const std::string &grid : grids) {
+        Workdir w;
+        w.write("images/d/a.asc", grid);
+        RunResult r = w.run("d a 0 1\n");
+        EXPECT_TEXT(r.out, start + "\n" + dem_has("2", "3") +
+                               report("-2.000000", "4.000000", "1") + yes_no + no_change);
+        EXPECT_EQ(r.status, 0);
+    }
+}
+
+TEST(AsciiReader, ProgressLinesEveryHundredLines) {
+    Workdir w;
+    std::string grid = "ncols 1\nnrows 250\nxllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value 0\n";
+    for (int i = 0; i < 250; ++i) grid += std::to_string(i + 1) + "\n";
+    w.write("images/d/a.asc", grid);
+    RunResult r = w.run("d a 0 -1\n");
+    EXPECT_TEXT(r.out, start + "\n" + progress(100) + progress(200) + dem_has("250", "1") +
+                           report("1.000000", "250.000000", "1") + yes_no);
+}
+
+TEST(AsciiWriter, GridFromARasterAsksTheCornerAndWritesExactBytes) {
+    Workdir w;
+    w.write("images/d/a_m2.raw", u16le({15, 15, 15, 15, 15, 15})); // decimetres: 1.5 m
+    w.write("images/d/a_m2.txt", "2\n3\n2\n15\n15\n0\n");
+    RunResult r = w.run("d a 1 0 30 1 0 0 0 500000 4000000\n");
+    EXPECT_TEXT(r.out, start + raster_menu + ask_pixel + input_range("15", "15") + unit_menu +
+                           dem_has("2", "3") + report("1.500000", "1.500000", "6") + yes_no +
+                           base_level("1.500000") + output_title + naming("a") + format_menu + utm);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(w.read("images/d/a_new_base.asc"),
+              written_header("500000.000000", "4000000.000000", "30.000000") +
+                  "1.500000\t1.500000\t1.500000\t1.500000\t1.500000\t1.500000\t");
+}
+
+TEST(AsciiWriter, AsciiToAsciiRepeatsTheCornerAndAsksOnlyThePixelSize) {
+    Workdir w;
+    w.write("images/d/a.asc", "ncols 3\nnrows 2\nxllcorner 123.4567891\nyllcorner -0.0000004\n"
+                              "cellsize 25\nnodata_value 1\n0 7.25 0.0078125\n-1 8 0\n");
+    RunResult r = w.run("d a 0 0 1 b 0 12.5\n");
+    EXPECT_TEXT(r.out, start + "\n" + dem_has("2", "3") + report("-1.000000", "8.000000", "1") +
+                           yes_no + base_level("0.007812") + output_title + naming("a") +
+                           ask_new_name + format_menu + ask_pixel);
+    EXPECT_EQ(w.read("images/d/b_new_base.asc"),
+              written_header("123.456789", "-0.000000", "12.500000") +
+                  "0.007812\t7.250000\t0.007812\t0.007812\t8.000000\t0.007812\t");
+}
+
+TEST(AsciiWriter, AsciiToRasterDescriptorTakesTheHeaderCellSizeBeforeTheQuestion) {
+    Workdir w;
+    w.write("images/d/a.asc", "ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 27.9\n"
+                              "nodata_value 0\n0.3 70\n");
+    // 0.3 m: in decimetres 2, but the descriptor's minimum (rounded first) says 3.
+    RunResult r = w.run("d a 0 0 0 1 0 1 5\n");
+    EXPECT_EQ(read_u16le(w.read("images/d/a_new_base_m2.raw")), (std::vector<unsigned>{2, 700}));
+    EXPECT_EQ(w.read("images/d/a_new_base_m2.txt"), "1\r\n2\r\n2\r\n3\r\n700\r\n27\r\n");
+    EXPECT_TRUE(r.out.size() > ask_pixel.size() &&
+                r.out.compare(r.out.size() - ask_pixel.size(), ask_pixel.size(), ask_pixel) == 0);
+    w.run("d a 0 0 0 1 0 2 5\n");
+    EXPECT_EQ(read_u16le(w.read("images/d/a_new_base_m2.raw")), (std::vector<unsigned>{29, 7000}));
+    EXPECT_EQ(w.read("images/d/a_new_base_m2.txt"), "1\r\n2\r\n2\r\n30\r\n7000\r\n27\r\n");
+    w.run("d a 0 0 0 1 0 3 5\n");
+    EXPECT_EQ(read_u16le(w.read("images/d/a_new_base_m2.raw")), (std::vector<unsigned>{299, 4464}));
+    EXPECT_EQ(w.read("images/d/a_new_base_m2.txt"), "1\r\n2\r\n2\r\n300\r\n70000\r\n27\r\n");
+}
+
+TEST(AsciiReader, ShortBodyEndsWithTheCountsAndWritesNothing) {
+    Workdir w;
+    w.write("images/d/a.asc", header_2x3 + "1 2 3 4 5");
+    w.write("images/d/a_new_base.asc", "older output");
+    RunResult r = w.run("d a 0 0 0 0 5\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TEXT(r.out, start + "\n");
+    EXPECT_NE(r.err.find("c:\\images\\d\\a.asc holds 5 values where its header (2 lines x 3 "
+                         "columns) announces 6"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(w.read("images/d/a_new_base.asc"), "older output");
+}
+
+TEST(AsciiReader, MalformedHeadersAndBodiesEndWithAMessage) {
+    const struct {
+        std::string grid, message;
+    } cases[] = {
+        {"ncols 3\nnrows", "ends in its header, before the nrows value"},
+        {"", "ends in its header, before the ncols line"},
+        {"ncols three\n", "header line 1 (ncols) holds \"three\", not a whole number"},
+        {"ncols 3\nnrows 2\nxllcorner east\n", "header line 3 (xllcorner) holds \"east\""},
+        {header_2x3 + "1 2 3\n4 five 6\n", "value 5 (line 2, column 2) is \"five\", not a number"},
+        {header_2x3 + "1 2 3\n4 5,5 6\n", "is \"5,5\", not a number"},
+    };
+    for (const auto &c : cases) {
+        Workdir w;
+        w.write("images/d/a.asc", c.grid);
+        RunResult r = w.run("d a 0 0 0 0 5\n");
+        EXPECT_EQ(r.status, 1) << c.grid;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
+}
+
+TEST(AsciiReader, LongKeywordsAndHeadersInAnotherOrderReadPositionally) {
+    Workdir w;
+    // nrows given first: its value is taken as the column count.
+    w.write("images/d/a.asc", std::string(10000, 'k') + " 2\nncols 3\nxllcorner 0\n"
+                              "yllcorner 0\ncellsize 1\nnodata_value 0\n1 2 3 4 5 6\n");
+    RunResult r = w.run("d a 0 -1\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find(dem_has("3", "2")), std::string::npos);
+}
+
+TEST(AsciiReader, NanAndInfinityCellsTakePartInNoComparisonButInfinitiesDo) {
+    Workdir w;
+    w.write("images/d/a.asc", "ncols 4\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n"
+                              "nodata_value 0\n0 nan 5 -inf\n");
+    RunResult r = w.run("d a 0 0 0 0 1\n");
+    EXPECT_TEXT(r.out, start + "\n" + dem_has("1", "4") + report("-inf", "5.000000", "1") + yes_no +
+                           base_level("5.000000") + output_title + naming("a") + format_menu +
+                           ask_pixel);
+    EXPECT_EQ(w.read("images/d/a_new_base.asc"),
+              "ncols 4\r\nnrows 1\r\nxllcorner 0.000000\r\nyllcorner 0.000000\r\ncellsize "
+              "1.000000\r\nnodata_value -9999.9999\r\n5.000000\tnan\t5.000000\t5.000000\t");
+    // In a raster, a cell that holds no number (or an infinite one) is stored as 0.
+    w.write("images/d/a.asc", "ncols 3\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n"
+                              "nodata_value 0\nnan 2 inf\n");
+    r = w.run("d a 0 0 0 1 1 0 1\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read_i32le(w.read("images/d/a_new_base_m4.raw")), (std::vector<int>{0, 2, 0}));
+    EXPECT_EQ(w.read("images/d/a_new_base_m4.txt"), "1\r\n3\r\n4\r\n2\r\n0\r\n1\r\n");
+}
+
+TEST(AsciiReader, ZeroOrNegativeSizesGiveAnEmptyGrid) {
+    Workdir w;
+    w.write("images/d/a.asc", "ncols 0\nnrows 5\nxllcorner 0\nyllcorner 0\ncellsize 1\n"
+                              "nodata_value 0\n");
+    RunResult r = w.run("d a 0 0 0 0 3\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find(dem_has("5", "0") + report("10000000.000000", "0.000000", "0")),
+              std::string::npos);
+    EXPECT_EQ(w.read("images/d/a_new_base.asc"),
+              "ncols 0\r\nnrows 5\r\nxllcorner 0.000000\r\nyllcorner 0.000000\r\ncellsize "
+              "3.000000\r\nnodata_value -9999.9999\r\n");
+    w.write("images/d/a.asc", "ncols -4\nnrows -2\nxllcorner 0\nyllcorner 0\ncellsize 1\n"
+                              "nodata_value 0\n");
+    r = w.run("d a 0 0 0 1 1 0 9\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(w.read("images/d/a_new_base_m4.raw"), "");
+    EXPECT_EQ(w.read("images/d/a_new_base_m4.txt"), "-2\r\n-4\r\n4\r\n10000000\r\n0\r\n1\r\n");
+}

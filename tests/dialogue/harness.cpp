@@ -1,0 +1,191 @@
+// Runs the program in a child process with no controlling terminal (so the key
+// wait never blocks), stdin from a file, and a watchdog against hangs.
+#include "harness.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string slurp(const fs::path &p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string executable() {
+    const char *env = std::getenv("GZ_EXE");
+    return env != nullptr && *env != '\0' ? env : GZ_EXE;
+}
+} // namespace
+
+Workdir::Workdir() {
+    std::string tmpl = (fs::temp_directory_path() / "gzdialogue.XXXXXX").string();
+    if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    root_ = tmpl;
+    fs::create_directories(fs::path(root_) / "c" / "images");
+}
+
+Workdir::~Workdir() {
+    std::error_code ec;
+    // Read-only folders made by a test must not stop the clean-up.
+    for (auto &e : fs::recursive_directory_iterator(root_, ec))
+        fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(root_, ec);
+}
+
+void Workdir::write(const std::string &rel, std::string_view bytes) const {
+    fs::path p = fs::path(root_) / "c" / rel;
+    fs::create_directories(p.parent_path());
+    std::ofstream out(p, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Workdir::read(const std::string &rel) const { return slurp(fs::path(root_) / "c" / rel); }
+
+bool Workdir::exists(const std::string &rel) const { return fs::exists(fs::path(root_) / "c" / rel); }
+
+void Workdir::make_folder(const std::string &rel) const {
+    fs::create_directories(fs::path(root_) / "c" / rel);
+}
+
+std::vector<std::string> Workdir::files() const {
+    std::vector<std::string> names;
+    const fs::path base = fs::path(root_) / "c";
+    for (auto &e : fs::recursive_directory_iterator(base / "images"))
+        if (e.is_regular_file()) names.push_back(fs::relative(e.path(), base).generic_string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+RunResult Workdir::run(std::string_view answers, const RunLimits &limits) const {
+    const fs::path dir(root_);
+    {
+        std::ofstream in(dir / "answers.txt", std::ios::binary);
+        in.write(answers.data(), static_cast<std::streamsize>(answers.size()));
+    }
+    const std::string exe = executable();
+    pid_t pid = fork();
+    if (pid == 0) {
+        setsid(); // no controlling terminal: the key wait returns at once
+        if (chdir((dir / "c").c_str()) != 0) _exit(126);
+        int in = open((dir / "answers.txt").c_str(), O_RDONLY);
+        int out = open((dir / "stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open((dir / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        if (limits.address_space > 0) {
+            rlimit r{static_cast<rlim_t>(limits.address_space),
+                     static_cast<rlim_t>(limits.address_space)};
+            setrlimit(RLIMIT_AS, &r);
+        }
+        if (limits.file_size > 0) {
+            signal(SIGXFSZ, SIG_IGN);
+            rlimit r{static_cast<rlim_t>(limits.file_size), static_cast<rlim_t>(limits.file_size)};
+            setrlimit(RLIMIT_FSIZE, &r);
+        }
+        execl(exe.c_str(), exe.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    RunResult result;
+    int wstatus = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (waitpid(pid, &wstatus, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &wstatus, 0);
+            result.hung = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (!result.hung && WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
+    result.out = slurp(dir / "stdout.txt");
+    result.err = slurp(dir / "stderr.txt");
+    return result;
+}
+
+std::string u16le(std::initializer_list<unsigned> samples) {
+    std::string s;
+    for (unsigned v : samples) {
+        s += static_cast<char>(v & 0xFF);
+        s += static_cast<char>((v >> 8) & 0xFF);
+    }
+    return s;
+}
+
+std::string i32le(std::initializer_list<long long> samples) {
+    std::string s;
+    for (long long v : samples) {
+        const auto u = static_cast<unsigned long long>(v);
+        for (int k = 0; k < 4; ++k) s += static_cast<char>((u >> (8 * k)) & 0xFF);
+    }
+    return s;
+}
+
+std::vector<unsigned> read_u16le(std::string_view b) {
+    std::vector<unsigned> v;
+    for (std::size_t i = 0; i + 1 < b.size(); i += 2)
+        v.push_back(static_cast<unsigned char>(b[i]) | (static_cast<unsigned char>(b[i + 1]) << 8));
+    return v;
+}
+
+std::vector<int> read_i32le(std::string_view b) {
+    std::vector<int> v;
+    for (std::size_t i = 0; i + 3 < b.size(); i += 4) {
+        unsigned long u = 0;
+        for (int k = 0; k < 4; ++k)
+            u |= static_cast<unsigned long>(static_cast<unsigned char>(b[i + k])) << (8 * k);
+        v.push_back(static_cast<int>(static_cast<std::int32_t>(static_cast<std::uint32_t>(u))));
+    }
+    return v;
+}
+
+std::string crlf(std::string_view text) {
+    std::string s;
+    for (char c : text) {
+        if (c == '\n') s += '\r';
+        s += c;
+    }
+    return s;
+}
+
+namespace {
+std::string visible(std::string_view s) {
+    std::string v;
+    for (char c : s) {
+        if (c == '\n') v += "\\n";
+        else if (c == '\t') v += "\\t";
+        else if (c == '\r') v += "\\r";
+        else v += c;
+    }
+    return v;
+}
+} // namespace
+
+::testing::AssertionResult SameText(const std::string &actual, const std::string &expected) {
+    if (actual == expected) return ::testing::AssertionSuccess();
+    std::size_t k = 0;
+    while (k < actual.size() && k < expected.size() && actual[k] == expected[k]) ++k;
+    const std::size_t from = k > 60 ? k - 60 : 0;
+    return ::testing::AssertionFailure()
+           << "texts part at offset " << k << " (lengths " << actual.size() << " and "
+           << expected.size() << ")\n  common: ..." << visible(actual.substr(from, k - from))
+           << "\n  actual:   " << visible(actual.substr(k, 160))
+           << "\n  expected: " << visible(expected.substr(k, 160));
+}

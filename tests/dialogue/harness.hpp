@@ -1,0 +1,56 @@
+// Scripted runs of the groundzero executable: a fresh working folder holding
+// the images/ tree, answers on standard input, the console text, the exit
+// status and the files afterwards.
+#pragma once
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct RunResult {
+    std::string out;  // standard output: the dialogue
+    std::string err;  // standard error: failure messages
+    int status = -1;  // exit status; -1 if killed or hung
+    bool hung = false;
+};
+
+struct RunLimits {
+    long long address_space = 0; // bytes; 0 = no limit
+    long long file_size = 0;     // bytes; 0 = no limit (SIGXFSZ is ignored)
+};
+
+class Workdir {
+  public:
+    Workdir();
+    ~Workdir();
+    Workdir(const Workdir &) = delete;
+    Workdir &operator=(const Workdir &) = delete;
+
+    const std::string &root() const { return root_; }
+    // rel is relative to the folder that stands for drive C:, e.g. "images/d/a_m2.raw".
+    void write(const std::string &rel, std::string_view bytes) const;
+    std::string read(const std::string &rel) const;
+    bool exists(const std::string &rel) const;
+    void make_folder(const std::string &rel) const;
+    // Every file below images/, sorted, as relative paths.
+    std::vector<std::string> files() const;
+
+    RunResult run(std::string_view answers, const RunLimits &limits = {}) const;
+
+  private:
+    std::string root_;
+};
+
+// Little-endian sample bytes.
+std::string u16le(std::initializer_list<unsigned> samples);
+std::string i32le(std::initializer_list<long long> samples);
+// Decodes little-endian samples.
+std::vector<unsigned> read_u16le(std::string_view bytes);
+std::vector<int> read_i32le(std::string_view bytes);
+// "\n" -> "\r\n".
+std::string crlf(std::string_view text);
+
+#include <gtest/gtest.h>
+
+// Console texts compared whole; on a mismatch, where they part and what follows.
+::testing::AssertionResult SameText(const std::string &actual, const std::string &expected);
+#define EXPECT_TEXT(actual, expected) EXPECT_TRUE(SameText((actual), (expected)))

@@ -1,0 +1,266 @@
+// Raw rasters end to end: reading, the base-level treatment, the output
+// dialogue and the raster writer, with their console text and output bytes.
+#include <gtest/gtest.h>
+
+#include "console_text.hpp"
+#include "harness.hpp"
+
+using namespace text;
+
+namespace {
+using U = std::vector<unsigned>;
+using I = std::vector<int>;
+
+// A 16-bit or 32-bit raster a in folder d with a descriptor giving pixel size 10.
+void put16(const Workdir &w, int lines, int cols, std::initializer_list<unsigned> s) {
+    w.write("images/d/a_m2.raw", u16le(s));
+    w.write("images/d/a_m2.txt", std::to_string(lines) + "\n" + std::to_string(cols) + "\n2\n0\n0\n10\n");
+}
+void put32(const Workdir &w, int lines, int cols, std::initializer_list<long long> s) {
+    w.write("images/d/a_m4.raw", i32le(s));
+    w.write("images/d/a_m4.txt", std::to_string(lines) + "\n" + std::to_string(cols) + "\n4\n0\n0\n10\n");
+}
+std::string descriptor(std::initializer_list<long long> lines) {
+    std::string s;
+    for (long long v : lines) s += std::to_string(v) + "\r\n";
+    return s;
+}
+} // namespace
+
+TEST(RasterRun, TypicalRunShowsExactlyTheDialogueAndWritesTheRaster) {
+    Workdir w;
+    w.write("images/dems/site_m2.raw", u16le({0, 0, 412, 0, 405, 433}));
+    w.write("images/dems/site_m2.txt", "2\r\n3\r\n2\r\n0\r\n433\r\n0\r\n");
+    RunResult r = w.run("dems\nsite\n1\n0\n25\n0\n0\n0\n1\n0\n2\n");
+    EXPECT_TEXT(r.out,
+                "\n\n\t**************************************************************"
+                "\n\t*                                                            *"
+                "\n\t*               GROUNDZEROHYPSOMETRIZER                      *"
+                "\n\t*                                                            *"
+                "\n\t*                                                            *"
+                "\n\t*                                                            *"
+                "\n\t*                                                            *"
+                "\n\t*                                         ARVELINTORES       *"
+                "\n\t*                                      (September 2019)      *"
+                "\n\t*                                                            *"
+                "\n\t**************************************************************"
+                "\n\n\tThis algorithm calculates the minimum hypsometric value that does"
+                "\n\tnot correspond to a null value, in order to consider this hypsometric "
+                "\n\tvalue as the basic altitudinal level of Digital Elevation Model."
+                "\n\n\tName of the File Folder located in the Directory C:images ? "
+                "\n\n\tName of Digital Elevation Model [DEM] (without any extension) ? "
+                "\n\n\tFormat Type :\n\t\t0 ====> ascii\n\t\t1 ====> raster\n\t\t"
+                "\n\ttype of DEM raster :\n\t\t0 ====> 16 bits\n\t\t1 ====> 32 bits\n\t\t"
+                "\n\n\tPixel Size (decimal value in meters) ? "
+                "\n\n\tInput hypsometric dynamic scale:\n\t\tMin = 0\n\t\tMax = 433 "
+                "\n\n\tAre these values\n\t\t0 ====> in meters"
+                "\n\t\t1 ====> in decimeters\n\t\t2 ====> in centimeters"
+                "\n\t\t3 ====> in millimeters\n\t\t"
+                "\n\n\tTHE DEM HAS :  \n            2 LINES\n        AND 3 COLUMNS\n"
+                "\n\n\tTreatment\n\n"
+                "\n\tRecalculated altitude value of the original DEM : "
+                "\n\t\tMin = 0.000000   Max. = 433.000000 "
+                "\n\n\tnumber of pixels with min value = 3 "
+                "\n\n\tReplace this null value with the minimum hypsometric"
+                "\n\tvalue of the MDE which is greater than zero"
+                "\n\n\t\t0 ====> yes\n\t\t1 ====> no\n\t\t"
+                "\n\n\tRecalculated minimum altitude value = 405.000000 "
+                "\n\n\tDigital Elevation Model transformed"
+                "\n\n\tName of the output Digital Elevation Model [DEM] : "
+                "\n\n\t0 -----> Use of the generic name site ? "
+                "\n\t1 -----> Creation of a new File ? \n\t"
+                "\n\n\tFormat Type :\n\t\t0 ====> ascii\n\t\t1 ====> raster\n\t\t"
+                "\n\ttype of DEM raster :\n\t\t0 ====> 16 bits\n\t\t1 ====> 32 bits\n\t\t"
+                "\n\n\tModified dynamic scale : \n\t\tMin. = 405.000000\n\t\tMax. = 433.000000 "
+                "\n\n\tDynamic hypsometric scale out :\n\t\t0 ====> in meters"
+                "\n\t\t1 ====> in decimeters\n\t\t2 ====> in centimeters"
+                "\n\t\t3 ====> in millimeters\n\t\t");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(w.read("images/dems/site_new_base_m2.raw"),
+              u16le({40500, 40500, 41200, 40500, 40500, 43300}));
+    EXPECT_EQ(w.read("images/dems/site_new_base_m2.txt"), "2\r\n3\r\n2\r\n40500\r\n43300\r\n25\r\n");
+    EXPECT_EQ(w.files(), (std::vector<std::string>{
+                             "images/dems/site_m2.raw", "images/dems/site_m2.txt",
+                             "images/dems/site_new_base_m2.raw", "images/dems/site_new_base_m2.txt"}));
+}
+
+TEST(Treatment, NegativeMinimumIsRaisedToTheSmallestPositiveValue) {
+    Workdir w;
+    put32(w, 1, 5, {0, 0, 5, 3, -2});
+    RunResult r = w.run("d a 1 1 0 0 0 1 1 0\n");
+    EXPECT_TEXT(r.out, start + raster_menu + input_range("-2", "5") + unit_menu + dem_has("1", "5") +
+                           report("-2.000000", "5.000000", "1") + yes_no + base_level("3.000000") +
+                           output_title + naming("a") + format_menu + raster_menu +
+                           output_range("3.000000", "5.000000") + out_unit_menu);
+    EXPECT_EQ(read_i32le(w.read("images/d/a_new_base_m4.raw")), (I{3, 3, 5, 3, 3}));
+    EXPECT_EQ(w.read("images/d/a_new_base_m4.txt"), descriptor({1, 5, 4, 3, 5, 10}));
+}
+
+TEST(Treatment, BaseLevelIsTheSmallestStrictlyPositiveValue) {
+    Workdir w;
+    put16(w, 1, 2, {0, 5}); // decimetres: 0 and 0.5 m
+    RunResult r = w.run("d a 1 0 1 0 0 1 0 1\n");
+    EXPECT_NE(r.out.find(base_level("0.500000")), std::string::npos);
+    EXPECT_EQ(read_u16le(w.read("images/d/a_new_base_m2.raw")), (U{5, 5}));
+}
+
+TEST(Treatment, NoPositiveValueRaisesEverythingTo1e7) {
+    Workdir w;
+    put32(w, 1, 2, {0, -4});
+    RunResult r = w.run("d a 1 1 0 0 0 1 0 0\n");
+    EXPECT_NE(r.out.find(report("-4.000000", "0.000000", "1") + yes_no +
+                         base_level("10000000.000000")),
+              std::string::npos);
+    // 10^7 m in a 16-bit raster wraps to 38528; the descriptor keeps the true range.
+    EXPECT_EQ(read_u16le(w.read("images/d/a_new_base_m2.raw")), (U{38528, 38528}));
+    EXPECT_EQ(w.read("images/d/a_new_base_m2.txt"), descriptor({1, 2, 2, 10000000, 10000000, 10}));
+    // In millimetres to 32 bits: the low 32 bits of 10^10 everywhere.
+    r = w.run("d a 1 1 0 0 0 1 1 3\n");
+    EXPECT_EQ(read_i32le(w.read("images/d/a_new_base_m4.raw")), (I{1410065408, 1410065408}));
+    EXPECT_EQ(w.read("images/d/a_new_base_m4.txt"),
+              descriptor({1, 2, 4, 1410065408, 1410065408, 10}));
+}
+
+TEST(Treatment, ValuesOf1e7AndAboveAreNeverTheMinimumNorChanged) {
+    Workdir w;
+    put32(w, 1, 3, {20000000, 10000000, 30000000});
+    RunResult r = w.run("d a 1 1 0 0 0 1 1 0\n");
+    EXPECT_NE(r.out.find(report("10000000.000000", "30000000.000000", "1") + yes_no +
+                         base_level("10000000.000000")),
+              std::string::npos);
+    EXPECT_EQ(read_i32le(w.read("images/d/a_new_base_m4.raw")), (I{20000000, 10000000, 30000000}));
+}
+
+TEST(Treatment, EmptyGridAfterNegativeFormatAnswerWritesAnEmptyRaster) {
+    Workdir w;
+    w.make_folder("images/d");
+    RunResult r = w.run("d a -1 0 0 1 0 0 30\n");
+    EXPECT_TEXT(r.out, start + dem_has("0", "0") + report("10000000.000000", "0.000000", "0") +
+                           yes_no + base_level("10000000.000000") + output_title + naming("a") +
+                           format_menu + raster_menu +
+                           output_range("10000000.000000", "0.000000") + out_unit_menu + ask_pixel);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(w.read("images/d/a_new_base_m2.raw"), "");
+    EXPECT_EQ(w.read("images/d/a_new_base_m2.txt"), descriptor({0, 0, 2, 10000000, 0, 0}));
+}
+
+TEST(Treatment, AnswerNoWritesNothingAboveOneIsAskedAgainBelowZeroEndsSilently) {
+    Workdir w;
+    put16(w, 1, 2, {0, 7});
+    RunResult r = w.run("d a 1 0 0 5 1\n");
+    EXPECT_TEXT(r.out, start + raster_menu + input_range("0", "7") + unit_menu + dem_has("1", "2") +
+                           report("0.000000", "7.000000", "1") + yes_no + yes_no + no_change);
+    EXPECT_EQ(r.status, 0);
+    r = w.run("d a 1 0 0 -1\n");
+    EXPECT_TEXT(r.out, start + raster_menu + input_range("0", "7") + unit_menu + dem_has("1", "2") +
+                           report("0.000000", "7.000000", "1") + yes_no);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(w.files(), (std::vector<std::string>{"images/d/a_m2.raw", "images/d/a_m2.txt"}));
+}
+
+TEST(RasterReader, SixteenBitSamplesAreUnsignedAndRangeStartsAreCapped) {
+    Workdir w;
+    put16(w, 1, 2, {65535, 40000});
+    RunResult r = w.run("d a 1 0 0 -1\n");
+    EXPECT_NE(r.out.find(input_range("40000", "65535")), std::string::npos);
+    EXPECT_NE(r.out.find(report("40000.000000", "65535.000000", "1")), std::string::npos);
+
+    put32(w, 1, 2, {2000000, 3000000}); // all above the starting minimum
+    r = w.run("d a 1 1 0 -1\n");
+    EXPECT_NE(r.out.find(input_range("1000000", "3000000")), std::string::npos);
+    put32(w, 1, 2, {-5, -9}); // all below the starting maximum
+    r = w.run("d a 1 1 0 -1\n");
+    EXPECT_NE(r.out.find(input_range("-9", "0")), std::string::npos);
+}
+
+TEST(RasterReader, ShortFileLoadsZerosAndLongFileIsReadOnlyAsFarAsTheGrid) {
+    Workdir w;
+    w.write("images/d/a_m2.raw", u16le({7, 8, 9})); // one line short of 2 x 3
+    w.write("images/d/a_m2.txt", "2\n3\n2\n0\n0\n10\n");
+    RunResult r = w.run("d a 1 0 0 -1\n");
+    EXPECT_NE(r.out.find(input_range("0", "9") + unit_menu + dem_has("2", "3") +
+                         report("0.000000", "9.000000", "3")),
+              std::string::npos);
+    w.write("images/d/a_m2.raw", u16le({7, 8, 9, 1, 2, 3, 60000, 0}));
+    r = w.run("d a 1 0 0 -1\n");
+    EXPECT_NE(r.out.find(input_range("1", "9")), std::string::npos);
+}
+
+TEST(RasterReader, UnitsConvertLikeTheX87) {
+    Workdir w;
+    put16(w, 1, 3, {6139, 3, 12345});
+    // Centimetres: 61.39, 0.03 and 123.45 m; then back out in the same unit.
+    RunResult r = w.run("d a 1 0 2 0 0 1 1 2\n");
+    EXPECT_NE(r.out.find(report("0.030000", "123.450000", "1")), std::string::npos);
+    EXPECT_EQ(read_i32le(w.read("images/d/a_new_base_m4.raw")), (I{6139, 2, 12345}));
+    // Decimetres: 613.9000000000001 m comes back as 6139, 0.30000000000000004 as 3.
+    r = w.run("d a 1 0 1 0 0 1 1 1\n");
+    EXPECT_EQ(read_i32le(w.read("images/d/a_new_base_m4.raw")), (I{6139, 3, 12345}));
+}
+
+TEST(RasterWriter, RoundTripsLoseOneWhereTheMetreValueLiesBelowTheSample) {
+    Workdir w;
+    put16(w, 1, 4, {3, 5, 6, 9});
+    w.run("d a 1 0 2 0 0 1 0 2\n");
+    EXPECT_EQ(read_u16le(w.read("images/d/a_new_base_m2.raw")), (U{2, 5, 5, 8}));
+    EXPECT_EQ(w.read("images/d/a_new_base_m2.txt"), descriptor({1, 4, 2, 3, 9, 10}));
+    put16(w, 1, 2, {43, 50});
+    w.run("d a 1 0 1 0 0 1 0 1\n");
+    EXPECT_EQ(read_u16le(w.read("images/d/a_new_base_m2.raw")), (U{42, 50}));
+    put16(w, 1, 2, {11, 20});
+    w.run("d a 1 0 3 0 0 1 0 3\n");
+    EXPECT_EQ(read_u16le(w.read("images/d/a_new_base_m2.raw")), (U{10, 20}));
+}
+
+TEST(RasterWriter, MetresTruncateAndSixteenBitsWrapButTheDescriptorDoesNot) {
+    Workdir w;
+    put16(w, 1, 2, {129, 700}); // decimetres: 12.9 m and 70 m
+    w.run("d a 1 0 1 0 0 1 1 0\n");
+    EXPECT_EQ(read_i32le(w.read("images/d/a_new_base_m4.raw")), (I{12, 70}));
+    w.run("d a 1 0 1 0 0 1 0 3\n");
+    EXPECT_EQ(read_u16le(w.read("images/d/a_new_base_m2.raw")), (U{12900, 4464}));
+    EXPECT_EQ(w.read("images/d/a_new_base_m2.txt"), descriptor({1, 2, 2, 12900, 70000, 10}));
+}
+
+TEST(OutputDialogue, NamingWidthAndUnitAnswersOutsideTheirChoicesAreAskedAgain) {
+    Workdir w;
+    put16(w, 1, 2, {1, 2});
+    // Naming 2 and -1 asked again, then a new name; width -3 gives the 32-bit
+    // files, samples included; units 4 and -1 asked again.
+    RunResult r = w.run("d a 1 0 0 0 2 -1 1 b 1 -3 4 -1 0\n");
+    EXPECT_TEXT(r.out, start + raster_menu + input_range("1", "2") + unit_menu + dem_has("1", "2") +
+                           report("1.000000", "2.000000", "1") + yes_no + base_level("1.000000") +
+                           output_title + naming("a") + naming("a") + naming("a") + ask_new_name +
+                           format_menu + raster_menu + output_range("1.000000", "2.000000") +
+                           out_unit_menu + out_unit_menu + out_unit_menu);
+    EXPECT_EQ(read_i32le(w.read("images/d/b_new_base_m4.raw")), (I{1, 2}));
+    EXPECT_EQ(w.read("images/d/b_new_base_m4.txt"), descriptor({1, 2, 4, 1, 2, 10}));
+}
+
+TEST(OutputDialogue, NegativeOutputFormatWritesNothingButAsksThePixelSize) {
+    Workdir w;
+    w.write("images/d/a_m2.raw", u16le({1, 2}));
+    w.write("images/d/a_m2.txt", "1\n2\n2\n");
+    RunResult r = w.run("d a 1 0 0.5 0 0 0 -1 30\n");
+    EXPECT_TEXT(r.out, start + raster_menu + ask_pixel + input_range("1", "2") + unit_menu +
+                           dem_has("1", "2") + report("1.000000", "2.000000", "1") + yes_no +
+                           base_level("1.000000") + output_title + naming("a") + format_menu +
+                           ask_pixel);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(w.files(), (std::vector<std::string>{"images/d/a_m2.raw", "images/d/a_m2.txt"}));
+}
+
+TEST(RasterWriter, OutputThatCannotBeWrittenFailsAndKeepsTheOlderFiles) {
+    Workdir w;
+    put16(w, 1, 2, {1, 2});
+    w.write("images/d/a_new_base_m2.txt", "old descriptor");
+    w.make_folder("images/d/a_new_base_m2.raw/"); // the raster's name is taken by a folder
+    RunResult r = w.run("d a 1 0 0 0 0 1 0 0\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot write c:\\images\\d\\a_new_base_m2.raw"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(w.read("images/d/a_new_base_m2.txt"), "old descriptor");
+    EXPECT_EQ(w.files(), (std::vector<std::string>{"images/d/a_m2.raw", "images/d/a_m2.txt",
+                                                   "images/d/a_new_base_m2.txt"}));
+}

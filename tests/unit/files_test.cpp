@@ -1,0 +1,133 @@
+// Host paths, outputs that appear whole or not at all, and the word reader.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/files.hpp"
+#include "platform/text_stream.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string slurp(const fs::path &p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Every word of text as the reader gives them.
+std::vector<std::string> words_of(const std::string &text) {
+    std::FILE *f = std::tmpfile();
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::rewind(f);
+    TextReader r(f);
+    std::vector<std::string> words;
+    for (std::string_view w = r.peek_word(); !w.empty(); w = r.peek_word()) {
+        words.emplace_back(w);
+        r.consume(w.size());
+    }
+    std::fclose(f);
+    return words;
+}
+
+// A scratch folder that stands for drive C: while the test runs.
+struct ScratchDrive {
+    fs::path old = fs::current_path();
+    fs::path dir = fs::temp_directory_path() / ("gzfiles" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    ScratchDrive() {
+        fs::remove_all(dir);
+        fs::create_directories(dir / "images" / "d");
+        fs::current_path(dir);
+    }
+    ~ScratchDrive() {
+        fs::current_path(old);
+        fs::remove_all(dir);
+    }
+};
+} // namespace
+
+TEST(HostPath, DriveCStandsForTheWorkingDirectory) {
+#ifndef _WIN32
+    EXPECT_EQ(host_path("c:\\images\\dems\\site_m2.raw"), "images/dems/site_m2.raw");
+    EXPECT_EQ(host_path("C:\\images\\a\\b\\x.asc"), "images/a/b/x.asc");
+#else
+    EXPECT_EQ(host_path("c:\\images\\dems\\site_m2.raw"), "c:\\images\\dems\\site_m2.raw");
+#endif
+}
+
+TEST(OutFile, TextIsWrittenWithCrLfAndAppearsOnlyWhenCommitted) {
+    ScratchDrive drive;
+    OutFile out;
+    ASSERT_TRUE(out.open("c:\\images\\d\\t.txt"));
+    out.write_text("12\n-3\n\n4");
+    out.write("\n", 1); // binary bytes stay as they are
+    EXPECT_FALSE(fs::exists("images/d/t.txt"));
+    ASSERT_TRUE(out.commit());
+    EXPECT_EQ(slurp("images/d/t.txt"), "12\r\n-3\r\n\r\n4\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}), 1);
+}
+
+TEST(OutFile, DiscardedOrFailedOutputsLeaveTheOldFileUntouched) {
+    ScratchDrive drive;
+    { std::ofstream("images/d/old.raw") << "precious"; }
+    {
+        OutFile out;
+        ASSERT_TRUE(out.open("c:\\images\\d\\old.raw"));
+        out.write("new", 3);
+        out.discard();
+    }
+    {
+        OutFile out; // never committed: the destructor removes the part file
+        ASSERT_TRUE(out.open("c:\\images\\d\\old.raw"));
+        out.write("new", 3);
+    }
+    {
+        OutFile a, b;
+        ASSERT_TRUE(a.open("c:\\images\\d\\old.raw"));
+        ASSERT_TRUE(b.open("c:\\images\\d\\other.raw"));
+        discard_all_outputs();
+        EXPECT_FALSE(a.is_open());
+        EXPECT_FALSE(b.is_open());
+    }
+    EXPECT_EQ(slurp("images/d/old.raw"), "precious");
+    EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}), 1);
+    OutFile missing;
+    EXPECT_FALSE(missing.open("c:\\images\\nofolder\\x.raw"));
+}
+
+TEST(TextReader, CrLfLfTabsAndCtrlZ) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(words_of("ncols 3\r\nnrows\t2\r\n"), (V{"ncols", "3", "nrows", "2"}));
+    EXPECT_EQ(words_of("1\n2\n"), (V{"1", "2"}));
+    EXPECT_EQ(words_of("1 2\x1a" "3 4"), (V{"1", "2"}));
+    EXPECT_EQ(words_of("\x1a" "1"), V{});
+    EXPECT_EQ(words_of("  \r\n\t "), V{});
+    EXPECT_EQ(words_of("a\vb\fc"), (V{"a", "b", "c"}));
+}
+
+TEST(TextReader, WordsAcrossBlockBoundariesAndLongWords) {
+    std::string text(1 << 20, ' '); // a word straddles the first 1 MiB block
+    text.replace(text.size() - 3, 3, "123");
+    text += "456 ";
+    const std::string keyword(10000, 'k');
+    text += keyword + " 7";
+    EXPECT_EQ(words_of(text), (std::vector<std::string>{"123456", keyword, "7"}));
+}
+
+TEST(TextReader, PartialConsumeLeavesTheRestForTheNextRead) {
+    std::FILE *f = std::tmpfile();
+    std::fputs("12abc 5", f);
+    std::rewind(f);
+    TextReader r(f);
+    EXPECT_EQ(r.peek_word(), "12abc");
+    r.consume(2);
+    EXPECT_EQ(r.peek_word(), "abc");
+    r.consume(3);
+    EXPECT_EQ(r.peek_word(), "5");
+    std::fclose(f);
+}
