@@ -74,7 +74,7 @@ void fail_memory(std::size_t element_size, const char *what) {
     m += what;
     m += ": " + std::to_string(nb_lig) + " lines x " + std::to_string(nb_col) + " columns, " +
          std::to_string(cells) + " cells of " + std::to_string(element_size) + " bytes (" +
-         std::to_string(cells * element_size / (1024 * 1024)) + " MiB)";
+         std::to_string(cells / 1024 * element_size / 1024) + " MiB)";
     fail(m);
 }
 

@@ -146,3 +146,16 @@ TEST(InputDialogue, NegativeFormatAnswerLoadsNothing) {
                          report("10000000.000000", "0.000000", "0") + yes_no + no_change);
     EXPECT_EQ(r.status, 0);
 }
+
+TEST(InputDialogue, GridTooLargeForMemoryEndsWithTheSizeAskedFor) {
+    Workdir w;
+    w.write("images/d/a_m4.raw", i32le({1, 2}));
+    w.write("images/d/a_m4.txt", "2000000000\n2000000000\n4\n0\n0\n10\n");
+    RunResult r = w.run("d a 1 1\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TEXT(r.out, start + raster_menu);
+    EXPECT_NE(r.err.find("not enough memory for the input grid: 2000000000 lines x 2000000000 "
+                         "columns, 4000000000000000000 cells of 8 bytes (30517578125000 MiB)"),
+              std::string::npos)
+        << r.err;
+}
