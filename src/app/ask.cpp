@@ -11,10 +11,20 @@
 #include "platform/console.hpp"
 #include "platform/text_stream.hpp"
 
+void (*run_end_hook)(int status) = nullptr;
+
 namespace {
+std::FILE *answer_source = stdin;
+
 TextReader &answers() {
-    static TextReader reader(stdin, true);
-    return reader;
+    static TextReader *reader = nullptr;
+    static std::FILE *reader_source = nullptr;
+    if (reader == nullptr || reader_source != answer_source) {
+        delete reader;
+        reader = new TextReader(answer_source, true);
+        reader_source = answer_source;
+    }
+    return *reader;
 }
 
 // The next word of the answers; fails when standard input has ended.
@@ -26,6 +36,14 @@ std::string_view next_word(std::string_view what) {
 } // namespace
 
 void say(std::string_view text) { console_print(text); }
+
+void use_answers(std::FILE *source) { answer_source = source; }
+
+void end_run(int status) {
+    std::fflush(stdout);
+    if (run_end_hook != nullptr) run_end_hook(status);
+    std::exit(status);
+}
 
 std::string ask_word(std::string_view what) {
     std::string w(next_word(what));
@@ -58,13 +76,13 @@ double ask_double(std::string_view prompt, std::string_view what) {
 void end_missing_input(const std::string &path) {
     say("\n File " + path + " unknown\n");
     key_wait();
-    std::exit(0);
+    end_run(0);
 }
 
 void fail(const std::string &message) {
     discard_all_outputs();
     console_error("\ngroundzero: " + message + "\n");
-    std::exit(1);
+    end_run(1);
 }
 
 void fail_memory(std::size_t element_size, const char *what) {

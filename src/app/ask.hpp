@@ -1,6 +1,7 @@
 // The dialogue's questions and the program's ways of ending early.
 #pragma once
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,14 @@ int ask_int(std::string_view prompt, int low, int high, std::string_view what);
 
 // Prints prompt and reads "%lf", again for an answer that is not a number.
 double ask_double(std::string_view prompt, std::string_view what);
+
+// Ends the program with status. Harnesses that run the stages in one process
+// set run_end_hook to a function that unwinds to them instead (it must not return).
+[[noreturn]] void end_run(int status);
+extern void (*run_end_hook)(int status);
+
+// Reads the answers from source from now on (standard input by default).
+void use_answers(std::FILE *source);
 
 // The input file is missing: the message, one key, exit status 0.
 [[noreturn]] void end_missing_input(const std::string &path);

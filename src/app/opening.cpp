@@ -7,9 +7,9 @@
 #include "app/state.hpp"
 #include "dem/dem_files.hpp"
 #include "dem/extended_arith.hpp"
+#include "dem/descriptor.hpp"
 #include "dem/number_text.hpp"
 #include "platform/console.hpp"
-#include "platform/text_stream.hpp"
 
 namespace {
 const char *const banner[] = {
@@ -28,19 +28,6 @@ const char *const banner[] = {
     "\n\tnot correspond to a null value, in order to consider this hypsometric ",
     "\n\tvalue as the basic altitudinal level of Digital Elevation Model.",
 };
-
-// Reads the six descriptor integers in order; a field that is missing or not
-// an integer leaves it and every field after it as they were.
-void read_descriptor(std::FILE *file, int *const fields[6]) {
-    TextReader text(file);
-    for (int k = 0; k < 6; ++k) {
-        std::string_view w = text.peek_word();
-        ParsedInt p = parse_int_prefix(w);
-        if (p.used == 0) return;
-        *fields[k] = p.value;
-        text.consume(p.used);
-    }
-}
 
 // Asks the pixel size in metres into dpix_size and keeps its whole metres.
 void ask_pixel_size(const char *prompt) {

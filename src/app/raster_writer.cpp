@@ -103,4 +103,6 @@ void raster_saving() {
     // The raster first: a descriptor must never stand beside a raster it doesn't describe.
     if (!f2.commit()) fail("cannot write " + f2.name() + " (" + system_error_text(errno) + ")");
     if (!f2d.commit()) fail("cannot write " + f2d.name() + " (" + system_error_text(errno) + ")");
+    frusmatrice(jtab_out, nb_lig);
+    frimatrice(itab_out, nb_lig);
 }

@@ -1,6 +1,8 @@
 // Definitions of the program-wide state.
 #include "app/state.hpp"
 
+#include "grid/grid_alloc.hpp"
+
 int nb_lig = 0;
 int nb_col = 0;
 int val = 0;
@@ -29,3 +31,26 @@ std::FILE *f1 = nullptr;
 OutFile f1d;
 OutFile f2;
 OutFile f2d;
+
+void reset_state() {
+    // The release functions need no line count beyond what each grid records.
+    frusmatrice(jtab, nb_lig);
+    frimatrice(itab, nb_lig);
+    frdmatrice(dtab_in, nb_lig);
+    frdmatrice(dtab_out, nb_lig);
+    jtab = nullptr;
+    itab = nullptr;
+    dtab_in = dtab_out = nullptr;
+    if (f1 != nullptr) std::fclose(f1);
+    f1 = nullptr;
+    discard_all_outputs();
+    nb_lig = nb_col = val = mind = maxd = pix_size = 0;
+    format = itype = format_out = itype_out = 0;
+    dpix_size = X_min = Y_min = nodata = 0.0;
+    descr_OK = open_ascii_OK = false;
+    nomim1.clear();
+    nomfic.clear();
+    nomfic1.clear();
+    nomim2.clear();
+    nomdescr2.clear();
+}

@@ -39,6 +39,11 @@ extern OutFile f2d;           // output descriptor (output dialogue)
 // Grids are obtained, and cells visited, only then.
 inline bool grid_has_cells() { return nb_lig > 0 && nb_col > 0; }
 
+// Releases the grids, closes the input, removes unfinished outputs and puts
+// every variable back to its starting value: harnesses that run the stages
+// many times in one process call it between runs.
+void reset_state();
+
 // The stages, in the order of a run.
 void opening();      // greets, asks for the input, loads it into dtab_in
 void dem_lecture();  // loads the raw raster f1 into dtab_in, in metres

@@ -1,7 +1,6 @@
 // The base-level stage: range and count of the minimum, the replacement
 // question, the base level, and dtab_out with every lower cell raised to it.
 #include <climits>
-#include <cstdlib>
 
 #include "app/ask.hpp"
 #include "app/state.hpp"
@@ -51,7 +50,7 @@ void treatment() {
     if (repair == 1) {
         say("\n\n\tNot any modification ");
         key_wait();
-        std::exit(0);
+        end_run(0);
     }
     if (repair != 0) return;
 

@@ -21,6 +21,8 @@ struct Header {
 };
 static_assert(sizeof(Header) == align);
 
+unsigned long long byte_limit = ~0ULL;
+
 std::size_t round_up(std::size_t n) { return (n + align - 1) / align * align; }
 
 // Byte size of a grid's mapping, or 0 when the counts are not positive or the
@@ -38,7 +40,7 @@ template <class T> std::size_t grid_bytes(int NbCol, int NbLig) {
 
 template <class T> T **make_grid(int NbCol, int NbLig) {
     const std::size_t size = grid_bytes<T>(NbCol, NbLig);
-    if (size == 0) return nullptr;
+    if (size == 0 || size > byte_limit) return nullptr;
     auto *base = static_cast<unsigned char *>(zeroed_pages(size));
     if (base == nullptr) return nullptr;
     auto *header = ::new (base) Header{};
@@ -61,6 +63,8 @@ template <class T> T *make_vector(int NbCol) {
     return static_cast<T *>(std::calloc(static_cast<std::size_t>(NbCol), sizeof(T)));
 }
 } // namespace
+
+void grid_set_byte_limit(unsigned long long bytes) { byte_limit = bytes; }
 
 float **fmatrice(int NbCol, int NbLig) { return make_grid<float>(NbCol, NbLig); }
 unsigned char **ucmatrice(int NbCol, int NbLig) { return make_grid<unsigned char>(NbCol, NbLig); }

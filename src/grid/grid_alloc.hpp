@@ -21,6 +21,10 @@ void frimatrice(int **Mat, int NbLig);
 void frdmatrice(double **Mat, int NbLig);
 void frldmatrice(long double **Mat, int NbLig);
 
+// The largest grid, in bytes, that the allocators will obtain (default: no
+// limit but the host's). Harnesses set it to keep fuzzed sizes small.
+void grid_set_byte_limit(unsigned long long bytes);
+
 // Vectors of NbCol elements.
 unsigned char *ucvecteur(int NbCol);
 unsigned short *usvecteur(int NbCol);

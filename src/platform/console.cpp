@@ -14,6 +14,8 @@
 #include <unistd.h>
 #endif
 
+bool key_wait_enabled = true;
+
 void console_print(std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
@@ -28,6 +30,7 @@ void console_error(std::string_view text) {
 #ifdef _WIN32
 void key_wait() {
     std::fflush(stdout);
+    if (!key_wait_enabled) return;
     // Only a real console can deliver a key: a redirected or absent one must not block.
     HANDLE in = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, 0, nullptr);
@@ -42,6 +45,7 @@ void key_wait() {
 #else
 void key_wait() {
     std::fflush(stdout);
+    if (!key_wait_enabled) return;
     int fd = open("/dev/tty", O_RDWR | O_NOCTTY);
     if (fd < 0) return; // no controlling terminal: piped or background run
     termios saved{};

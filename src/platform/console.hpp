@@ -14,3 +14,6 @@ void console_error(std::string_view text);
 // Waits for one key from the terminal itself (not from standard input),
 // without echo. Without a terminal it returns at once, so piped runs never block.
 void key_wait();
+
+// False in harnesses that run the stages where a terminal may be present.
+extern bool key_wait_enabled;

@@ -38,6 +38,9 @@ Workdir::Workdir() {
     if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     root_ = tmpl;
     fs::create_directories(fs::path(root_) / "c" / "images");
+    // Readable by an unprivileged run of the program too.
+    fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec);
 }
 
 Workdir::~Workdir() {
@@ -63,6 +66,12 @@ void Workdir::make_folder(const std::string &rel) const {
     fs::create_directories(fs::path(root_) / "c" / rel);
 }
 
+void Workdir::set_read_only(const std::string &rel, bool read_only) const {
+    const fs::perms rx = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                         fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(fs::path(root_) / "c" / rel, read_only ? rx : rx | fs::perms::owner_write);
+}
+
 std::vector<std::string> Workdir::files() const {
     std::vector<std::string> names;
     const fs::path base = fs::path(root_) / "c";
@@ -78,7 +87,16 @@ RunResult Workdir::run(std::string_view answers, const RunLimits &limits) const 
         std::ofstream in(dir / "answers.txt", std::ios::binary);
         in.write(answers.data(), static_cast<std::streamsize>(answers.size()));
     }
-    const std::string exe = executable();
+    std::string exe = executable();
+    if (limits.unprivileged && getuid() == 0) {
+        // The build folder may not be open to others: run a copy that is.
+        const fs::path copy = dir / "groundzero";
+        fs::copy_file(exe, copy, fs::copy_options::overwrite_existing);
+        fs::permissions(copy, fs::perms::owner_all | fs::perms::group_read |
+                                  fs::perms::group_exec | fs::perms::others_read |
+                                  fs::perms::others_exec);
+        exe = copy.string();
+    }
     pid_t pid = fork();
     if (pid == 0) {
         setsid(); // no controlling terminal: the key wait returns at once
@@ -98,6 +116,9 @@ RunResult Workdir::run(std::string_view answers, const RunLimits &limits) const 
             signal(SIGXFSZ, SIG_IGN);
             rlimit r{static_cast<rlim_t>(limits.file_size), static_cast<rlim_t>(limits.file_size)};
             setrlimit(RLIMIT_FSIZE, &r);
+        }
+        if (limits.unprivileged && getuid() == 0) {
+            if (setgid(65534) != 0 || setuid(65534) != 0) _exit(125);
         }
         execl(exe.c_str(), exe.c_str(), static_cast<char *>(nullptr));
         _exit(127);

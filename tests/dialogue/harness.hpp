@@ -16,6 +16,8 @@ struct RunResult {
 struct RunLimits {
     long long address_space = 0; // bytes; 0 = no limit
     long long file_size = 0;     // bytes; 0 = no limit (SIGXFSZ is ignored)
+    bool unprivileged = false;   // run as nobody when the tests run as root, so
+                                 // folder permissions apply
 };
 
 class Workdir {
@@ -31,6 +33,8 @@ class Workdir {
     std::string read(const std::string &rel) const;
     bool exists(const std::string &rel) const;
     void make_folder(const std::string &rel) const;
+    // Makes a folder read-only (or writable again).
+    void set_read_only(const std::string &rel, bool read_only) const;
     // Every file below images/, sorted, as relative paths.
     std::vector<std::string> files() const;
 

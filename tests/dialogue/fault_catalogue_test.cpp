@@ -1,0 +1,249 @@
+// The fault catalogue: what goes wrong, what the user sees, the exit status,
+// and which files exist afterwards. Inputs are never modified, an older output
+// survives every failed run, and no unfinished file is ever left behind.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <sstream>
+
+#include "console_text.hpp"
+#include "harness.hpp"
+
+using namespace text;
+
+namespace {
+std::vector<std::string> split(const std::string &answers) {
+    std::istringstream in(answers);
+    std::vector<std::string> words;
+    for (std::string w; in >> w;) words.push_back(w);
+    return words;
+}
+
+std::string join(const std::vector<std::string> &words, std::size_t n) {
+    std::string s;
+    for (std::size_t k = 0; k < n && k < words.size(); ++k) s += words[k] + "\n";
+    return s;
+}
+
+bool is_number(const std::string &w) { return !w.empty() && (std::isdigit(static_cast<unsigned char>(w[0])) || w[0] == '-'); }
+
+// A whole run of each kind: the set-up, the answers, and the files it writes.
+struct WholeRun {
+    const char *name;
+    std::function<void(const Workdir &)> setup;
+    std::string answers;
+    std::vector<std::string> outputs;
+    std::string created = {}; // a descriptor the dialogue creates: kept once complete
+};
+
+const WholeRun whole_runs[] = {
+    {"raster with a created descriptor, to a 16-bit raster",
+     [](const Workdir &w) { w.write("images/d/a_m2.raw", u16le({0, 5, 7, 0, 9, 6})); },
+     "d a 1 0 2 3 0.5 25 2 0 0 1 0 2", {"images/d/a_new_base_m2.raw", "images/d/a_new_base_m2.txt"},
+     "images/d/a_m2.txt"},
+    {"32-bit raster to an ASCII grid, new name",
+     [](const Workdir &w) {
+         w.write("images/d/a_m4.raw", i32le({0, -5, 7000, 9000}));
+         w.write("images/d/a_m4.txt", "2 2 4 0 0 0");
+     },
+     "d a 1 1 0.5 3 0 1 b 0 30 500000 4000000", {"images/d/b_new_base.asc"}},
+    {"ASCII grid to ASCII grid",
+     [](const Workdir &w) {
+         w.write("images/d/a.asc", "ncols 2\nnrows 2\nxllcorner 1\nyllcorner 2\ncellsize 5\n"
+                                   "nodata_value 0\n0 1.25\n-3 4\n");
+     },
+     "d a 0 0 0 0 7.5", {"images/d/a_new_base.asc"}},
+};
+} // namespace
+
+TEST(FaultCatalogue, EndOfInputAtEveryQuestionEndsWithStatus1AndNoOutput) {
+    for (const WholeRun &run : whole_runs) {
+        const std::vector<std::string> words = split(run.answers);
+        for (std::size_t n = 0; n < words.size(); ++n) {
+            Workdir w;
+            run.setup(w);
+            const std::vector<std::string> inputs = w.files();
+            RunResult r = w.run(join(words, n));
+            EXPECT_FALSE(r.hung) << run.name << ", " << n << " answers";
+            EXPECT_EQ(r.status, 1) << run.name << ", " << n << " answers";
+            EXPECT_NE(r.err.find("end of input: no answer for "), std::string::npos) << r.err;
+            std::vector<std::string> files = w.files();
+            if (!run.created.empty() && w.exists(run.created)) {
+                // Created whole or not at all: six lines, each ended by CR LF.
+                const std::string d = w.read(run.created);
+                EXPECT_EQ(std::count(d.begin(), d.end(), '\n'), 6) << d;
+                EXPECT_EQ(std::count(d.begin(), d.end(), '\r'), 6) << d;
+                files.erase(std::find(files.begin(), files.end(), run.created));
+            }
+            EXPECT_EQ(files, inputs) << run.name << ", " << n << " answers";
+        }
+        Workdir w;
+        run.setup(w);
+        RunResult r = w.run(join(words, words.size()));
+        EXPECT_EQ(r.status, 0) << run.name << r.err;
+        for (const std::string &out : run.outputs) EXPECT_TRUE(w.exists(out)) << out;
+    }
+}
+
+TEST(FaultCatalogue, NonNumberAtEveryNumericQuestionIsAskedAgainWithTheSameResult) {
+    for (const WholeRun &run : whole_runs) {
+        const std::vector<std::string> words = split(run.answers);
+        Workdir clean;
+        run.setup(clean);
+        RunResult expected = clean.run(join(words, words.size()));
+        ASSERT_EQ(expected.status, 0) << run.name;
+        for (std::size_t k = 2; k < words.size(); ++k) {
+            if (!is_number(words[k])) continue;
+            std::vector<std::string> noisy = words;
+            noisy.insert(noisy.begin() + static_cast<long>(k), "x?");
+            Workdir w;
+            run.setup(w);
+            RunResult r = w.run(join(noisy, noisy.size()));
+            EXPECT_EQ(r.status, 0) << run.name << ", before answer " << k;
+            EXPECT_GT(r.out.size(), expected.out.size()) << "the question is printed again";
+            for (const std::string &out : run.outputs)
+                EXPECT_EQ(w.read(out), clean.read(out)) << run.name << ", before answer " << k;
+        }
+    }
+}
+
+namespace {
+struct Fault {
+    const char *what;
+    std::function<void(const Workdir &)> setup;
+    std::string answers;
+    int status;
+    std::string shows;                // a text the console (out or err) must hold
+    std::vector<std::string> written; // files the run adds; none other may appear
+    RunLimits limits = {};
+};
+
+const std::string grid_2x3 = "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value 0\n";
+
+void raster16(const Workdir &w, const std::string &descriptor, std::initializer_list<unsigned> s) {
+    w.write("images/d/a_m2.raw", u16le(s));
+    w.write("images/d/a_m2.txt", descriptor);
+}
+
+const Fault faults[] = {
+    {"input folder does not exist", [](const Workdir &) {}, "nowhere a 1 0", 0,
+     unknown("c:\\images\\nowhere\\a_m2.raw"), {}},
+    {"ASCII input missing", [](const Workdir &w) { w.make_folder("images/d"); }, "d a 0", 0,
+     unknown("c:\\images\\d\\a.asc"), {}},
+    {"empty descriptor: every field 0, pixel size asked",
+     [](const Workdir &w) { raster16(w, "", {1, 2}); }, "d a 1 0 5 0 0 0 1 0 0", 0,
+     ask_pixel + input_range("1000000", "0") + unit_menu + dem_has("0", "0"),
+     {"images/d/a_new_base_m2.raw", "images/d/a_new_base_m2.txt"}},
+    {"negative sizes in the descriptor: an empty grid",
+     [](const Workdir &w) { raster16(w, "-2 -3 2 0 0 10", {1, 2}); }, "d a 1 0 0 1", 0,
+     dem_has("-2", "-3") + report("10000000.000000", "0.000000", "0"), {}},
+    {"descriptor of 2000000000 x 2000000000", [](const Workdir &w) { raster16(w, "2000000000 2000000000 2 0 0 1", {1}); },
+     "d a 1 0", 1, "not enough memory for the input grid: 2000000000 lines x 2000000000 columns", {}},
+    {"non-integer descriptor: fields stay 0",
+     [](const Workdir &w) { raster16(w, "two\n3\n2\n", {1, 2}); }, "d a 1 0 5 0 1", 0,
+     dem_has("0", "0"), {}},
+    {"descriptor missing its last fields",
+     [](const Workdir &w) { raster16(w, "1 2", {4, 9}); }, "d a 1 0 5 0 1", 0,
+     ask_pixel + input_range("4", "9"), {}},
+    {"raw file shorter than its descriptor: zeros",
+     [](const Workdir &w) { raster16(w, "2 2 2 0 0 1", {4, 9}); }, "d a 1 0 0 1", 0,
+     input_range("0", "9") + unit_menu + dem_has("2", "2") + report("0.000000", "9.000000", "2"), {}},
+    {"raw file longer than its descriptor: the rest is not read",
+     [](const Workdir &w) { raster16(w, "1 2 2 0 0 1", {4, 9, 60000}); }, "d a 1 0 0 1", 0,
+     input_range("4", "9"), {}},
+    {"ASCII body short by one value",
+     [](const Workdir &w) { w.write("images/d/a.asc", grid_2x3 + "1 2 3 4 5\n"); }, "d a 0 0 0 0 1", 1,
+     "holds 5 values where its header (2 lines x 3 columns) announces 6", {}},
+    {"ASCII keyword of 10000 characters",
+     [](const Workdir &w) { w.write("images/d/a.asc", std::string(10000, 'n') + " 3\nnrows 2\nx 0\ny 0\nc 1\nn 0\n1 2 3 4 5 6"); },
+     "d a 0 1", 0, dem_has("2", "3"), {}},
+    {"ASCII header in the wrong order: read by position",
+     [](const Workdir &w) { w.write("images/d/a.asc", "nrows 2\nncols 3\nx 0\ny 0\nc 1\nn 0\n1 2 3 4 5 6"); },
+     "d a 0 1", 0, dem_has("3", "2"), {}},
+    {"ASCII cells nan and inf", [](const Workdir &w) { w.write("images/d/a.asc", grid_2x3 + "nan 2 inf\n-inf 0 3\n"); },
+     "d a 0 0 0 0 1", 0, report("-inf", "inf", "1"), {"images/d/a_new_base.asc"}},
+    {"ASCII value that is not a number",
+     [](const Workdir &w) { w.write("images/d/a.asc", grid_2x3 + "1 2 3\n4 - 6\n"); }, "d a 0 0 0 0 1", 1,
+     "value 5 (line 2, column 2) is \"-\", not a number", {}},
+    {"output folder not writable",
+     [](const Workdir &w) {
+         raster16(w, "1 2 2 0 0 1", {4, 9});
+         w.write("images/d/a_new_base_m2.raw", "older raster");
+         w.set_read_only("images/d", true);
+     },
+     "d a 1 0 0 0 0 1 0 0", 1, "cannot create c:\\images\\d\\a_new_base_m2.raw (Permission denied)",
+     {}, RunLimits{0, 0, true}},
+    {"ASCII output folder not writable",
+     [](const Workdir &w) {
+         w.write("images/d/a.asc", grid_2x3 + "1 2 3 4 5 6");
+         w.set_read_only("images/d", true);
+     },
+     "d a 0 0 0 0 1", 1, "cannot create c:\\images\\d\\a_new_base.asc (Permission denied)", {},
+     RunLimits{0, 0, true}},
+    {"descriptor cannot be created: the run goes on with the sizes typed",
+     [](const Workdir &w) {
+         w.write("images/d/a_m2.raw", u16le({4, 9}));
+         w.set_read_only("images/d", true);
+     },
+     "d a 1 0 1 2 10 0 1", 0,
+     "the descriptor c:\\images\\d\\a_m2.txt cannot be created (Permission denied); going on "
+     "with the sizes typed", {}, RunLimits{0, 0, true}},
+    {"disk full part-way through the raster",
+     [](const Workdir &w) {
+         w.write("images/d/a_m4.raw", std::string(4 * 5000, '\x01'));
+         w.write("images/d/a_m4.txt", "100 50 4 0 0 1");
+         w.write("images/d/a_new_base_m4.raw", "older raster");
+     },
+     "d a 1 1 0 0 0 1 1 0", 1, "cannot write c:\\images\\d\\a_new_base_m4.raw (File too large)", {},
+     RunLimits{0, 16384, false}},
+    {"disk full part-way through the ASCII grid",
+     [](const Workdir &w) {
+         std::string body;
+         for (int i = 0; i < 3000; ++i) body += "123.25 ";
+         w.write("images/d/a.asc", "ncols 100\nnrows 30\nx 0\ny 0\nc 1\nn 0\n" + body);
+     },
+     "d a 0 0 0 0 1", 1, "cannot write c:\\images\\d\\a_new_base.asc (File too large)", {},
+     RunLimits{0, 16384, false}},
+};
+} // namespace
+
+TEST(FaultCatalogue, EachFaultShowsItsMessageEndsWithItsStatusAndKeepsEveryFile) {
+    for (const Fault &f : faults) {
+        Workdir w;
+        f.setup(w);
+        std::vector<std::pair<std::string, std::string>> before;
+        for (const std::string &name : w.files()) before.emplace_back(name, w.read(name));
+        RunResult r = w.run(f.answers, f.limits);
+        w.set_read_only("images", false);
+        if (w.exists("images/d")) w.set_read_only("images/d", false);
+        EXPECT_FALSE(r.hung) << f.what;
+        EXPECT_EQ(r.status, f.status) << f.what << "\n" << r.err;
+        EXPECT_TRUE((r.out + r.err).find(f.shows) != std::string::npos)
+            << f.what << "\nout: " << r.out.substr(r.out.size() > 400 ? r.out.size() - 400 : 0)
+            << "\nerr: " << r.err;
+        // Every file there before is unchanged; the only new files are those written.
+        std::vector<std::string> expected_files;
+        for (const auto &[name, bytes] : before) {
+            EXPECT_EQ(w.read(name), bytes) << f.what << ": " << name << " changed";
+            expected_files.push_back(name);
+        }
+        for (const std::string &name : f.written) expected_files.push_back(name);
+        std::sort(expected_files.begin(), expected_files.end());
+        EXPECT_EQ(w.files(), expected_files) << f.what;
+    }
+}
+
+#ifndef GZ_SANITIZE // the sanitizers reserve more address space than the limit allows
+TEST(FaultCatalogue, GridTooLargeUnderAnAddressSpaceLimitIsAMessageNotAKill) {
+    Workdir w;
+    w.write("images/d/a_m2.raw", u16le({1, 2, 3}));
+    w.write("images/d/a_m2.txt", "20000 10000 2 0 0 1"); // 1.6 GB of doubles
+    RunResult r = w.run("d a 1 0 0 0 0 1 0 0\n", RunLimits{512LL << 20, 0, false});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("not enough memory for the input grid: 20000 lines x 10000 columns, "
+                         "200000000 cells of 8 bytes (1525 MiB)"),
+              std::string::npos)
+        << r.err;
+}
+#endif
