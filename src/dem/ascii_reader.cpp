@@ -23,6 +23,13 @@ std::string_view header_value(TextReader &text, int k) {
     std::string_view keyword = text.peek_word();
     if (keyword.empty())
         fail(nomim1 + " ends in its header, before the " + header_names[k] + " line");
+    // Keywords are read by position and never compared, but the no-data line is
+    // optional in grids from other tools: without it the first two values would
+    // be taken for it and the whole body shifted.
+    double ignored = 0;
+    if (k == 5 && parse_double_word(keyword, ignored))
+        fail(nomim1 + ": the header has no " + header_names[k] + " line (line 6 holds the value \"" +
+             shown(keyword) + "\"); this program reads a header of six lines");
     text.consume(keyword.size());
     std::string_view value = text.peek_word();
     if (value.empty())

@@ -1,6 +1,7 @@
 // Extended-precision multiplication, rounding and truncation on integers.
 #include "dem/extended_arith.hpp"
 
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -18,14 +19,7 @@ U128 mul64(std::uint64_t a, std::uint64_t b) {
     return {p11 + (p01 >> 32) + (p10 >> 32) + (mid >> 32), (mid << 32) | (p00 & 0xFFFFFFFFu)};
 }
 
-int leading_zeros(std::uint64_t v) { // v != 0
-    int n = 0;
-    while ((v & (std::uint64_t{1} << 63)) == 0) {
-        v <<= 1;
-        ++n;
-    }
-    return n;
-}
+int leading_zeros(std::uint64_t v) { return std::countl_zero(v); }
 
 // A finite double as sign, integer significand and exponent (value = m * 2^e).
 struct Decomposed {
@@ -155,6 +149,28 @@ double sample_to_metres(std::int32_t sample, double factor) {
 }
 
 std::int64_t metres_to_sample(double metres, double factor) {
+    // The output factors are small integers: the product of a 53-bit significand
+    // and a factor below 2^10 has at most 63 bits, so it is exact in 64-bit
+    // integer arithmetic and needs no rounding before the truncation.
+    if (factor >= 1.0 && factor <= 1024.0 && factor == static_cast<double>(static_cast<int>(factor))) {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &metres, sizeof bits);
+        const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+        if (biased == 0x7FF) return INT64_MIN; // infinity or NaN
+        std::uint64_t m = bits & ((std::uint64_t{1} << 52) - 1);
+        if (biased != 0) m |= std::uint64_t{1} << 52;
+        const int e = (biased == 0 ? 1 : biased) - 1075;
+        const std::uint64_t p = m * static_cast<std::uint64_t>(factor);
+        std::uint64_t magnitude = 0;
+        if (e >= 0) {
+            if (e >= 63 || p > (std::uint64_t{1} << 63 >> e) - 1) return INT64_MIN;
+            magnitude = p << e;
+        } else if (e > -64) {
+            magnitude = p >> -e;
+        }
+        const auto v = static_cast<std::int64_t>(magnitude);
+        return (bits >> 63) != 0 ? -v : v;
+    }
     return extended_trunc(extended_mul(metres, factor));
 }
 
