@@ -213,6 +213,10 @@ const Fault faults[] = {
 
 TEST(FaultCatalogue, EachFaultShowsItsMessageEndsWithItsStatusAndKeepsEveryFile) {
     for (const Fault &f : faults) {
+        // Wine runs only as the owner of its prefix, so folder permissions can't
+        // be tried there; and it reports a full disk with another system error.
+        if (under_wine() && f.limits.unprivileged) continue;
+        const std::string shows = under_wine() && f.limits.file_size > 0 ? f.shows.substr(0, f.shows.find(" (")) : f.shows;
         Workdir w;
         f.setup(w);
         std::vector<std::pair<std::string, std::string>> before;
@@ -222,7 +226,7 @@ TEST(FaultCatalogue, EachFaultShowsItsMessageEndsWithItsStatusAndKeepsEveryFile)
         if (w.exists("images/d")) w.set_read_only("images/d", false);
         EXPECT_FALSE(r.hung) << f.what;
         EXPECT_EQ(r.status, f.status) << f.what << "\n" << r.err;
-        EXPECT_TRUE((r.out + r.err).find(f.shows) != std::string::npos)
+        EXPECT_TRUE((r.out + r.err).find(shows) != std::string::npos)
             << f.what << "\nout: " << r.out.substr(r.out.size() > 400 ? r.out.size() - 400 : 0)
             << "\nerr: " << r.err;
         // Every file there before is unchanged; the only new files are those written.
@@ -239,6 +243,7 @@ TEST(FaultCatalogue, EachFaultShowsItsMessageEndsWithItsStatusAndKeepsEveryFile)
 
 #ifndef GZ_SANITIZE // the sanitizers reserve more address space than the limit allows
 TEST(FaultCatalogue, GridTooLargeUnderAnAddressSpaceLimitIsAMessageNotAKill) {
+    if (under_wine()) GTEST_SKIP() << "Wine's loader does not run under an address-space limit";
     Workdir w;
     w.write("images/d/a_m2.raw", u16le({1, 2, 3}));
     w.write("images/d/a_m2.txt", "20000 10000 2 0 0 1"); // 1.6 GB of doubles

@@ -27,6 +27,20 @@ std::string slurp(const fs::path &p) {
     return s.str();
 }
 
+// Set to a Wine prefix to run a Windows build of the program: its c:\images
+// is made a link to the test's folder for each run (so runs are sequential).
+const char *wine_prefix() {
+    const char *env = std::getenv("GZ_WINE_PREFIX");
+    return env != nullptr && *env != '\0' ? env : nullptr;
+}
+
+std::string fold_crlf(const std::string &text) {
+    std::string s;
+    for (std::size_t k = 0; k < text.size(); ++k)
+        if (!(text[k] == '\r' && k + 1 < text.size() && text[k + 1] == '\n')) s += text[k];
+    return s;
+}
+
 std::string executable() {
     const char *env = std::getenv("GZ_EXE");
     return env != nullptr && *env != '\0' ? env : GZ_EXE;
@@ -97,6 +111,12 @@ RunResult Workdir::run(std::string_view answers, const RunLimits &limits) const 
                                   fs::perms::others_exec);
         exe = copy.string();
     }
+    if (const char *prefix = wine_prefix()) {
+        const fs::path link = fs::path(prefix) / "drive_c" / "images";
+        std::error_code ec;
+        fs::remove(link, ec);
+        fs::create_directory_symlink(dir / "c" / "images", link);
+    }
     pid_t pid = fork();
     if (pid == 0) {
         setsid(); // no controlling terminal: the key wait returns at once
@@ -120,7 +140,13 @@ RunResult Workdir::run(std::string_view answers, const RunLimits &limits) const 
         if (limits.unprivileged && getuid() == 0) {
             if (setgid(65534) != 0 || setuid(65534) != 0) _exit(125);
         }
-        execl(exe.c_str(), exe.c_str(), static_cast<char *>(nullptr));
+        if (const char *prefix = wine_prefix()) {
+            setenv("WINEPREFIX", prefix, 1);
+            setenv("WINEDEBUG", "-all", 1);
+            execlp("wine", "wine", exe.c_str(), static_cast<char *>(nullptr));
+        } else {
+            execl(exe.c_str(), exe.c_str(), static_cast<char *>(nullptr));
+        }
         _exit(127);
     }
     RunResult result;
@@ -138,8 +164,14 @@ RunResult Workdir::run(std::string_view answers, const RunLimits &limits) const 
     if (!result.hung && WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
     result.out = slurp(dir / "stdout.txt");
     result.err = slurp(dir / "stderr.txt");
+    if (wine_prefix() != nullptr) { // the Windows console ends its lines with CR LF
+        result.out = fold_crlf(result.out);
+        result.err = fold_crlf(result.err);
+    }
     return result;
 }
+
+bool under_wine() { return wine_prefix() != nullptr; }
 
 std::string u16le(std::initializer_list<unsigned> samples) {
     std::string s;

@@ -44,6 +44,9 @@ class Workdir {
     std::string root_;
 };
 
+// True when the runs go to a Windows build under Wine (GZ_WINE_PREFIX set).
+bool under_wine();
+
 // Little-endian sample bytes.
 std::string u16le(std::initializer_list<unsigned> samples);
 std::string i32le(std::initializer_list<long long> samples);

@@ -35,8 +35,20 @@ std::vector<std::string> words_of(const std::string &text) {
     return words;
 }
 
-// A scratch folder that stands for drive C: while the test runs.
+// A scratch folder that stands for drive C: while the test runs (on Windows,
+// where c:\ is the real drive, a scratch folder named by its own full path).
 struct ScratchDrive {
+    // The path text, in Windows form, of a file below the scratch folder.
+    std::string dos(const std::string &rel) const {
+#ifdef _WIN32
+        return (dir / rel).string();
+#else
+        std::string path = "c:\\" + rel;
+        for (char &c : path)
+            if (c == '/') c = '\\';
+        return path;
+#endif
+    }
     fs::path old = fs::current_path();
     fs::path dir = fs::temp_directory_path() / ("gzfiles" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     ScratchDrive() {
@@ -63,7 +75,7 @@ TEST(HostPath, DriveCStandsForTheWorkingDirectory) {
 TEST(OutFile, TextIsWrittenWithCrLfAndAppearsOnlyWhenCommitted) {
     ScratchDrive drive;
     OutFile out;
-    ASSERT_TRUE(out.open("c:\\images\\d\\t.txt"));
+    ASSERT_TRUE(out.open(drive.dos("images/d/t.txt")));
     out.write_text("12\n-3\n\n4");
     out.write("\n", 1); // binary bytes stay as they are
     EXPECT_FALSE(fs::exists("images/d/t.txt"));
@@ -77,19 +89,19 @@ TEST(OutFile, DiscardedOrFailedOutputsLeaveTheOldFileUntouched) {
     { std::ofstream("images/d/old.raw") << "precious"; }
     {
         OutFile out;
-        ASSERT_TRUE(out.open("c:\\images\\d\\old.raw"));
+        ASSERT_TRUE(out.open(drive.dos("images/d/old.raw")));
         out.write("new", 3);
         out.discard();
     }
     {
         OutFile out; // never committed: the destructor removes the part file
-        ASSERT_TRUE(out.open("c:\\images\\d\\old.raw"));
+        ASSERT_TRUE(out.open(drive.dos("images/d/old.raw")));
         out.write("new", 3);
     }
     {
         OutFile a, b;
-        ASSERT_TRUE(a.open("c:\\images\\d\\old.raw"));
-        ASSERT_TRUE(b.open("c:\\images\\d\\other.raw"));
+        ASSERT_TRUE(a.open(drive.dos("images/d/old.raw")));
+        ASSERT_TRUE(b.open(drive.dos("images/d/other.raw")));
         discard_all_outputs();
         EXPECT_FALSE(a.is_open());
         EXPECT_FALSE(b.is_open());
@@ -97,7 +109,7 @@ TEST(OutFile, DiscardedOrFailedOutputsLeaveTheOldFileUntouched) {
     EXPECT_EQ(slurp("images/d/old.raw"), "precious");
     EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}), 1);
     OutFile missing;
-    EXPECT_FALSE(missing.open("c:\\images\\nofolder\\x.raw"));
+    EXPECT_FALSE(missing.open(drive.dos("images/nofolder/x.raw")));
 }
 
 TEST(TextReader, CrLfLfTabsAndCtrlZ) {

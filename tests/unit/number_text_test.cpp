@@ -136,8 +136,9 @@ TEST(FormatLf, SpecialValuesAndExactTies) {
     EXPECT_EQ(format_lf(-9999.9999), "-9999.999900");
     EXPECT_EQ(format_lf(INFINITY), "inf");
     EXPECT_EQ(format_lf(-INFINITY), "-inf");
-    EXPECT_EQ(format_lf(NAN), printf_lf(NAN));
-    EXPECT_EQ(format_lf(-NAN), printf_lf(-NAN));
+    // glibc's texts on every platform, whatever the local printf says.
+    EXPECT_EQ(format_lf(NAN), "nan");
+    EXPECT_EQ(format_lf(-NAN), "-nan");
     EXPECT_EQ(format_lf(DBL_MAX), printf_lf(DBL_MAX));
     EXPECT_EQ(format_lf(DBL_TRUE_MIN), "0.000000");
 }
@@ -152,6 +153,10 @@ TEST(FormatLf, MillionsOfRandomValuesMatchPrintf) {
         case 1: d = std::ldexp(static_cast<double>(rng() % 100000000 * 2 + 1), -7 - static_cast<int>(rng() % 20)); break;
         case 2: d = static_cast<double>(static_cast<std::int64_t>(rng() % 2000000000) - 1000000000) / 1000.0; break;
         default: d = std::ldexp(static_cast<double>(rng() >> 11), static_cast<int>(rng() % 120) - 90);
+        }
+        if (std::isnan(d)) {
+            ASSERT_EQ(format_lf(d), std::signbit(d) ? "-nan" : "nan");
+            continue;
         }
         ASSERT_EQ(format_lf(d), printf_lf(d)) << std::hexfloat << d;
     }
