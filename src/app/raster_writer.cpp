@@ -60,6 +60,7 @@ void raster_saving() {
                                       "\n\t\t3 ====> in millimeters\n\t\t",
                                       0, 3, "the output unit");
     const double coef_out = output_factors[dyn_scale_out];
+    const auto factor = static_cast<std::uint64_t>(coef_out);
     dtab_min_out = extended_to_double(extended_mul(dtab_min_out, coef_out));
     dtab_max_out = extended_to_double(extended_mul(dtab_max_out, coef_out));
     const int valmin = low32(truncate_double(dtab_min_out));
@@ -74,12 +75,12 @@ void raster_saving() {
         jtab_out = obtain_grid(usmatrice, "16-bit output samples");
         for (int i = 0; i < lines; ++i)
             for (int j = 0; j < nb_col; ++j)
-                jtab_out[i][j] = low16(metres_to_sample(dtab_out[i][j], coef_out));
+                jtab_out[i][j] = low16(metres_to_sample_integer(dtab_out[i][j], factor));
     } else {
         itab_out = obtain_grid(imatrice, "32-bit output samples");
         for (int i = 0; i < lines; ++i)
             for (int j = 0; j < nb_col; ++j)
-                itab_out[i][j] = low32(metres_to_sample(dtab_out[i][j], coef_out));
+                itab_out[i][j] = low32(metres_to_sample_integer(dtab_out[i][j], factor));
     }
 
     if (!f2.open(nomim2)) fail("cannot create " + nomim2 + " (" + system_error_text(errno) + ")");

@@ -20,13 +20,24 @@ void treatment() {
     say("\n\n\tTreatment\n\n");
     const int lines = grid_has_cells() ? nb_lig : 0;
 
-    double dtab_min_in = search_start, dtab_max_in = 0.0;
-    for (int i = 0; i < lines; ++i)
+    // One pass finds the range, counts the cells at the minimum and finds the
+    // base level (asked for only later): the count restarts whenever a new
+    // minimum appears, so it ends as the count of cells equal to the final one.
+    double dtab_min_in = search_start, dtab_max_in = 0.0, new_dtab_min_in = search_start;
+    long long num_min = 0;
+    for (int i = 0; i < lines; ++i) {
+        const double *row = dtab_in[i];
         for (int j = 0; j < nb_col; ++j) {
-            const double v = dtab_in[i][j];
-            if (dtab_min_in > v) dtab_min_in = v;
+            const double v = row[j];
+            if (dtab_min_in > v) {
+                dtab_min_in = v;
+                num_min = 0;
+            }
+            num_min += v == dtab_min_in;
             if (dtab_max_in < v) dtab_max_in = v;
+            if (v > 0.0 && new_dtab_min_in > v) new_dtab_min_in = v;
         }
+    }
     std::string text = "\n\tRecalculated altitude value of the original DEM : ";
     text += "\n\t\tMin = ";
     append_lf(text, dtab_min_in);
@@ -35,9 +46,6 @@ void treatment() {
     text += " ";
     say(text);
 
-    long long num_min = 0;
-    for (int i = 0; i < lines; ++i)
-        for (int j = 0; j < nb_col; ++j) num_min += dtab_in[i][j] == dtab_min_in;
     text = "\n\n\tnumber of pixels with min value = ";
     append_d(text, num_min);
     text += " ";
@@ -54,23 +62,17 @@ void treatment() {
     }
     if (repair != 0) return;
 
-    double new_dtab_min_in = search_start;
-    for (int i = 0; i < lines; ++i)
-        for (int j = 0; j < nb_col; ++j) {
-            const double v = dtab_in[i][j];
-            if (v > 0.0 && new_dtab_min_in > v) new_dtab_min_in = v;
-        }
     text = "\n\n\tRecalculated minimum altitude value = ";
     append_lf(text, new_dtab_min_in);
     text += " ";
     say(text);
 
     dtab_out = obtain_grid(dmatrice, "output grid");
-    for (int i = 0; i < lines; ++i)
-        for (int j = 0; j < nb_col; ++j) {
-            const double v = dtab_in[i][j];
-            dtab_out[i][j] = v < new_dtab_min_in ? new_dtab_min_in : v;
-        }
+    for (int i = 0; i < lines; ++i) {
+        const double *in = dtab_in[i];
+        double *out = dtab_out[i];
+        for (int j = 0; j < nb_col; ++j) out[j] = in[j] < new_dtab_min_in ? new_dtab_min_in : in[j];
+    }
     say("\n\n\tDigital Elevation Model transformed");
     output_dialogue();
 }

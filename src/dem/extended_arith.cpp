@@ -149,28 +149,8 @@ double sample_to_metres(std::int32_t sample, double factor) {
 }
 
 std::int64_t metres_to_sample(double metres, double factor) {
-    // The output factors are small integers: the product of a 53-bit significand
-    // and a factor below 2^10 has at most 63 bits, so it is exact in 64-bit
-    // integer arithmetic and needs no rounding before the truncation.
-    if (factor >= 1.0 && factor <= 1024.0 && factor == static_cast<double>(static_cast<int>(factor))) {
-        std::uint64_t bits = 0;
-        std::memcpy(&bits, &metres, sizeof bits);
-        const int biased = static_cast<int>((bits >> 52) & 0x7FF);
-        if (biased == 0x7FF) return INT64_MIN; // infinity or NaN
-        std::uint64_t m = bits & ((std::uint64_t{1} << 52) - 1);
-        if (biased != 0) m |= std::uint64_t{1} << 52;
-        const int e = (biased == 0 ? 1 : biased) - 1075;
-        const std::uint64_t p = m * static_cast<std::uint64_t>(factor);
-        std::uint64_t magnitude = 0;
-        if (e >= 0) {
-            if (e >= 63 || p > (std::uint64_t{1} << 63 >> e) - 1) return INT64_MIN;
-            magnitude = p << e;
-        } else if (e > -64) {
-            magnitude = p >> -e;
-        }
-        const auto v = static_cast<std::int64_t>(magnitude);
-        return (bits >> 63) != 0 ? -v : v;
-    }
+    if (factor >= 1.0 && factor <= 1024.0 && factor == static_cast<double>(static_cast<int>(factor)))
+        return metres_to_sample_integer(metres, static_cast<std::uint64_t>(factor));
     return extended_trunc(extended_mul(metres, factor));
 }
 

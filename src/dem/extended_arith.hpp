@@ -3,6 +3,7 @@
 // the same results, whatever its long double is. Pure functions.
 #pragma once
 #include <cstdint>
+#include <cstring>
 
 // A value of the extended format: sign, 64-bit significand, exponent
 // (value = sig * 2^exp), or one of the special kinds.
@@ -32,6 +33,29 @@ double sample_to_metres(std::int32_t sample, double factor);
 // An output sample before its width is applied: metres times the output
 // factor (1, 10, 100 or 1000), truncated toward zero from the extended product.
 std::int64_t metres_to_sample(double metres, double factor);
+
+// metres_to_sample for an integer factor from 1 to 1024, inline for the fill
+// loops. The product of a 53-bit significand and such a factor has at most 63
+// bits: exact in 64-bit integers, so no rounding comes before the truncation.
+inline std::int64_t metres_to_sample_integer(double metres, std::uint64_t factor) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &metres, sizeof bits);
+    const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+    if (biased == 0x7FF) return INT64_MIN; // infinity or NaN
+    std::uint64_t m = bits & ((std::uint64_t{1} << 52) - 1);
+    if (biased != 0) m |= std::uint64_t{1} << 52;
+    const int e = (biased == 0 ? 1 : biased) - 1075;
+    const std::uint64_t p = m * factor;
+    std::uint64_t magnitude = 0;
+    if (e >= 0) {
+        if (e >= 63 || p > ((std::uint64_t{1} << 63) >> e) - 1) return INT64_MIN;
+        magnitude = p << e;
+    } else if (e > -64) {
+        magnitude = p >> -e;
+    }
+    const auto v = static_cast<std::int64_t>(magnitude);
+    return (bits >> 63) != 0 ? -v : v;
+}
 
 // A double truncated toward zero to 64 bits; INT64_MIN where it does not fit.
 std::int64_t truncate_double(double value);

@@ -63,13 +63,15 @@ void dem_lecture() {
         }
     }
 
+    // The range starts at 1000000 and 0, so it never passes them inward.
     int min = 1000000, max = 0;
-    for (int i = 0; i < lines; ++i)
+    for (int i = 0; i < lines; ++i) {
+        const int *row = itab[i];
         for (int j = 0; j < nb_col; ++j) {
-            const int v = itab[i][j];
-            if (min > v) min = v;
-            if (v > max) max = v;
+            min = row[j] < min ? row[j] : min;
+            max = row[j] > max ? row[j] : max;
         }
+    }
     std::string range = "\n\n\tInput hypsometric dynamic scale:\n\t\tMin = ";
     append_d(range, min);
     range += "\n\t\tMax = ";

@@ -127,7 +127,37 @@ TEST(ParseDouble, ShortDecimalsAndHalfwayTextsMatchStrtod) {
     }
 }
 
+TEST(ParseDouble, PlainDecimalsOfEveryLengthMatchStrtod) {
+    // The short forms DEM files hold ("147.23", "-0.5", "12345678901234567.8"):
+    // random digit strings with the point anywhere, up to and past 19 digits.
+    std::mt19937_64 rng(4242);
+    for (int k = 0; k < draws(3'000'000); ++k) {
+        const int digits = 1 + static_cast<int>(rng() % 22);
+        std::string text = (rng() & 1) ? "-" : "";
+        const int point = static_cast<int>(rng() % (digits + 1));
+        for (int d = 0; d < digits; ++d) {
+            if (d == point && d > 0) text += '.';
+            text += static_cast<char>('0' + rng() % 10);
+        }
+        if (rng() % 7 == 0 && text.find('.') == std::string::npos) text += '.';
+        double got = 0;
+        ASSERT_TRUE(parse_double_word(text, got)) << text;
+        ASSERT_TRUE(same_bits(got, std::strtod(text.c_str(), nullptr))) << text;
+    }
+    double v = 1;
+    ASSERT_TRUE(parse_double_word("-0.0", v));
+    EXPECT_TRUE(std::signbit(v) && v == 0.0);
+    EXPECT_FALSE(parse_double_word(".", v));
+    EXPECT_FALSE(parse_double_word("-", v));
+    EXPECT_FALSE(parse_double_word("1..2", v));
+}
+
 TEST(FormatLf, SpecialValuesAndExactTies) {
+    EXPECT_EQ(format_lf(-1e-9), "-0.000000");
+    EXPECT_EQ(format_lf(0.0000005), "0.000000"); // the double lies below the tie
+    EXPECT_EQ(format_lf(0.0000015), "0.000002");
+    for (double edge : {8589934591.9999995, 8589934592.0, 8589934592.5, -8589934591.75})
+        EXPECT_EQ(format_lf(edge), printf_lf(edge)); // about 2^33, where the exact path ends
     EXPECT_EQ(format_lf(0.0078125), "0.007812"); // exact tie: to even
     EXPECT_EQ(format_lf(0.0234375), "0.023438");
     EXPECT_EQ(format_lf(-0.0), "-0.000000");
