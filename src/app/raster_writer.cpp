@@ -10,26 +10,25 @@
 #include "dem/dem_files.hpp"
 #include "dem/extended_arith.hpp"
 #include "dem/number_text.hpp"
-#include "grid/grid_alloc.hpp"
 
 namespace {
 const double output_factors[4] = {1.0, 10.0, 100.0, 1000.0};
 
-// One line of samples as little-endian bytes.
-void write_line(const std::uint16_t *row, std::vector<unsigned char> &bytes) {
-    for (int j = 0; j < nb_col; ++j) {
-        bytes[2 * j] = static_cast<unsigned char>(row[j] & 0xFF);
-        bytes[2 * j + 1] = static_cast<unsigned char>(row[j] >> 8);
+// One line of dtab_out as little-endian samples of the chosen width: the exact
+// product truncated toward zero, then its low 16 or 32 bits.
+void convert_line(const double *row, std::uint64_t factor, unsigned char *bytes) {
+    if (itype_out == 0) {
+        for (int j = 0; j < nb_col; ++j) {
+            const std::uint16_t v = low16(metres_to_sample_integer(row[j], factor));
+            bytes[2 * j] = static_cast<unsigned char>(v & 0xFF);
+            bytes[2 * j + 1] = static_cast<unsigned char>(v >> 8);
+        }
+    } else {
+        for (int j = 0; j < nb_col; ++j) {
+            const auto v = static_cast<std::uint32_t>(low32(metres_to_sample_integer(row[j], factor)));
+            for (int k = 0; k < 4; ++k) bytes[4 * j + k] = static_cast<unsigned char>(v >> (8 * k));
+        }
     }
-    f2.write(bytes.data(), 2 * static_cast<std::size_t>(nb_col));
-}
-
-void write_line(const int *row, std::vector<unsigned char> &bytes) {
-    for (int j = 0; j < nb_col; ++j) {
-        const auto u = static_cast<std::uint32_t>(row[j]);
-        for (int k = 0; k < 4; ++k) bytes[4 * j + k] = static_cast<unsigned char>(u >> (8 * k));
-    }
-    f2.write(bytes.data(), 4 * static_cast<std::size_t>(nb_col));
 }
 } // namespace
 
@@ -69,19 +68,6 @@ void raster_saving() {
     nomim2 += output_raw_suffix(itype_out);
     nomdescr2 += output_descriptor_suffix(itype_out);
     val = sample_bytes(itype_out);
-    unsigned short **jtab_out = nullptr;
-    int **itab_out = nullptr;
-    if (itype_out == 0) {
-        jtab_out = obtain_grid(usmatrice, "16-bit output samples");
-        for (int i = 0; i < lines; ++i)
-            for (int j = 0; j < nb_col; ++j)
-                jtab_out[i][j] = low16(metres_to_sample_integer(dtab_out[i][j], factor));
-    } else {
-        itab_out = obtain_grid(imatrice, "32-bit output samples");
-        for (int i = 0; i < lines; ++i)
-            for (int j = 0; j < nb_col; ++j)
-                itab_out[i][j] = low32(metres_to_sample_integer(dtab_out[i][j], factor));
-    }
 
     if (!f2.open(nomim2)) fail("cannot create " + nomim2 + " (" + system_error_text(errno) + ")");
     if (!f2d.open(nomdescr2))
@@ -93,17 +79,14 @@ void raster_saving() {
     }
     f2d.write_text(text);
 
+    // The samples are made and written one line at a time, one write per line.
     std::vector<unsigned char> bytes(static_cast<std::size_t>(lines > 0 ? nb_col : 0) *
                                      static_cast<std::size_t>(val));
     for (int i = 0; i < lines; ++i) {
-        if (itype_out == 0)
-            write_line(jtab_out[i], bytes);
-        else
-            write_line(itab_out[i], bytes);
+        convert_line(dtab_out[i], factor, bytes.data());
+        f2.write(bytes.data(), bytes.size());
     }
     // The raster first: a descriptor must never stand beside a raster it doesn't describe.
     if (!f2.commit()) fail("cannot write " + f2.name() + " (" + system_error_text(errno) + ")");
     if (!f2d.commit()) fail("cannot write " + f2d.name() + " (" + system_error_text(errno) + ")");
-    frusmatrice(jtab_out, nb_lig);
-    frimatrice(itab_out, nb_lig);
 }

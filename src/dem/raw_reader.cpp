@@ -39,37 +39,38 @@ template <class T> void to_host_order(T *row) {
 const double unit_factors[4] = {1.0, 0.1, 0.01, 0.001};
 } // namespace
 
-// Reads nb_lig, nb_col, itype, descr_OK, dpix_size and f1; sets itab and
-// dtab_in (metres), and completes and closes a created descriptor f1d.
+// Reads nb_lig, nb_col, itype, descr_OK, dpix_size and f1; sets dtab_in
+// (metres), and completes and closes a created descriptor f1d. 16-bit samples
+// stay in jtab until the unit is known and then go straight to metres; 32-bit
+// samples are held in itab.
 void dem_lecture() {
     dtab_in = obtain_grid(dmatrice, "input grid");
     const int lines = grid_has_cells() ? nb_lig : 0;
 
+    // The range starts at 1000000 and 0, so it never passes them inward.
+    int min = 1000000, max = 0;
     if (itype == 0) {
-        jtab = obtain_grid(usmatrice, "16-bit read buffer");
-        itab = obtain_grid(imatrice, "input samples");
+        jtab = obtain_grid(usmatrice, "16-bit samples");
         for (int i = 0; i < lines; ++i) {
             read_line(jtab[i], 2);
             to_host_order(jtab[i]);
-            for (int j = 0; j < nb_col; ++j) itab[i][j] = jtab[i][j];
+            const unsigned short *row = jtab[i];
+            for (int j = 0; j < nb_col; ++j) {
+                const int v = row[j];
+                min = v < min ? v : min;
+                max = v > max ? v : max;
+            }
         }
-        frusmatrice(jtab, nb_lig);
-        jtab = nullptr;
     } else {
-        itab = obtain_grid(imatrice, "input samples");
+        itab = obtain_grid(imatrice, "32-bit samples");
         for (int i = 0; i < lines; ++i) {
             read_line(itab[i], 4);
             to_host_order(itab[i]);
-        }
-    }
-
-    // The range starts at 1000000 and 0, so it never passes them inward.
-    int min = 1000000, max = 0;
-    for (int i = 0; i < lines; ++i) {
-        const int *row = itab[i];
-        for (int j = 0; j < nb_col; ++j) {
-            min = row[j] < min ? row[j] : min;
-            max = row[j] > max ? row[j] : max;
+            const int *row = itab[i];
+            for (int j = 0; j < nb_col; ++j) {
+                min = row[j] < min ? row[j] : min;
+                max = row[j] > max ? row[j] : max;
+            }
         }
     }
     std::string range = "\n\n\tInput hypsometric dynamic scale:\n\t\tMin = ";
@@ -89,11 +90,18 @@ void dem_lecture() {
         // 16-bit samples take one of 65536 values: convert each value once.
         std::vector<double> metres(65536);
         for (std::int32_t s = 0; s < 65536; ++s) metres[s] = sample_to_metres(s, factor);
-        for (int i = 0; i < lines; ++i)
-            for (int j = 0; j < nb_col; ++j) dtab_in[i][j] = metres[itab[i][j]];
+        for (int i = 0; i < lines; ++i) {
+            const unsigned short *in = jtab[i];
+            double *out = dtab_in[i];
+            for (int j = 0; j < nb_col; ++j) out[j] = metres[in[j]];
+        }
+        frusmatrice(jtab, nb_lig);
+        jtab = nullptr;
     } else {
         for (int i = 0; i < lines; ++i)
             for (int j = 0; j < nb_col; ++j) dtab_in[i][j] = sample_to_metres(itab[i][j], factor);
+        frimatrice(itab, nb_lig);
+        itab = nullptr;
     }
 
     if (!descr_OK && f1d.is_open()) {
