@@ -46,7 +46,7 @@ for name, text in [("six_lines", "2\r\n3\r\n2\r\n0\r\n5\r\n25\r\n"), ("one_line"
     put("descriptor", name, text)
 
 for name, text in [("writer_form", grid + "1.5\t0\t-2\t3\t0\t4\t"), ("crlf_lines", (grid + "1 2 3\n4 5 6\n").replace("\n", "\r\n")),
-                   ("short", grid + "1 2"), ("specials", grid + "nan -nan inf -inf 0x1p3 +2"),
+                   ("short", grid + "1 2"), ("nan_inf_hex_plus", grid + "nan -nan inf -inf 0x1p3 +2"),
                    ("long_keyword", "k" * 300 + " 1\nnrows 1\nx 0\ny 0\nc 1\nn 0\n7"),
                    ("negative", "ncols -3\nnrows 2\nx 0\ny 0\nc 1\nn 0\n"), ("bad_header", "ncols three\n")]:
     put("ascii_reader", name, text)
