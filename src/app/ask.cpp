@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "app/state.hpp"
 #include "dem/number_text.hpp"
@@ -15,16 +16,11 @@ void (*run_end_hook)(int status) = nullptr;
 
 namespace {
 std::FILE *answer_source = stdin;
+std::unique_ptr<TextReader> answer_reader; // made at the first question
 
 TextReader &answers() {
-    static TextReader *reader = nullptr;
-    static std::FILE *reader_source = nullptr;
-    if (reader == nullptr || reader_source != answer_source) {
-        delete reader;
-        reader = new TextReader(answer_source, true);
-        reader_source = answer_source;
-    }
-    return *reader;
+    if (!answer_reader) answer_reader = std::make_unique<TextReader>(answer_source, true);
+    return *answer_reader;
 }
 
 // The next word of the answers; fails when standard input has ended.
@@ -37,7 +33,10 @@ std::string_view next_word(std::string_view what) {
 
 void say(std::string_view text) { console_print(text); }
 
-void use_answers(std::FILE *source) { answer_source = source; }
+void use_answers(std::FILE *source) {
+    answer_source = source;
+    answer_reader.reset(); // nothing read ahead from the old source carries over
+}
 
 void end_run(int status) {
     std::fflush(stdout);
