@@ -47,7 +47,12 @@ void key_wait() {
     std::fflush(stdout);
     if (!key_wait_enabled) return;
     int fd = open("/dev/tty", O_RDWR | O_NOCTTY);
-    if (fd < 0) return; // no controlling terminal: piped or background run
+    if (fd < 0) return; // no controlling terminal: a scheduled or CI run
+    // A background job can't read keys (the read would stop it): no wait.
+    if (tcgetpgrp(fd) != getpgrp()) {
+        close(fd);
+        return;
+    }
     termios saved{};
     if (tcgetattr(fd, &saved) != 0) {
         close(fd);
