@@ -148,6 +148,11 @@ double sample_to_metres(std::int32_t sample, double factor) {
     return extended_to_double(extended_mul(static_cast<double>(sample), factor));
 }
 
+UnitFactor unit_factor(double factor) {
+    const Decomposed d = decompose(factor);
+    return {d.m, d.e};
+}
+
 std::int64_t metres_to_sample(double metres, double factor) {
     if (factor >= 1.0 && factor <= 1024.0 && factor == static_cast<double>(static_cast<int>(factor)))
         return metres_to_sample_integer(metres, static_cast<std::uint64_t>(factor));

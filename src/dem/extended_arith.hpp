@@ -2,6 +2,7 @@
 // integer arithmetic on the significands so that every compiler and CPU gives
 // the same results, whatever its long double is. Pure functions.
 #pragma once
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -29,6 +30,66 @@ std::int64_t extended_trunc(Extended x);
 // A raw sample converted to metres: the sample times the unit factor (the
 // double 0.1, 0.01 or 0.001, or 1), rounded to a 64-bit significand, then to double.
 double sample_to_metres(std::int32_t sample, double factor);
+
+// A unit factor taken apart once for sample_to_metres_fast: factor = m * 2^e.
+struct UnitFactor {
+    std::uint64_t m; // the 53-bit significand
+    int e;
+};
+UnitFactor unit_factor(double factor); // factor: a positive normal double
+
+// sample_to_metres for a loop over many samples: the same result, inline.
+inline double sample_to_metres_fast(std::int32_t sample, UnitFactor f) {
+    if (sample == 0) return 0.0;
+    const std::uint64_t s = sample < 0 ? 0 - static_cast<std::uint64_t>(static_cast<std::int64_t>(sample))
+                                       : static_cast<std::uint64_t>(sample);
+    // The exact product, below 2^84, as hi * 2^64 + lo.
+#if defined(__SIZEOF_INT128__)
+    __extension__ const unsigned __int128 p = static_cast<unsigned __int128>(s) * f.m;
+    const std::uint64_t hi = static_cast<std::uint64_t>(p >> 64), lo = static_cast<std::uint64_t>(p);
+#else
+    const std::uint64_t p00 = (s & 0xFFFFFFFFu) * (f.m & 0xFFFFFFFFu);
+    const std::uint64_t p01 = (s & 0xFFFFFFFFu) * (f.m >> 32); // s < 2^32: no s >> 32 part
+    const std::uint64_t lo = p00 + (p01 << 32);
+    const std::uint64_t hi = (p01 >> 32) + (lo < p00);
+#endif
+    // First rounding: to a 64-bit significand, to nearest, ties to even.
+    std::uint64_t sig;
+    int exp = f.e;
+    if (hi == 0) {
+        const int z = std::countl_zero(lo); // lo != 0: both factors are non-zero
+        sig = lo << z;
+        exp -= z;
+    } else {
+        const int k = 64 - std::countl_zero(hi); // bits of hi, 1..20: drop k bits of lo
+        sig = (hi << (64 - k)) | (lo >> k);
+        const std::uint64_t dropped = lo & ((std::uint64_t{1} << k) - 1);
+        const std::uint64_t half = std::uint64_t{1} << (k - 1);
+        exp += k;
+        if (dropped > half || (dropped == half && (sig & 1))) {
+            if (++sig == 0) { // carried into a 65th bit
+                sig = std::uint64_t{1} << 63;
+                ++exp;
+            }
+        }
+    }
+    // Second rounding: to 53 bits, to nearest, ties to even.
+    std::uint64_t m = sig >> 11;
+    const std::uint64_t rest = sig & 0x7FF;
+    if (rest > 0x400 || (rest == 0x400 && (m & 1))) ++m;
+    exp += 11;
+    if (m == (std::uint64_t{1} << 53)) {
+        m >>= 1;
+        ++exp;
+    }
+    // m * 2^exp, a normal double: the products of the unit factors are far from the limits.
+    const std::uint64_t bits = (static_cast<std::uint64_t>(exp + 52 + 1023) << 52) |
+                               (m & ((std::uint64_t{1} << 52) - 1)) |
+                               (sample < 0 ? std::uint64_t{1} << 63 : 0);
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
 
 // An output sample before its width is applied: metres times the output
 // factor (1, 10, 100 or 1000), truncated toward zero from the extended product.

@@ -98,8 +98,12 @@ void dem_lecture() {
         frusmatrice(jtab, nb_lig);
         jtab = nullptr;
     } else {
-        for (int i = 0; i < lines; ++i)
-            for (int j = 0; j < nb_col; ++j) dtab_in[i][j] = sample_to_metres(itab[i][j], factor);
+        const UnitFactor f = unit_factor(factor);
+        for (int i = 0; i < lines; ++i) {
+            const int *in = itab[i];
+            double *out = dtab_in[i];
+            for (int j = 0; j < nb_col; ++j) out[j] = sample_to_metres_fast(in[j], f);
+        }
         frimatrice(itab, nb_lig);
         itab = nullptr;
     }

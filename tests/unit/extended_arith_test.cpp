@@ -26,6 +26,22 @@ TEST(SampleToMetres, HalfwayProductsRoundTwiceLikeTheX87) {
     EXPECT_FALSE(same_bits(6835 * 0.01, 68.35));
 }
 
+TEST(SampleToMetres, TheInlineLoopFormGivesTheSameDoubles) {
+    const double factors[] = {1.0, 0.1, 0.01, 0.001};
+    std::mt19937_64 rng(17);
+    for (double factor : factors) {
+        const UnitFactor f = unit_factor(factor);
+        for (std::int32_t s : {0, 1, -1, 3, 6139, 6835, 65535, INT32_MAX, INT32_MIN, INT32_MIN + 1})
+            ASSERT_TRUE(same_bits(sample_to_metres_fast(s, f), sample_to_metres(s, factor))) << s;
+        for (int k = 0; k < draws(2'000'000); ++k) {
+            auto s = static_cast<std::int32_t>(static_cast<std::uint32_t>(rng()));
+            if (k % 2 == 0) s >>= rng() % 31; // small magnitudes too
+            ASSERT_TRUE(same_bits(sample_to_metres_fast(s, f), sample_to_metres(s, factor)))
+                << s << " " << factor;
+        }
+    }
+}
+
 TEST(SampleToMetres, IntegersAndExtremesAreExact) {
     EXPECT_EQ(sample_to_metres(65535, 1.0), 65535.0);
     EXPECT_EQ(sample_to_metres(INT32_MIN, 1.0), -2147483648.0);
