@@ -39,5 +39,9 @@ bool TextReader::fill() {
         ended_ = true;
     }
     end_ += got;
+    if (at_start_) {
+        at_start_ = false;
+        if (end_ - pos_ >= 3 && std::memcmp(buf_.data() + pos_, "\xEF\xBB\xBF", 3) == 0) pos_ += 3;
+    }
     return got > 0;
 }

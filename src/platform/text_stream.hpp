@@ -51,6 +51,7 @@ class TextReader {
     std::FILE *file_;
     bool line_at_a_time_;
     bool ended_ = false;
+    bool at_start_ = true; // a UTF-8 byte-order mark may open the text: not content
     std::vector<char> buf_;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;

@@ -64,6 +64,7 @@ TEST(InputDialogue, DescriptorLayoutsReadAlike) {
     // Six lines with CR LF, six numbers on one line, and LF with a Ctrl-Z after it.
     for (const std::string &descriptor :
          {std::string("2\r\n3\r\n2\r\n0\r\n5\r\n25\r\n"), std::string("2 3 2 0 5 25"),
+          std::string("\xEF\xBB\xBF" "2\r\n3\r\n2\r\n0\r\n5\r\n25\r\n"), // saved with a BOM
           std::string("2\n3\n2\n0\n5\n25\n\x1a" "99\n")}) {
         Workdir w;
         put_raster(w, descriptor);

@@ -120,6 +120,9 @@ TEST(TextReader, CrLfLfTabsAndCtrlZ) {
     EXPECT_EQ(words_of("\x1a" "1"), V{});
     EXPECT_EQ(words_of("  \r\n\t "), V{});
     EXPECT_EQ(words_of("a\vb\fc"), (V{"a", "b", "c"}));
+    // A byte-order mark opening the text (Windows editors write one) is not a word.
+    EXPECT_EQ(words_of("\xEF\xBB\xBF" "561\r\n487\r\n"), (V{"561", "487"}));
+    EXPECT_EQ(words_of("1 \xEF\xBB\xBF"), (V{"1", "\xEF\xBB\xBF"}));
 }
 
 TEST(TextReader, WordsAcrossBlockBoundariesAndLongWords) {
