@@ -31,7 +31,9 @@ std::string_view next_word(std::string_view what) {
 }
 } // namespace
 
-void say(std::string_view text) { console_print(text); }
+void say(std::string_view text) {
+    console_print(text);
+}
 
 void use_answers(std::FILE *source) {
     answer_source = source;

@@ -5,6 +5,12 @@
 #include <string>
 #include <string_view>
 
+// The menus asked on both the input and the output side.
+inline constexpr const char *format_menu =
+    "\n\n\tFormat Type :\n\t\t0 ====> ascii\n\t\t1 ====> raster\n\t\t";
+inline constexpr const char *raster_type_menu =
+    "\n\ttype of DEM raster :\n\t\t0 ====> 16 bits\n\t\t1 ====> 32 bits\n\t\t";
+
 // Prints text on the console at once.
 void say(std::string_view text);
 

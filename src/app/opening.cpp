@@ -6,8 +6,8 @@
 #include "app/ask.hpp"
 #include "app/state.hpp"
 #include "dem/dem_files.hpp"
-#include "dem/extended_arith.hpp"
 #include "dem/descriptor.hpp"
+#include "dem/extended_arith.hpp"
 #include "dem/number_text.hpp"
 #include "platform/console.hpp"
 
@@ -39,8 +39,7 @@ void ask_pixel_size(const char *prompt) {
 // nb_col, pix_size and dpix_size), then hands over to the raster reader.
 void open_raster() {
     open_ascii_OK = false;
-    itype = ask_int("\n\ttype of DEM raster :\n\t\t0 ====> 16 bits\n\t\t1 ====> 32 bits\n\t\t",
-                    INT_MIN, 1, "the type of DEM raster");
+    itype = ask_int(raster_type_menu, INT_MIN, 1, "the type of DEM raster");
     std::string nomdescr1 = nomim1 + std::string(input_descriptor_suffix(itype));
     nomim1 += input_raw_suffix(itype);
     f1 = open_input(nomim1);
@@ -88,7 +87,8 @@ void open_ascii() {
 // Reads the user's answers and the input files; sets the sizes, the pixel size,
 // the paths and dtab_in, or leaves them empty for a negative format answer.
 void opening() {
-    for (const char *line : banner) say(line);
+    for (const char *line : banner)
+        say(line);
 
     say("\n\n\tName of the File Folder located in the Directory C:images ? ");
     nomim1 = folder_prefix(ask_word("the folder name"));
@@ -98,8 +98,7 @@ void opening() {
     nomfic1 = ask_word("the name of the DEM");
     nomim1 += nomfic1;
 
-    format = ask_int("\n\n\tFormat Type :\n\t\t0 ====> ascii\n\t\t1 ====> raster\n\t\t", INT_MIN, 1,
-                     "the format type");
+    format = ask_int(format_menu, INT_MIN, 1, "the format type");
     if (format == 1) open_raster();
     if (format == 0) open_ascii();
 

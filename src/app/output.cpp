@@ -23,8 +23,7 @@ void output_dialogue() {
     nomim2 += nomfic;
     nomdescr2 = nomim2;
 
-    format_out = ask_int("\n\n\tFormat Type :\n\t\t0 ====> ascii\n\t\t1 ====> raster\n\t\t",
-                         INT_MIN, 1, "the output format type");
+    format_out = ask_int(format_menu, INT_MIN, 1, "the output format type");
     if (format_out == 1) raster_saving();
     if (format_out == 0) {
         nomim2 += output_ascii_suffix;

@@ -25,8 +25,10 @@ void convert_line(const double *row, std::uint64_t factor, unsigned char *bytes)
         }
     } else {
         for (int j = 0; j < nb_col; ++j) {
-            const auto v = static_cast<std::uint32_t>(low32(metres_to_sample_integer(row[j], factor)));
-            for (int k = 0; k < 4; ++k) bytes[4 * j + k] = static_cast<unsigned char>(v >> (8 * k));
+            const auto v =
+                static_cast<std::uint32_t>(low32(metres_to_sample_integer(row[j], factor)));
+            for (int k = 0; k < 4; ++k)
+                bytes[4 * j + k] = static_cast<unsigned char>(v >> (8 * k));
         }
     }
 }
@@ -35,8 +37,7 @@ void convert_line(const double *row, std::uint64_t factor, unsigned char *bytes)
 // Reads dtab_out, nb_lig, nb_col, nomim2, nomdescr2, dpix_size; sets itype_out,
 // val and the two files, written beside their names and renamed when complete.
 void raster_saving() {
-    itype_out = ask_int("\n\ttype of DEM raster :\n\t\t0 ====> 16 bits\n\t\t1 ====> 32 bits\n\t\t",
-                        INT_MIN, 1, "the output type of DEM raster");
+    itype_out = ask_int(raster_type_menu, INT_MIN, 1, "the output type of DEM raster");
     const int lines = grid_has_cells() ? nb_lig : 0;
 
     double dtab_min_out = 1.0e7, dtab_max_out = 0.0;

@@ -6,38 +6,40 @@
 
 #include "platform/files.hpp"
 
-extern int nb_lig;         // grid lines: descriptor, typed answer or ASCII header (opening)
-extern int nb_col;         // grid columns: likewise
-extern int val;            // bytes per sample of the output raster, 2 or 4 (output dialogue)
-extern int mind, maxd;     // descriptor lines 4 and 5 as read; not used afterwards (opening)
-extern int pix_size;       // pixel size in whole metres, 0 = not given (opening)
-extern int format;         // input form: 0 ASCII grid, 1 raw raster (opening)
-extern int itype;          // input sample width: 0 16 bits, other 32 bits (opening)
-extern int format_out;     // output form, coded like format (output dialogue)
-extern int itype_out;      // output sample width, coded like itype (output dialogue)
-extern double dpix_size;   // pixel size in metres (opening, ASCII header or output dialogue)
-extern double X_min;       // lower-left corner easting, m (ASCII header or ASCII writer)
-extern double Y_min;       // lower-left corner northing, m (likewise)
-extern double nodata;      // no-data value of an ASCII header; not used (ASCII reader)
+extern int nb_lig;            // grid lines: descriptor, typed answer or ASCII header (opening)
+extern int nb_col;            // grid columns: likewise
+extern int val;               // bytes per sample of the output raster, 2 or 4 (output dialogue)
+extern int mind, maxd;        // descriptor lines 4 and 5 as read; not used afterwards (opening)
+extern int pix_size;          // pixel size in whole metres, 0 = not given (opening)
+extern int format;            // input form: 0 ASCII grid, 1 raw raster (opening)
+extern int itype;             // input sample width: 0 16 bits, other 32 bits (opening)
+extern int format_out;        // output form, coded like format (output dialogue)
+extern int itype_out;         // output sample width, coded like itype (output dialogue)
+extern double dpix_size;      // pixel size in metres (opening, ASCII header or output dialogue)
+extern double X_min;          // lower-left corner easting, m (ASCII header or ASCII writer)
+extern double Y_min;          // lower-left corner northing, m (likewise)
+extern double nodata;         // no-data value of an ASCII header; not used (ASCII reader)
 extern unsigned short **jtab; // 16-bit samples until converted, then released (raster reader)
-extern int **itab;         // 32-bit samples until converted, then released (raster reader)
-extern double **dtab_in;   // input elevations, m (raster or ASCII reader)
-extern double **dtab_out;  // output elevations, m: input raised to the base level (treatment)
-extern bool descr_OK;      // the raster descriptor existed and was read (opening)
-extern bool open_ascii_OK; // the input is an ASCII grid (opening)
+extern int **itab;            // 32-bit samples until converted, then released (raster reader)
+extern double **dtab_in;      // input elevations, m (raster or ASCII reader)
+extern double **dtab_out;     // output elevations, m: input raised to the base level (treatment)
+extern bool descr_OK;         // the raster descriptor existed and was read (opening)
+extern bool open_ascii_OK;    // the input is an ASCII grid (opening)
 extern std::string nomim1;    // input data path (opening)
 extern std::string nomfic;    // output DEM name (output dialogue)
 extern std::string nomfic1;   // input DEM name as typed (opening)
 extern std::string nomim2;    // folder prefix after opening; then the output data path
 extern std::string nomdescr2; // output descriptor path (output dialogue)
 extern std::FILE *f1;         // input data file, open to the end (opening)
-extern OutFile f1d;           // descriptor being created: lines 1-3 by opening, 4-6 by the raster reader
-extern OutFile f2;            // output data file (output dialogue)
-extern OutFile f2d;           // output descriptor (output dialogue)
+extern OutFile f1d; // descriptor being created: lines 1-3 by opening, 4-6 by the raster reader
+extern OutFile f2;  // output data file (output dialogue)
+extern OutFile f2d; // output descriptor (output dialogue)
 
 // Whether the grid has any cell at all (lines and columns both positive).
 // Grids are obtained, and cells visited, only then.
-inline bool grid_has_cells() { return nb_lig > 0 && nb_col > 0; }
+inline bool grid_has_cells() {
+    return nb_lig > 0 && nb_col > 0;
+}
 
 // Releases the grids, closes the input, removes unfinished outputs and puts
 // every variable back to its starting value: harnesses that run the stages
@@ -45,10 +47,10 @@ inline bool grid_has_cells() { return nb_lig > 0 && nb_col > 0; }
 void reset_state();
 
 // The stages, in the order of a run.
-void opening();      // greets, asks for the input, loads it into dtab_in
-void dem_lecture();  // loads the raw raster f1 into dtab_in, in metres
-void ascii_lecture(); // loads the ASCII grid f1 into dtab_in
-void treatment();    // reports, asks, raises the collar into dtab_out, then the output dialogue
+void opening();         // greets, asks for the input, loads it into dtab_in
+void dem_lecture();     // loads the raw raster f1 into dtab_in, in metres
+void ascii_lecture();   // loads the ASCII grid f1 into dtab_in
+void treatment();       // reports, asks, raises the collar into dtab_out, then the output dialogue
 void output_dialogue(); // asks for the output and writes it
 void raster_saving();   // writes dtab_out as a raw raster and its descriptor
 void ascii_saving();    // writes dtab_out as an ASCII grid to f2

@@ -71,7 +71,8 @@ void treatment() {
     for (int i = 0; i < lines; ++i) {
         const double *in = dtab_in[i];
         double *out = dtab_out[i];
-        for (int j = 0; j < nb_col; ++j) out[j] = in[j] < new_dtab_min_in ? new_dtab_min_in : in[j];
+        for (int j = 0; j < nb_col; ++j)
+            out[j] = in[j] < new_dtab_min_in ? new_dtab_min_in : in[j];
     }
     say("\n\n\tDigital Elevation Model transformed");
     output_dialogue();

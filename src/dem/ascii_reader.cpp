@@ -9,8 +9,8 @@
 #include "platform/text_stream.hpp"
 
 namespace {
-const char *const header_names[6] = {"ncols", "nrows", "xllcorner", "yllcorner", "cellsize",
-                                     "nodata_value"};
+const char *const header_names[6] = {"ncols",     "nrows",    "xllcorner",
+                                     "yllcorner", "cellsize", "nodata_value"};
 
 // What a failing header line shows of its text: at most 40 characters.
 std::string shown(std::string_view word) {
@@ -28,8 +28,9 @@ std::string_view header_value(TextReader &text, int k) {
     // be taken for it and the whole body shifted.
     double ignored = 0;
     if (k == 5 && parse_double_word(keyword, ignored))
-        fail(nomim1 + ": the header has no " + header_names[k] + " line (line 6 holds the value \"" +
-             shown(keyword) + "\"); this program reads a header of six lines");
+        fail(nomim1 + ": the header has no " + header_names[k] +
+             " line (line 6 holds the value \"" + shown(keyword) +
+             "\"); this program reads a header of six lines");
     text.consume(keyword.size());
     std::string_view value = text.peek_word();
     if (value.empty())

@@ -1,15 +1,21 @@
 // File name suffixes and path joining.
 #include "dem/dem_files.hpp"
 
-std::string_view input_raw_suffix(int itype) { return itype == 0 ? "_m2.raw" : "_m4.raw"; }
-std::string_view input_descriptor_suffix(int itype) { return itype == 0 ? "_m2.txt" : "_m4.txt"; }
+std::string_view input_raw_suffix(int itype) {
+    return itype == 0 ? "_m2.raw" : "_m4.raw";
+}
+std::string_view input_descriptor_suffix(int itype) {
+    return itype == 0 ? "_m2.txt" : "_m4.txt";
+}
 std::string_view output_raw_suffix(int itype_out) {
     return itype_out == 0 ? "_new_base_m2.raw" : "_new_base_m4.raw";
 }
 std::string_view output_descriptor_suffix(int itype_out) {
     return itype_out == 0 ? "_new_base_m2.txt" : "_new_base_m4.txt";
 }
-int sample_bytes(int itype) { return itype == 0 ? 2 : 4; }
+int sample_bytes(int itype) {
+    return itype == 0 ? 2 : 4;
+}
 
 std::string folder_prefix(std::string_view folder) {
     std::string prefix(data_root);

@@ -19,7 +19,9 @@ U128 mul64(std::uint64_t a, std::uint64_t b) {
     return {p11 + (p01 >> 32) + (p10 >> 32) + (mid >> 32), (mid << 32) | (p00 & 0xFFFFFFFFu)};
 }
 
-int leading_zeros(std::uint64_t v) { return std::countl_zero(v); }
+int leading_zeros(std::uint64_t v) {
+    return std::countl_zero(v);
+}
 
 // A finite double as sign, integer significand and exponent (value = m * 2^e).
 struct Decomposed {
@@ -154,12 +156,15 @@ UnitFactor unit_factor(double factor) {
 }
 
 std::int64_t metres_to_sample(double metres, double factor) {
-    if (factor >= 1.0 && factor <= 1024.0 && factor == static_cast<double>(static_cast<int>(factor)))
+    if (factor >= 1.0 && factor <= 1024.0 &&
+        factor == static_cast<double>(static_cast<int>(factor)))
         return metres_to_sample_integer(metres, static_cast<std::uint64_t>(factor));
     return extended_trunc(extended_mul(metres, factor));
 }
 
-std::int64_t truncate_double(double value) { return extended_trunc(extended_mul(value, 1.0)); }
+std::int64_t truncate_double(double value) {
+    return extended_trunc(extended_mul(value, 1.0));
+}
 
 int pixel_size_metres(double value) {
     const std::int64_t t = truncate_double(value);

@@ -41,12 +41,14 @@ UnitFactor unit_factor(double factor); // factor: a positive normal double
 // sample_to_metres for a loop over many samples: the same result, inline.
 inline double sample_to_metres_fast(std::int32_t sample, UnitFactor f) {
     if (sample == 0) return 0.0;
-    const std::uint64_t s = sample < 0 ? 0 - static_cast<std::uint64_t>(static_cast<std::int64_t>(sample))
-                                       : static_cast<std::uint64_t>(sample);
+    const std::uint64_t s = sample < 0
+                                ? 0 - static_cast<std::uint64_t>(static_cast<std::int64_t>(sample))
+                                : static_cast<std::uint64_t>(sample);
     // The exact product, below 2^84, as hi * 2^64 + lo.
 #if defined(__SIZEOF_INT128__)
     __extension__ const unsigned __int128 p = static_cast<unsigned __int128>(s) * f.m;
-    const std::uint64_t hi = static_cast<std::uint64_t>(p >> 64), lo = static_cast<std::uint64_t>(p);
+    const std::uint64_t hi = static_cast<std::uint64_t>(p >> 64),
+                        lo = static_cast<std::uint64_t>(p);
 #else
     const std::uint64_t p00 = (s & 0xFFFFFFFFu) * (f.m & 0xFFFFFFFFu);
     const std::uint64_t p01 = (s & 0xFFFFFFFFu) * (f.m >> 32); // s < 2^32: no s >> 32 part

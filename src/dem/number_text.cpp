@@ -13,7 +13,9 @@
 #include <system_error>
 
 namespace {
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // strtod on a terminated copy of text (the text may continue beyond the word).
 ParsedDouble strtod_prefix(std::string_view text) {
@@ -113,8 +115,8 @@ void append_lf(std::string &out, double value) {
     std::memcpy(&bits, &value, sizeof bits);
     const int biased = static_cast<int>((bits >> 52) & 0x7FF);
     if (biased < 1023 + 33) { // below 2^33, so the scaled value stays below 2^53
-        const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) |
-                                (biased != 0 ? std::uint64_t{1} << 52 : 0);
+        const std::uint64_t m =
+            (bits & ((std::uint64_t{1} << 52) - 1)) | (biased != 0 ? std::uint64_t{1} << 52 : 0);
         const int shift = 1075 - (biased == 0 ? 1 : biased); // value = m / 2^shift
         // m * 10^6 has at most 73 bits: held as hi * 2^64 + lo.
         const std::uint64_t m_lo = (m & 0xFFFFFFFFu) * 1000000u;
@@ -153,7 +155,8 @@ void append_lf(std::string &out, double value) {
         char *end = buf + sizeof buf;
         char *p = end;
         std::uint64_t frac = q % 1000000, whole = q / 1000000;
-        for (int k = 0; k < 6; ++k, frac /= 10) *--p = static_cast<char>('0' + frac % 10);
+        for (int k = 0; k < 6; ++k, frac /= 10)
+            *--p = static_cast<char>('0' + frac % 10);
         *--p = '.';
         do {
             *--p = static_cast<char>('0' + whole % 10);

@@ -30,7 +30,8 @@ template <class T> void to_host_order(T *row) {
         for (int j = 0; j < nb_col; ++j) {
             unsigned char b[sizeof(T)];
             std::memcpy(b, &row[j], sizeof(T));
-            for (std::size_t k = 0; k < sizeof(T) / 2; ++k) std::swap(b[k], b[sizeof(T) - 1 - k]);
+            for (std::size_t k = 0; k < sizeof(T) / 2; ++k)
+                std::swap(b[k], b[sizeof(T) - 1 - k]);
             std::memcpy(&row[j], b, sizeof(T));
         }
     }
@@ -89,11 +90,13 @@ void dem_lecture() {
     if (itype == 0) {
         // 16-bit samples take one of 65536 values: convert each value once.
         std::vector<double> metres(65536);
-        for (std::int32_t s = 0; s < 65536; ++s) metres[s] = sample_to_metres(s, factor);
+        for (std::int32_t s = 0; s < 65536; ++s)
+            metres[s] = sample_to_metres(s, factor);
         for (int i = 0; i < lines; ++i) {
             const unsigned short *in = jtab[i];
             double *out = dtab_in[i];
-            for (int j = 0; j < nb_col; ++j) out[j] = metres[in[j]];
+            for (int j = 0; j < nb_col; ++j)
+                out[j] = metres[in[j]];
         }
         frusmatrice(jtab, nb_lig);
         jtab = nullptr;
@@ -102,7 +105,8 @@ void dem_lecture() {
         for (int i = 0; i < lines; ++i) {
             const int *in = itab[i];
             double *out = dtab_in[i];
-            for (int j = 0; j < nb_col; ++j) out[j] = sample_to_metres_fast(in[j], f);
+            for (int j = 0; j < nb_col; ++j)
+                out[j] = sample_to_metres_fast(in[j], f);
         }
         frimatrice(itab, nb_lig);
         itab = nullptr;

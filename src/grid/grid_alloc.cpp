@@ -23,7 +23,9 @@ static_assert(sizeof(Header) == align);
 
 unsigned long long byte_limit = ~0ULL;
 
-std::size_t round_up(std::size_t n) { return (n + align - 1) / align * align; }
+std::size_t round_up(std::size_t n) {
+    return (n + align - 1) / align * align;
+}
 
 // Byte size of a grid's mapping, or 0 when the counts are not positive or the
 // size does not fit in memory's address range.
@@ -48,7 +50,8 @@ template <class T> T **make_grid(int NbCol, int NbLig) {
     T **rows = reinterpret_cast<T **>(base + sizeof(Header));
     unsigned char *next = base + sizeof(Header) + round_up(NbLig * sizeof(T *));
     const std::size_t row = round_up(static_cast<std::size_t>(NbCol) * sizeof(T));
-    for (int i = 0; i < NbLig; ++i, next += row) rows[i] = reinterpret_cast<T *>(next);
+    for (int i = 0; i < NbLig; ++i, next += row)
+        rows[i] = reinterpret_cast<T *>(next);
     return rows;
 }
 
@@ -64,36 +67,88 @@ template <class T> T *make_vector(int NbCol) {
 }
 } // namespace
 
-void grid_set_byte_limit(unsigned long long bytes) { byte_limit = bytes; }
+void grid_set_byte_limit(unsigned long long bytes) {
+    byte_limit = bytes;
+}
 
-float **fmatrice(int NbCol, int NbLig) { return make_grid<float>(NbCol, NbLig); }
-unsigned char **ucmatrice(int NbCol, int NbLig) { return make_grid<unsigned char>(NbCol, NbLig); }
+float **fmatrice(int NbCol, int NbLig) {
+    return make_grid<float>(NbCol, NbLig);
+}
+unsigned char **ucmatrice(int NbCol, int NbLig) {
+    return make_grid<unsigned char>(NbCol, NbLig);
+}
 unsigned short **usmatrice(int NbCol, int NbLig) {
     return make_grid<unsigned short>(NbCol, NbLig);
 }
-short **smatrice(int NbCol, int NbLig) { return make_grid<short>(NbCol, NbLig); }
-int **imatrice(int NbCol, int NbLig) { return make_grid<int>(NbCol, NbLig); }
-double **dmatrice(int NbCol, int NbLig) { return make_grid<double>(NbCol, NbLig); }
-long double **ldmatrice(int NbCol, int NbLig) { return make_grid<long double>(NbCol, NbLig); }
+short **smatrice(int NbCol, int NbLig) {
+    return make_grid<short>(NbCol, NbLig);
+}
+int **imatrice(int NbCol, int NbLig) {
+    return make_grid<int>(NbCol, NbLig);
+}
+double **dmatrice(int NbCol, int NbLig) {
+    return make_grid<double>(NbCol, NbLig);
+}
+long double **ldmatrice(int NbCol, int NbLig) {
+    return make_grid<long double>(NbCol, NbLig);
+}
 
-void frfmatrice(float **Mat, int NbLig) { free_grid(Mat, NbLig); }
-void frucmatrice(unsigned char **Mat, int NbLig) { free_grid(Mat, NbLig); }
-void frusmatrice(unsigned short **Mat, int NbLig) { free_grid(Mat, NbLig); }
-void frsmatrice(short **Mat, int NbLig) { free_grid(Mat, NbLig); }
-void frimatrice(int **Mat, int NbLig) { free_grid(Mat, NbLig); }
-void frdmatrice(double **Mat, int NbLig) { free_grid(Mat, NbLig); }
-void frldmatrice(long double **Mat, int NbLig) { free_grid(Mat, NbLig); }
+void frfmatrice(float **Mat, int NbLig) {
+    free_grid(Mat, NbLig);
+}
+void frucmatrice(unsigned char **Mat, int NbLig) {
+    free_grid(Mat, NbLig);
+}
+void frusmatrice(unsigned short **Mat, int NbLig) {
+    free_grid(Mat, NbLig);
+}
+void frsmatrice(short **Mat, int NbLig) {
+    free_grid(Mat, NbLig);
+}
+void frimatrice(int **Mat, int NbLig) {
+    free_grid(Mat, NbLig);
+}
+void frdmatrice(double **Mat, int NbLig) {
+    free_grid(Mat, NbLig);
+}
+void frldmatrice(long double **Mat, int NbLig) {
+    free_grid(Mat, NbLig);
+}
 
-unsigned char *ucvecteur(int NbCol) { return make_vector<unsigned char>(NbCol); }
-unsigned short *usvecteur(int NbCol) { return make_vector<unsigned short>(NbCol); }
-short *svecteur(int NbCol) { return make_vector<short>(NbCol); }
-int *ivecteur(int NbCol) { return make_vector<int>(NbCol); }
-double *dvecteur(int NbCol) { return make_vector<double>(NbCol); }
-float *fvecteur(int NbCol) { return make_vector<float>(NbCol); }
+unsigned char *ucvecteur(int NbCol) {
+    return make_vector<unsigned char>(NbCol);
+}
+unsigned short *usvecteur(int NbCol) {
+    return make_vector<unsigned short>(NbCol);
+}
+short *svecteur(int NbCol) {
+    return make_vector<short>(NbCol);
+}
+int *ivecteur(int NbCol) {
+    return make_vector<int>(NbCol);
+}
+double *dvecteur(int NbCol) {
+    return make_vector<double>(NbCol);
+}
+float *fvecteur(int NbCol) {
+    return make_vector<float>(NbCol);
+}
 
-void frucvecteur(unsigned char *Mat) { std::free(Mat); }
-void frusvecteur(unsigned short *Mat) { std::free(Mat); }
-void frsvecteur(short *Mat) { std::free(Mat); }
-void frivecteur(int *Mat) { std::free(Mat); }
-void frdvecteur(double *Mat) { std::free(Mat); }
-void frfvecteur(float *Mat) { std::free(Mat); }
+void frucvecteur(unsigned char *Mat) {
+    std::free(Mat);
+}
+void frusvecteur(unsigned short *Mat) {
+    std::free(Mat);
+}
+void frsvecteur(short *Mat) {
+    std::free(Mat);
+}
+void frivecteur(int *Mat) {
+    std::free(Mat);
+}
+void frdvecteur(double *Mat) {
+    std::free(Mat);
+}
+void frfvecteur(float *Mat) {
+    std::free(Mat);
+}

@@ -59,8 +59,7 @@ std::string host_path(std::string_view dos_path) {
     return std::string(dos_path);
 #else
     std::string path(dos_path);
-    if (path.size() >= 3 && (path[0] == 'c' || path[0] == 'C') && path[1] == ':' &&
-        path[2] == '\\')
+    if (path.size() >= 3 && (path[0] == 'c' || path[0] == 'C') && path[1] == ':' && path[2] == '\\')
         path.erase(0, 3);
     std::replace(path.begin(), path.end(), '\\', '/');
     return path;
@@ -71,7 +70,9 @@ std::FILE *open_input(std::string_view dos_path) {
     return std::fopen(host_path(dos_path).c_str(), "rb");
 }
 
-OutFile::~OutFile() { discard(); }
+OutFile::~OutFile() {
+    discard();
+}
 
 bool OutFile::open(std::string_view dos_path) {
     discard();
@@ -142,10 +143,13 @@ void OutFile::discard() {
 }
 
 void discard_all_outputs() {
-    while (!pending().empty()) pending().back()->discard();
+    while (!pending().empty())
+        pending().back()->discard();
 }
 
-std::string system_error_text(int err) { return err == 0 ? "unknown error" : std::strerror(err); }
+std::string system_error_text(int err) {
+    return err == 0 ? "unknown error" : std::strerror(err);
+}
 
 void *zeroed_pages(std::size_t size) {
     if (size == 0) return nullptr;

@@ -9,8 +9,7 @@ constexpr std::size_t file_block = std::size_t{1} << 20;
 } // namespace
 
 TextReader::TextReader(std::FILE *file, bool line_at_a_time)
-    : file_(file), line_at_a_time_(line_at_a_time),
-      buf_(line_at_a_time ? 4096 : file_block) {}
+    : file_(file), line_at_a_time_(line_at_a_time), buf_(line_at_a_time ? 4096 : file_block) {}
 
 bool TextReader::fill() {
     if (ended_ || file_ == nullptr) return false;

@@ -21,13 +21,15 @@ class TextReader {
     // empty view at the end of the text. The view stays valid until the next call.
     std::string_view peek_word() {
         for (;;) {
-            while (pos_ < end_ && is_space(buf_[pos_])) ++pos_;
+            while (pos_ < end_ && is_space(buf_[pos_]))
+                ++pos_;
             if (pos_ < end_) break;
             if (!fill()) return {};
         }
         std::size_t i = pos_;
         for (;;) {
-            while (i < end_ && !is_space(buf_[i])) ++i;
+            while (i < end_ && !is_space(buf_[i]))
+                ++i;
             if (i < end_ || i - pos_ >= max_word) break;
             const std::size_t offset = i - pos_;
             const bool more = fill(); // may move the unread text to the front

@@ -23,8 +23,8 @@ std::string progress(int line) {
 
 TEST(AsciiReader, BodyLayoutsAndMisspeltKeywordsReadAlike) {
     const std::string grids[] = {
-        header_2x3 + "1.5\t0\t-2\t3\t0\t4\t",                            // the writer's own form
-        crlf(header_2x3 + "1.5 0 -2\n3 0 4\n"),                          // a text line per grid line
+        header_2x3 + "1.5\t0\t-2\t3\t0\t4\t",   // the writer's own form
+        crlf(header_2x3 + "1.5 0 -2\n3 0 4\n"), // a text line per grid line
         "NCOLS  3\r\nNROWS  2\r\nXLLCORNER 500000\r\nYLLCORNER 4000000\r\n"
         "CELLSIZE 30\r\nNODATA_VALUE -9999\r\n 1.5 0 -2\r\n 3 0 4\r\n\x1a garbage",
         "nclos 3\nnorws 2\nx 500000\ny 4000000\nsize 30\nnd -9999\n1.5\n0\n-2\n3\n0\n4",
@@ -33,8 +33,8 @@ TEST(AsciiReader, BodyLayoutsAndMisspeltKeywordsReadAlike) {
         Workdir w;
         w.write("images/d/a.asc", grid);
         RunResult r = w.run("d a 0 1\n");
-        EXPECT_TEXT(r.out, start + "\n" + dem_has("2", "3") +
-                               report("-2.000000", "4.000000", "1") + yes_no + no_change);
+        EXPECT_TEXT(r.out, start + "\n" + dem_has("2", "3") + report("-2.000000", "4.000000", "1") +
+                               yes_no + no_change);
         EXPECT_EQ(r.status, 0);
     }
 }
@@ -42,7 +42,8 @@ TEST(AsciiReader, BodyLayoutsAndMisspeltKeywordsReadAlike) {
 TEST(AsciiReader, ProgressLinesEveryHundredLines) {
     Workdir w;
     std::string grid = "ncols 1\nnrows 250\nxllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value 0\n";
-    for (int i = 0; i < 250; ++i) grid += std::to_string(i + 1) + "\n";
+    for (int i = 0; i < 250; ++i)
+        grid += std::to_string(i + 1) + "\n";
     w.write("images/d/a.asc", grid);
     RunResult r = w.run("d a 0 -1\n");
     EXPECT_TEXT(r.out, start + "\n" + progress(100) + progress(200) + dem_has("250", "1") +
@@ -131,8 +132,9 @@ TEST(AsciiReader, MalformedHeadersAndBodiesEndWithAMessage) {
 TEST(AsciiReader, LongKeywordsAndHeadersInAnotherOrderReadPositionally) {
     Workdir w;
     // nrows given first: its value is taken as the column count.
-    w.write("images/d/a.asc", std::string(10000, 'k') + " 2\nncols 3\nxllcorner 0\n"
-                              "yllcorner 0\ncellsize 1\nnodata_value 0\n1 2 3 4 5 6\n");
+    w.write("images/d/a.asc", std::string(10000, 'k') +
+                                  " 2\nncols 3\nxllcorner 0\n"
+                                  "yllcorner 0\ncellsize 1\nnodata_value 0\n1 2 3 4 5 6\n");
     RunResult r = w.run("d a 0 -1\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find(dem_has("3", "2")), std::string::npos);

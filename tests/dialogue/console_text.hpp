@@ -33,8 +33,12 @@ inline const std::string raster_menu =
 // Everything up to and including the input form question.
 inline const std::string start = banner + ask_folder + ask_name + format_menu;
 
-inline std::string unknown(const std::string &path) { return "\n File " + path + " unknown\n"; }
-inline std::string no_file(const std::string &path) { return "\n No File " + path + " \n\n"; }
+inline std::string unknown(const std::string &path) {
+    return "\n File " + path + " unknown\n";
+}
+inline std::string no_file(const std::string &path) {
+    return "\n No File " + path + " \n\n";
+}
 inline const std::string ask_lines = "\n\tNumber of lines   ? ";
 inline const std::string ask_columns = "\n\tNumber of columns ? ";
 inline const std::string ask_pixel_created = "\n\tPixel size (decimal value in meters) ? ";
@@ -74,14 +78,16 @@ inline std::string naming(const std::string &name) {
     return "\n\n\t0 -----> Use of the generic name " + name +
            " ? \n\t1 -----> Creation of a new File ? \n\t";
 }
-inline const std::string ask_new_name = "\n\n\tName of the resulting DEM (without any extension) ? ";
+inline const std::string ask_new_name =
+    "\n\n\tName of the resulting DEM (without any extension) ? ";
 
 inline std::string output_range(const std::string &min, const std::string &max) {
     return "\n\n\tModified dynamic scale : \n\t\tMin. = " + min + "\n\t\tMax. = " + max + " ";
 }
-inline const std::string out_unit_menu = "\n\n\tDynamic hypsometric scale out :\n\t\t0 ====> in meters"
-                                         "\n\t\t1 ====> in decimeters\n\t\t2 ====> in centimeters"
-                                         "\n\t\t3 ====> in millimeters\n\t\t";
+inline const std::string out_unit_menu =
+    "\n\n\tDynamic hypsometric scale out :\n\t\t0 ====> in meters"
+    "\n\t\t1 ====> in decimeters\n\t\t2 ====> in centimeters"
+    "\n\t\t3 ====> in millimeters\n\t\t";
 inline const std::string utm = "\n\n\tUTM Coordinates : \n\t\tX_min ? \t\tY_min ? ";
 
 } // namespace text

@@ -16,17 +16,21 @@ namespace {
 std::vector<std::string> split(const std::string &answers) {
     std::istringstream in(answers);
     std::vector<std::string> words;
-    for (std::string w; in >> w;) words.push_back(w);
+    for (std::string w; in >> w;)
+        words.push_back(w);
     return words;
 }
 
 std::string join(const std::vector<std::string> &words, std::size_t n) {
     std::string s;
-    for (std::size_t k = 0; k < n && k < words.size(); ++k) s += words[k] + "\n";
+    for (std::size_t k = 0; k < n && k < words.size(); ++k)
+        s += words[k] + "\n";
     return s;
 }
 
-bool is_number(const std::string &w) { return !w.empty() && (std::isdigit(static_cast<unsigned char>(w[0])) || w[0] == '-'); }
+bool is_number(const std::string &w) {
+    return !w.empty() && (std::isdigit(static_cast<unsigned char>(w[0])) || w[0] == '-');
+}
 
 // A whole run of each kind: the set-up, the answers, and the files it writes.
 struct WholeRun {
@@ -39,21 +43,26 @@ struct WholeRun {
 
 const WholeRun whole_runs[] = {
     {"raster with a created descriptor, to a 16-bit raster",
-     [](const Workdir &w) { w.write("images/d/a_m2.raw", u16le({0, 5, 7, 0, 9, 6})); },
-     "d a 1 0 2 3 0.5 25 2 0 0 1 0 2", {"images/d/a_new_base_m2.raw", "images/d/a_new_base_m2.txt"},
+     [](const Workdir &w) {
+         w.write("images/d/a_m2.raw", u16le({0, 5, 7, 0, 9, 6}));
+     },
+     "d a 1 0 2 3 0.5 25 2 0 0 1 0 2",
+     {"images/d/a_new_base_m2.raw", "images/d/a_new_base_m2.txt"},
      "images/d/a_m2.txt"},
     {"32-bit raster to an ASCII grid, new name",
      [](const Workdir &w) {
          w.write("images/d/a_m4.raw", i32le({0, -5, 7000, 9000}));
          w.write("images/d/a_m4.txt", "2 2 4 0 0 0");
      },
-     "d a 1 1 0.5 3 0 1 b 0 30 500000 4000000", {"images/d/b_new_base.asc"}},
+     "d a 1 1 0.5 3 0 1 b 0 30 500000 4000000",
+     {"images/d/b_new_base.asc"}},
     {"ASCII grid to ASCII grid",
      [](const Workdir &w) {
          w.write("images/d/a.asc", "ncols 2\nnrows 2\nxllcorner 1\nyllcorner 2\ncellsize 5\n"
                                    "nodata_value 0\n0 1.25\n-3 4\n");
      },
-     "d a 0 0 0 0 7.5", {"images/d/a_new_base.asc"}},
+     "d a 0 0 0 0 7.5",
+     {"images/d/a_new_base.asc"}},
 };
 } // namespace
 
@@ -82,7 +91,8 @@ TEST(FaultCatalogue, EndOfInputAtEveryQuestionEndsWithStatus1AndNoOutput) {
         run.setup(w);
         RunResult r = w.run(join(words, words.size()));
         EXPECT_EQ(r.status, 0) << run.name << r.err;
-        for (const std::string &out : run.outputs) EXPECT_TRUE(w.exists(out)) << out;
+        for (const std::string &out : run.outputs)
+            EXPECT_TRUE(w.exists(out)) << out;
     }
 }
 
@@ -119,7 +129,8 @@ struct Fault {
     RunLimits limits = {};
 };
 
-const std::string grid_2x3 = "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value 0\n";
+const std::string grid_2x3 =
+    "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value 0\n";
 
 void raster16(const Workdir &w, const std::string &descriptor, std::initializer_list<unsigned> s) {
     w.write("images/d/a_m2.raw", u16le(s));
@@ -127,89 +138,177 @@ void raster16(const Workdir &w, const std::string &descriptor, std::initializer_
 }
 
 const Fault faults[] = {
-    {"input folder does not exist", [](const Workdir &) {}, "nowhere a 1 0", 0,
-     unknown("c:\\images\\nowhere\\a_m2.raw"), {}},
-    {"ASCII input missing", [](const Workdir &w) { w.make_folder("images/d"); }, "d a 0", 0,
-     unknown("c:\\images\\d\\a.asc"), {}},
+    {"input folder does not exist",
+     [](const Workdir &) {},
+     "nowhere a 1 0",
+     0,
+     unknown("c:\\images\\nowhere\\a_m2.raw"),
+     {}},
+    {"ASCII input missing",
+     [](const Workdir &w) { w.make_folder("images/d"); },
+     "d a 0",
+     0,
+     unknown("c:\\images\\d\\a.asc"),
+     {}},
     {"empty descriptor: every field 0, pixel size asked",
-     [](const Workdir &w) { raster16(w, "", {1, 2}); }, "d a 1 0 5 0 0 0 1 0 0", 0,
+     [](const Workdir &w) {
+         raster16(w, "", {1, 2});
+     },
+     "d a 1 0 5 0 0 0 1 0 0",
+     0,
      ask_pixel + input_range("1000000", "0") + unit_menu + dem_has("0", "0"),
      {"images/d/a_new_base_m2.raw", "images/d/a_new_base_m2.txt"}},
     {"negative sizes in the descriptor: an empty grid",
-     [](const Workdir &w) { raster16(w, "-2 -3 2 0 0 10", {1, 2}); }, "d a 1 0 0 1", 0,
-     dem_has("-2", "-3") + report("10000000.000000", "0.000000", "0"), {}},
-    {"descriptor of 2000000000 x 2000000000", [](const Workdir &w) { raster16(w, "2000000000 2000000000 2 0 0 1", {1}); },
-     "d a 1 0", 1, "not enough memory for the input grid: 2000000000 lines x 2000000000 columns", {}},
+     [](const Workdir &w) {
+         raster16(w, "-2 -3 2 0 0 10", {1, 2});
+     },
+     "d a 1 0 0 1",
+     0,
+     dem_has("-2", "-3") + report("10000000.000000", "0.000000", "0"),
+     {}},
+    {"descriptor of 2000000000 x 2000000000",
+     [](const Workdir &w) { raster16(w, "2000000000 2000000000 2 0 0 1", {1}); },
+     "d a 1 0",
+     1,
+     "not enough memory for the input grid: 2000000000 lines x 2000000000 columns",
+     {}},
     {"non-integer descriptor: fields stay 0",
-     [](const Workdir &w) { raster16(w, "two\n3\n2\n", {1, 2}); }, "d a 1 0 5 0 1", 0,
-     dem_has("0", "0"), {}},
+     [](const Workdir &w) {
+         raster16(w, "two\n3\n2\n", {1, 2});
+     },
+     "d a 1 0 5 0 1",
+     0,
+     dem_has("0", "0"),
+     {}},
     {"descriptor missing its last fields",
-     [](const Workdir &w) { raster16(w, "1 2", {4, 9}); }, "d a 1 0 5 0 1", 0,
-     ask_pixel + input_range("4", "9"), {}},
+     [](const Workdir &w) {
+         raster16(w, "1 2", {4, 9});
+     },
+     "d a 1 0 5 0 1",
+     0,
+     ask_pixel + input_range("4", "9"),
+     {}},
     {"raw file shorter than its descriptor: zeros",
-     [](const Workdir &w) { raster16(w, "2 2 2 0 0 1", {4, 9}); }, "d a 1 0 0 1", 0,
-     input_range("0", "9") + unit_menu + dem_has("2", "2") + report("0.000000", "9.000000", "2"), {}},
+     [](const Workdir &w) {
+         raster16(w, "2 2 2 0 0 1", {4, 9});
+     },
+     "d a 1 0 0 1",
+     0,
+     input_range("0", "9") + unit_menu + dem_has("2", "2") + report("0.000000", "9.000000", "2"),
+     {}},
     {"raw file longer than its descriptor: the rest is not read",
-     [](const Workdir &w) { raster16(w, "1 2 2 0 0 1", {4, 9, 60000}); }, "d a 1 0 0 1", 0,
-     input_range("4", "9"), {}},
+     [](const Workdir &w) {
+         raster16(w, "1 2 2 0 0 1", {4, 9, 60000});
+     },
+     "d a 1 0 0 1",
+     0,
+     input_range("4", "9"),
+     {}},
     {"ASCII body short by one value",
-     [](const Workdir &w) { w.write("images/d/a.asc", grid_2x3 + "1 2 3 4 5\n"); }, "d a 0 0 0 0 1", 1,
-     "holds 5 values where its header (2 lines x 3 columns) announces 6", {}},
+     [](const Workdir &w) { w.write("images/d/a.asc", grid_2x3 + "1 2 3 4 5\n"); },
+     "d a 0 0 0 0 1",
+     1,
+     "holds 5 values where its header (2 lines x 3 columns) announces 6",
+     {}},
     {"ASCII keyword of 10000 characters",
-     [](const Workdir &w) { w.write("images/d/a.asc", std::string(10000, 'n') + " 3\nnrows 2\nx 0\ny 0\nc 1\nn 0\n1 2 3 4 5 6"); },
-     "d a 0 1", 0, dem_has("2", "3"), {}},
+     [](const Workdir &w) {
+         w.write("images/d/a.asc",
+                 std::string(10000, 'n') + " 3\nnrows 2\nx 0\ny 0\nc 1\nn 0\n1 2 3 4 5 6");
+     },
+     "d a 0 1",
+     0,
+     dem_has("2", "3"),
+     {}},
     {"ASCII header announcing 2000000000 x 2000000000 cells",
-     [](const Workdir &w) { w.write("images/d/a.asc", "ncols 2000000000\nnrows 2000000000\nx 0\ny 0\nc 1\nn 0\n1 2\n"); },
-     "d a 0 0 0 0 1", 1, "not enough memory for the input grid: 2000000000 lines x 2000000000 columns", {}},
+     [](const Workdir &w) {
+         w.write("images/d/a.asc", "ncols 2000000000\nnrows 2000000000\nx 0\ny 0\nc 1\nn 0\n1 2\n");
+     },
+     "d a 0 0 0 0 1",
+     1,
+     "not enough memory for the input grid: 2000000000 lines x 2000000000 columns",
+     {}},
     {"ASCII header without its optional no-data line",
-     [](const Workdir &w) { w.write("images/d/a.asc", "ncols 2\nnrows 1\nx 0\ny 0\nc 1\n 5 6\n7 8\n"); },
-     "d a 0 0 0 0 1", 1, "the header has no nodata_value line (line 6 holds the value \"5\")", {}},
+     [](const Workdir &w) {
+         w.write("images/d/a.asc", "ncols 2\nnrows 1\nx 0\ny 0\nc 1\n 5 6\n7 8\n");
+     },
+     "d a 0 0 0 0 1",
+     1,
+     "the header has no nodata_value line (line 6 holds the value \"5\")",
+     {}},
     {"ASCII header in the wrong order: read by position",
-     [](const Workdir &w) { w.write("images/d/a.asc", "nrows 2\nncols 3\nx 0\ny 0\nc 1\nn 0\n1 2 3 4 5 6"); },
-     "d a 0 1", 0, dem_has("3", "2"), {}},
-    {"ASCII cells nan and inf", [](const Workdir &w) { w.write("images/d/a.asc", grid_2x3 + "nan 2 inf\n-inf 0 3\n"); },
-     "d a 0 0 0 0 1", 0, report("-inf", "inf", "1"), {"images/d/a_new_base.asc"}},
+     [](const Workdir &w) {
+         w.write("images/d/a.asc", "nrows 2\nncols 3\nx 0\ny 0\nc 1\nn 0\n1 2 3 4 5 6");
+     },
+     "d a 0 1",
+     0,
+     dem_has("3", "2"),
+     {}},
+    {"ASCII cells nan and inf",
+     [](const Workdir &w) { w.write("images/d/a.asc", grid_2x3 + "nan 2 inf\n-inf 0 3\n"); },
+     "d a 0 0 0 0 1",
+     0,
+     report("-inf", "inf", "1"),
+     {"images/d/a_new_base.asc"}},
     {"ASCII value that is not a number",
-     [](const Workdir &w) { w.write("images/d/a.asc", grid_2x3 + "1 2 3\n4 - 6\n"); }, "d a 0 0 0 0 1", 1,
-     "value 5 (line 2, column 2) is \"-\", not a number", {}},
+     [](const Workdir &w) { w.write("images/d/a.asc", grid_2x3 + "1 2 3\n4 - 6\n"); },
+     "d a 0 0 0 0 1",
+     1,
+     "value 5 (line 2, column 2) is \"-\", not a number",
+     {}},
     {"output folder not writable",
      [](const Workdir &w) {
          raster16(w, "1 2 2 0 0 1", {4, 9});
          w.write("images/d/a_new_base_m2.raw", "older raster");
          w.set_read_only("images/d", true);
      },
-     "d a 1 0 0 0 0 1 0 0", 1, "cannot create c:\\images\\d\\a_new_base_m2.raw (Permission denied)",
-     {}, RunLimits{0, 0, true}},
+     "d a 1 0 0 0 0 1 0 0",
+     1,
+     "cannot create c:\\images\\d\\a_new_base_m2.raw (Permission denied)",
+     {},
+     RunLimits{0, 0, true}},
     {"ASCII output folder not writable",
      [](const Workdir &w) {
          w.write("images/d/a.asc", grid_2x3 + "1 2 3 4 5 6");
          w.set_read_only("images/d", true);
      },
-     "d a 0 0 0 0 1", 1, "cannot create c:\\images\\d\\a_new_base.asc (Permission denied)", {},
+     "d a 0 0 0 0 1",
+     1,
+     "cannot create c:\\images\\d\\a_new_base.asc (Permission denied)",
+     {},
      RunLimits{0, 0, true}},
     {"descriptor cannot be created: the run goes on with the sizes typed",
      [](const Workdir &w) {
          w.write("images/d/a_m2.raw", u16le({4, 9}));
          w.set_read_only("images/d", true);
      },
-     "d a 1 0 1 2 10 0 1", 0,
+     "d a 1 0 1 2 10 0 1",
+     0,
      "the descriptor c:\\images\\d\\a_m2.txt cannot be created (Permission denied); going on "
-     "with the sizes typed", {}, RunLimits{0, 0, true}},
+     "with the sizes typed",
+     {},
+     RunLimits{0, 0, true}},
     {"disk full part-way through the raster",
      [](const Workdir &w) {
          w.write("images/d/a_m4.raw", std::string(4 * 5000, '\x01'));
          w.write("images/d/a_m4.txt", "100 50 4 0 0 1");
          w.write("images/d/a_new_base_m4.raw", "older raster");
      },
-     "d a 1 1 0 0 0 1 1 0", 1, "cannot write c:\\images\\d\\a_new_base_m4.raw (File too large)", {},
+     "d a 1 1 0 0 0 1 1 0",
+     1,
+     "cannot write c:\\images\\d\\a_new_base_m4.raw (File too large)",
+     {},
      RunLimits{0, 16384, false}},
     {"disk full part-way through the ASCII grid",
      [](const Workdir &w) {
          std::string body;
-         for (int i = 0; i < 3000; ++i) body += "123.25 ";
+         for (int i = 0; i < 3000; ++i)
+             body += "123.25 ";
          w.write("images/d/a.asc", "ncols 100\nnrows 30\nx 0\ny 0\nc 1\nn 0\n" + body);
      },
-     "d a 0 0 0 0 1", 1, "cannot write c:\\images\\d\\a_new_base.asc (File too large)", {},
+     "d a 0 0 0 0 1",
+     1,
+     "cannot write c:\\images\\d\\a_new_base.asc (File too large)",
+     {},
      RunLimits{0, 16384, false}},
 };
 } // namespace
@@ -219,11 +318,14 @@ TEST(FaultCatalogue, EachFaultShowsItsMessageEndsWithItsStatusAndKeepsEveryFile)
         // Wine runs only as the owner of its prefix, so folder permissions can't
         // be tried there; and it reports a full disk with another system error.
         if (under_wine() && f.limits.unprivileged) continue;
-        const std::string shows = under_wine() && f.limits.file_size > 0 ? f.shows.substr(0, f.shows.find(" (")) : f.shows;
+        const std::string shows = under_wine() && f.limits.file_size > 0
+                                      ? f.shows.substr(0, f.shows.find(" ("))
+                                      : f.shows;
         Workdir w;
         f.setup(w);
         std::vector<std::pair<std::string, std::string>> before;
-        for (const std::string &name : w.files()) before.emplace_back(name, w.read(name));
+        for (const std::string &name : w.files())
+            before.emplace_back(name, w.read(name));
         RunResult r = w.run(f.answers, f.limits);
         w.set_read_only("images", false);
         if (w.exists("images/d")) w.set_read_only("images/d", false);
@@ -238,7 +340,8 @@ TEST(FaultCatalogue, EachFaultShowsItsMessageEndsWithItsStatusAndKeepsEveryFile)
             EXPECT_EQ(w.read(name), bytes) << f.what << ": " << name << " changed";
             expected_files.push_back(name);
         }
-        for (const std::string &name : f.written) expected_files.push_back(name);
+        for (const std::string &name : f.written)
+            expected_files.push_back(name);
         std::sort(expected_files.begin(), expected_files.end());
         EXPECT_EQ(w.files(), expected_files) << f.what;
     }

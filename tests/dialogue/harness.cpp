@@ -72,9 +72,13 @@ void Workdir::write(const std::string &rel, std::string_view bytes) const {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string Workdir::read(const std::string &rel) const { return slurp(fs::path(root_) / "c" / rel); }
+std::string Workdir::read(const std::string &rel) const {
+    return slurp(fs::path(root_) / "c" / rel);
+}
 
-bool Workdir::exists(const std::string &rel) const { return fs::exists(fs::path(root_) / "c" / rel); }
+bool Workdir::exists(const std::string &rel) const {
+    return fs::exists(fs::path(root_) / "c" / rel);
+}
 
 void Workdir::make_folder(const std::string &rel) const {
     fs::create_directories(fs::path(root_) / "c" / rel);
@@ -106,9 +110,8 @@ RunResult Workdir::run(std::string_view answers, const RunLimits &limits) const 
         // The build folder may not be open to others: run a copy that is.
         const fs::path copy = dir / "groundzero";
         fs::copy_file(exe, copy, fs::copy_options::overwrite_existing);
-        fs::permissions(copy, fs::perms::owner_all | fs::perms::group_read |
-                                  fs::perms::group_exec | fs::perms::others_read |
-                                  fs::perms::others_exec);
+        fs::permissions(copy, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
         exe = copy.string();
     }
     if (const char *prefix = wine_prefix()) {
@@ -171,7 +174,9 @@ RunResult Workdir::run(std::string_view answers, const RunLimits &limits) const 
     return result;
 }
 
-bool under_wine() { return wine_prefix() != nullptr; }
+bool under_wine() {
+    return wine_prefix() != nullptr;
+}
 
 std::string u16le(std::initializer_list<unsigned> samples) {
     std::string s;
@@ -186,7 +191,8 @@ std::string i32le(std::initializer_list<long long> samples) {
     std::string s;
     for (long long v : samples) {
         const auto u = static_cast<unsigned long long>(v);
-        for (int k = 0; k < 4; ++k) s += static_cast<char>((u >> (8 * k)) & 0xFF);
+        for (int k = 0; k < 4; ++k)
+            s += static_cast<char>((u >> (8 * k)) & 0xFF);
     }
     return s;
 }
@@ -222,10 +228,14 @@ namespace {
 std::string visible(std::string_view s) {
     std::string v;
     for (char c : s) {
-        if (c == '\n') v += "\\n";
-        else if (c == '\t') v += "\\t";
-        else if (c == '\r') v += "\\r";
-        else v += c;
+        if (c == '\n')
+            v += "\\n";
+        else if (c == '\t')
+            v += "\\t";
+        else if (c == '\r')
+            v += "\\r";
+        else
+            v += c;
     }
     return v;
 }
@@ -234,7 +244,8 @@ std::string visible(std::string_view s) {
 ::testing::AssertionResult SameText(const std::string &actual, const std::string &expected) {
     if (actual == expected) return ::testing::AssertionSuccess();
     std::size_t k = 0;
-    while (k < actual.size() && k < expected.size() && actual[k] == expected[k]) ++k;
+    while (k < actual.size() && k < expected.size() && actual[k] == expected[k])
+        ++k;
     const std::size_t from = k > 60 ? k - 60 : 0;
     return ::testing::AssertionFailure()
            << "texts part at offset " << k << " (lengths " << actual.size() << " and "

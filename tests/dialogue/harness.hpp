@@ -7,9 +7,9 @@
 #include <vector>
 
 struct RunResult {
-    std::string out;  // standard output: the dialogue
-    std::string err;  // standard error: failure messages
-    int status = -1;  // exit status; -1 if killed or hung
+    std::string out; // standard output: the dialogue
+    std::string err; // standard error: failure messages
+    int status = -1; // exit status; -1 if killed or hung
     bool hung = false;
 };
 

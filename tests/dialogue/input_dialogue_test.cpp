@@ -14,7 +14,9 @@ void put_raster(const Workdir &w, const std::string &descriptor) {
     w.write("images/d/a_m2.txt", descriptor);
 }
 // Everything a 16-bit raster run shows from the sample range to the size report.
-std::string loaded_0_to_5() { return input_range("0", "5") + unit_menu + dem_has("2", "3"); }
+std::string loaded_0_to_5() {
+    return input_range("0", "5") + unit_menu + dem_has("2", "3");
+}
 } // namespace
 
 TEST(InputDialogue, MissingRawInputEndsWithItsWindowsPath) {
@@ -39,14 +41,14 @@ TEST(InputDialogue, MenuAnswersAboveTheChoicesAreAskedAgain) {
     Workdir w;
     RunResult r = w.run("d a 7 1 2 5 0\n");
     EXPECT_TEXT(r.out, start + format_menu + raster_menu + raster_menu + raster_menu +
-                         unknown("c:\\images\\d\\a_m2.raw"));
+                           unknown("c:\\images\\d\\a_m2.raw"));
 }
 
 TEST(InputDialogue, NonNumberAnswerIsDroppedAndAskedAgain) {
     Workdir w;
     RunResult r = w.run("d a raster one 1 x 0\n");
     EXPECT_TEXT(r.out, start + format_menu + format_menu + raster_menu + raster_menu +
-                         unknown("c:\\images\\d\\a_m2.raw"));
+                           unknown("c:\\images\\d\\a_m2.raw"));
     EXPECT_EQ(r.status, 0);
 }
 
@@ -56,7 +58,7 @@ TEST(InputDialogue, NegativeSampleWidthReadsThe32BitRaster) {
     w.write("images/d/a_m4.txt", "1\n2\n4\n0\n0\n10\n");
     RunResult r = w.run("d a 1 -1 0 -1\n");
     EXPECT_TEXT(r.out, start + raster_menu + input_range("-7", "70000") + unit_menu +
-                         dem_has("1", "2") + report("-7.000000", "70000.000000", "1") + yes_no);
+                           dem_has("1", "2") + report("-7.000000", "70000.000000", "1") + yes_no);
     EXPECT_EQ(r.status, 0);
 }
 
@@ -64,13 +66,15 @@ TEST(InputDialogue, DescriptorLayoutsReadAlike) {
     // Six lines with CR LF, six numbers on one line, and LF with a Ctrl-Z after it.
     for (const std::string &descriptor :
          {std::string("2\r\n3\r\n2\r\n0\r\n5\r\n25\r\n"), std::string("2 3 2 0 5 25"),
-          std::string("\xEF\xBB\xBF" "2\r\n3\r\n2\r\n0\r\n5\r\n25\r\n"), // saved with a BOM
-          std::string("2\n3\n2\n0\n5\n25\n\x1a" "99\n")}) {
+          std::string("\xEF\xBB\xBF"
+                      "2\r\n3\r\n2\r\n0\r\n5\r\n25\r\n"), // saved with a BOM
+          std::string("2\n3\n2\n0\n5\n25\n\x1a"
+                      "99\n")}) {
         Workdir w;
         put_raster(w, descriptor);
         RunResult r = w.run("d a 1 0 0 -1\n");
         EXPECT_TEXT(r.out, start + raster_menu + loaded_0_to_5() +
-                             report("0.000000", "5.000000", "1") + yes_no)
+                               report("0.000000", "5.000000", "1") + yes_no)
             << descriptor;
     }
 }
@@ -81,7 +85,7 @@ TEST(InputDialogue, ZeroOrMissingPixelSizeIsAskedOnce) {
         put_raster(w, descriptor);
         RunResult r = w.run("d a 1 0 12.5 0 -1\n");
         EXPECT_TEXT(r.out, start + raster_menu + ask_pixel + loaded_0_to_5() +
-                             report("0.000000", "5.000000", "1") + yes_no)
+                               report("0.000000", "5.000000", "1") + yes_no)
             << descriptor;
     }
 }
@@ -93,7 +97,7 @@ TEST(InputDialogue, NonIntegerDescriptorFieldStopsTheFieldsAfterIt) {
     put_raster(w, "2\n3\n2.5\n0\n5\n30\n");
     RunResult r = w.run("d a 1 0 7 0 -1\n");
     EXPECT_TEXT(r.out, start + raster_menu + ask_pixel + loaded_0_to_5() +
-                         report("0.000000", "5.000000", "1") + yes_no);
+                           report("0.000000", "5.000000", "1") + yes_no);
 }
 
 TEST(InputDialogue, CreatedDescriptorWithSubMetrePixelAsksTwiceAndIsCompleted) {
@@ -101,8 +105,8 @@ TEST(InputDialogue, CreatedDescriptorWithSubMetrePixelAsksTwiceAndIsCompleted) {
     w.write("images/d/a_m2.raw", u16le({0, 1, 2, 3, 4, 5}));
     RunResult r = w.run("d a 1 0 2 3 0.5 40.7 0 -1\n");
     EXPECT_TEXT(r.out, start + raster_menu + no_file("c:\\images\\d\\a_m2.txt") + ask_lines +
-                         ask_columns + ask_pixel_created + ask_pixel + loaded_0_to_5() +
-                         report("0.000000", "5.000000", "1") + yes_no);
+                           ask_columns + ask_pixel_created + ask_pixel + loaded_0_to_5() +
+                           report("0.000000", "5.000000", "1") + yes_no);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(w.read("images/d/a_m2.txt"), "2\r\n3\r\n2\r\n0\r\n5\r\n40\r\n");
 }
@@ -143,8 +147,8 @@ TEST(InputDialogue, EndOfInputEndsWithStatus1AndNamesTheMissingAnswer) {
 TEST(InputDialogue, NegativeFormatAnswerLoadsNothing) {
     Workdir w;
     RunResult r = w.run("d a -1 1\n");
-    EXPECT_TEXT(r.out, start + dem_has("0", "0") +
-                         report("10000000.000000", "0.000000", "0") + yes_no + no_change);
+    EXPECT_TEXT(r.out, start + dem_has("0", "0") + report("10000000.000000", "0.000000", "0") +
+                           yes_no + no_change);
     EXPECT_EQ(r.status, 0);
 }
 

@@ -14,15 +14,18 @@ using I = std::vector<int>;
 // A 16-bit or 32-bit raster a in folder d with a descriptor giving pixel size 10.
 void put16(const Workdir &w, int lines, int cols, std::initializer_list<unsigned> s) {
     w.write("images/d/a_m2.raw", u16le(s));
-    w.write("images/d/a_m2.txt", std::to_string(lines) + "\n" + std::to_string(cols) + "\n2\n0\n0\n10\n");
+    w.write("images/d/a_m2.txt",
+            std::to_string(lines) + "\n" + std::to_string(cols) + "\n2\n0\n0\n10\n");
 }
 void put32(const Workdir &w, int lines, int cols, std::initializer_list<long long> s) {
     w.write("images/d/a_m4.raw", i32le(s));
-    w.write("images/d/a_m4.txt", std::to_string(lines) + "\n" + std::to_string(cols) + "\n4\n0\n0\n10\n");
+    w.write("images/d/a_m4.txt",
+            std::to_string(lines) + "\n" + std::to_string(cols) + "\n4\n0\n0\n10\n");
 }
 std::string descriptor(std::initializer_list<long long> lines) {
     std::string s;
-    for (long long v : lines) s += std::to_string(v) + "\r\n";
+    for (long long v : lines)
+        s += std::to_string(v) + "\r\n";
     return s;
 }
 } // namespace
@@ -79,20 +82,22 @@ TEST(RasterRun, TypicalRunShowsExactlyTheDialogueAndWritesTheRaster) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(w.read("images/dems/site_new_base_m2.raw"),
               u16le({40500, 40500, 41200, 40500, 40500, 43300}));
-    EXPECT_EQ(w.read("images/dems/site_new_base_m2.txt"), "2\r\n3\r\n2\r\n40500\r\n43300\r\n25\r\n");
-    EXPECT_EQ(w.files(), (std::vector<std::string>{
-                             "images/dems/site_m2.raw", "images/dems/site_m2.txt",
-                             "images/dems/site_new_base_m2.raw", "images/dems/site_new_base_m2.txt"}));
+    EXPECT_EQ(w.read("images/dems/site_new_base_m2.txt"),
+              "2\r\n3\r\n2\r\n40500\r\n43300\r\n25\r\n");
+    EXPECT_EQ(w.files(),
+              (std::vector<std::string>{"images/dems/site_m2.raw", "images/dems/site_m2.txt",
+                                        "images/dems/site_new_base_m2.raw",
+                                        "images/dems/site_new_base_m2.txt"}));
 }
 
 TEST(Treatment, NegativeMinimumIsRaisedToTheSmallestPositiveValue) {
     Workdir w;
     put32(w, 1, 5, {0, 0, 5, 3, -2});
     RunResult r = w.run("d a 1 1 0 0 0 1 1 0\n");
-    EXPECT_TEXT(r.out, start + raster_menu + input_range("-2", "5") + unit_menu + dem_has("1", "5") +
-                           report("-2.000000", "5.000000", "1") + yes_no + base_level("3.000000") +
-                           output_title + naming("a") + format_menu + raster_menu +
-                           output_range("3.000000", "5.000000") + out_unit_menu);
+    EXPECT_TEXT(r.out, start + raster_menu + input_range("-2", "5") + unit_menu +
+                           dem_has("1", "5") + report("-2.000000", "5.000000", "1") + yes_no +
+                           base_level("3.000000") + output_title + naming("a") + format_menu +
+                           raster_menu + output_range("3.000000", "5.000000") + out_unit_menu);
     EXPECT_EQ(read_i32le(w.read("images/d/a_new_base_m4.raw")), (I{3, 3, 5, 3, 3}));
     EXPECT_EQ(w.read("images/d/a_new_base_m4.txt"), descriptor({1, 5, 4, 3, 5, 10}));
 }
@@ -109,9 +114,9 @@ TEST(Treatment, NoPositiveValueRaisesEverythingTo1e7) {
     Workdir w;
     put32(w, 1, 2, {0, -4});
     RunResult r = w.run("d a 1 1 0 0 0 1 0 0\n");
-    EXPECT_NE(r.out.find(report("-4.000000", "0.000000", "1") + yes_no +
-                         base_level("10000000.000000")),
-              std::string::npos);
+    EXPECT_NE(
+        r.out.find(report("-4.000000", "0.000000", "1") + yes_no + base_level("10000000.000000")),
+        std::string::npos);
     // 10^7 m in a 16-bit raster wraps to 38528; the descriptor keeps the true range.
     EXPECT_EQ(read_u16le(w.read("images/d/a_new_base_m2.raw")), (U{38528, 38528}));
     EXPECT_EQ(w.read("images/d/a_new_base_m2.txt"), descriptor({1, 2, 2, 10000000, 10000000, 10}));
@@ -138,8 +143,8 @@ TEST(Treatment, EmptyGridAfterNegativeFormatAnswerWritesAnEmptyRaster) {
     RunResult r = w.run("d a -1 0 0 1 0 0 30\n");
     EXPECT_TEXT(r.out, start + dem_has("0", "0") + report("10000000.000000", "0.000000", "0") +
                            yes_no + base_level("10000000.000000") + output_title + naming("a") +
-                           format_menu + raster_menu +
-                           output_range("10000000.000000", "0.000000") + out_unit_menu + ask_pixel);
+                           format_menu + raster_menu + output_range("10000000.000000", "0.000000") +
+                           out_unit_menu + ask_pixel);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(w.read("images/d/a_new_base_m2.raw"), "");
     EXPECT_EQ(w.read("images/d/a_new_base_m2.txt"), descriptor({0, 0, 2, 10000000, 0, 0}));

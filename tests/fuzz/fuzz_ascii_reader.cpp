@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         // Every cell was read: touch them all (ASan checks the rows are whole).
         double sum = 0;
         for (int i = 0; i < nb_lig; ++i)
-            for (int j = 0; j < nb_col; ++j) sum += dtab_in[i][j] == 0.0;
+            for (int j = 0; j < nb_col; ++j)
+                sum += dtab_in[i][j] == 0.0;
         if (sum < 0) std::abort();
     }
     reset_state();

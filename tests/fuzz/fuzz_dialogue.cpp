@@ -19,7 +19,8 @@ namespace {
 const fs::path folder = "images/f";
 
 void put(const fs::path &p, const std::string &bytes) {
-    std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(p, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string slurp(const fs::path &p) {
@@ -47,7 +48,8 @@ void enter_scratch_drive() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     quiet_harness();
     enter_scratch_drive();
-    for (auto &e : fs::directory_iterator(folder)) fs::remove_all(e.path());
+    for (auto &e : fs::directory_iterator(folder))
+        fs::remove_all(e.path());
 
     FuzzedDataProvider in(data, size);
     std::string answers = in.ConsumeRandomLengthString(512);

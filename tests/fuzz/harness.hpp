@@ -12,7 +12,9 @@ struct RunEnded {
     int status;
 };
 
-[[noreturn]] inline void unwind_run(int status) { throw RunEnded{status}; }
+[[noreturn]] inline void unwind_run(int status) {
+    throw RunEnded{status};
+}
 
 // Once per process: console text to nowhere, no key wait, small grids only.
 // (Failure messages still go to stderr: run with -close_fd_mask=2 to drop them.)

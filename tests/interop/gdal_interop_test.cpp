@@ -11,7 +11,9 @@
 #include "../dialogue/harness.hpp"
 
 namespace {
-bool have_gdal() { return std::system("gdal_translate --version > /dev/null 2>&1") == 0; }
+bool have_gdal() {
+    return std::system("gdal_translate --version > /dev/null 2>&1") == 0;
+}
 
 // Runs a shell command in the drive folder of w; fails the test if it fails.
 void shell(const Workdir &w, const std::string &command) {
@@ -29,26 +31,28 @@ std::vector<double> doubles_le(const std::string &bytes) {
 std::vector<double> body_values(const std::string &grid) {
     std::istringstream in(grid);
     std::string word;
-    for (int k = 0; k < 12; ++k) in >> word;
+    for (int k = 0; k < 12; ++k)
+        in >> word;
     std::vector<double> v;
-    while (in >> word) v.push_back(std::strtod(word.c_str(), nullptr));
+    while (in >> word)
+        v.push_back(std::strtod(word.c_str(), nullptr));
     return v;
 }
 
 std::string vrt(const std::string &file, int lines, int cols, const char *type, int bytes) {
     return "<VRTDataset rasterXSize=\"" + std::to_string(cols) + "\" rasterYSize=\"" +
            std::to_string(lines) + "\"><VRTRasterBand dataType=\"" + type +
-           "\" band=\"1\" subClass=\"VRTRawRasterBand\"><SourceFilename relativeToVRT=\"1\">" + file +
-           "</SourceFilename><ImageOffset>0</ImageOffset><PixelOffset>" + std::to_string(bytes) +
-           "</PixelOffset><LineOffset>" + std::to_string(bytes * cols) +
+           "\" band=\"1\" subClass=\"VRTRawRasterBand\"><SourceFilename relativeToVRT=\"1\">" +
+           file + "</SourceFilename><ImageOffset>0</ImageOffset><PixelOffset>" +
+           std::to_string(bytes) + "</PixelOffset><LineOffset>" + std::to_string(bytes * cols) +
            "</LineOffset><ByteOrder>LSB</ByteOrder></VRTRasterBand></VRTDataset>\n";
 }
 
 // A 4 x 5 DEM in centimetres with a null collar around higher ground.
-const std::initializer_list<unsigned> dem = {0,     0,     0,     0,     0,     //
-                                             0,     12345, 12399, 13001, 0,     //
-                                             0,     12302, 65535, 12888, 0,     //
-                                             0,     0,     0,     0,     0};
+const std::initializer_list<unsigned> dem = {0, 0,     0,     0,     0, //
+                                             0, 12345, 12399, 13001, 0, //
+                                             0, 12302, 65535, 12888, 0, //
+                                             0, 0,     0,     0,     0};
 } // namespace
 
 TEST(GdalInterop, GdalReadsOurAsciiGridAndBothRasterWidthsValueForValue) {
@@ -62,14 +66,16 @@ TEST(GdalInterop, GdalReadsOurAsciiGridAndBothRasterWidthsValueForValue) {
     ASSERT_EQ(w.run("g dem 1 0 2 0 1 r32 1 1 3\n").status, 0);
 
     // ASCII grid: GDAL would read it as Float32 because of the decimal no-data line.
-    shell(w, "gdal_translate -q -oo DATATYPE=Float64 -of ENVI images/g/asc_new_base.asc images/g/asc.f64");
+    shell(w, "gdal_translate -q -oo DATATYPE=Float64 -of ENVI images/g/asc_new_base.asc "
+             "images/g/asc.f64");
     const std::vector<double> ours = body_values(w.read("images/g/asc_new_base.asc"));
     const std::vector<double> theirs = doubles_le(w.read("images/g/asc.f64"));
     ASSERT_EQ(ours.size(), 20u);
     EXPECT_EQ(theirs, ours);
     EXPECT_EQ(ours[0], 123.02); // the collar raised to the smallest positive value
     EXPECT_EQ(ours[12], 655.35);
-    shell(w, "gdallocationinfo -valonly -oo DATATYPE=Float64 images/g/asc_new_base.asc 2 1 > images/g/probe.txt");
+    shell(w, "gdallocationinfo -valonly -oo DATATYPE=Float64 images/g/asc_new_base.asc 2 1 > "
+             "images/g/probe.txt");
     EXPECT_EQ(std::strtod(w.read("images/g/probe.txt").c_str(), nullptr), 123.99);
 
     // Rasters through a VRT: every sample as stored.
@@ -113,7 +119,8 @@ TEST(GdalInterop, WeReadTheAsciiGridsGdalWrites) {
     EXPECT_NE(out.find("xllcorner 1000.000000\r\nyllcorner 2000.000000\r\ncellsize 30.000000\r\n"),
               std::string::npos)
         << out;
-    EXPECT_EQ(body_values(out), (std::vector<double>{1500, 1500, 1500, 1500, 1500, 1500, 1500, 2750, 1500}));
+    EXPECT_EQ(body_values(out),
+              (std::vector<double>{1500, 1500, 1500, 1500, 1500, 1500, 1500, 2750, 1500}));
 }
 
 TEST(GdalInterop, GridWithoutItsOptionalNoDataLineIsNamedNotMisread) {
@@ -121,7 +128,11 @@ TEST(GdalInterop, GridWithoutItsOptionalNoDataLineIsNamedNotMisread) {
     Workdir w;
     w.write("images/g/src_m4.raw", i32le({0, 1500, 2750, 0}));
     w.write("images/g/src.vrt", vrt("src_m4.raw", 2, 2, "Int32", 4));
-    shell(w, "gdal_translate -q -of AAIGrid -a_ullr 0 2 2 0 images/g/src.vrt images/g/gd.asc"); // no no-data value
+    shell(
+        w,
+        "gdal_translate -q -of AAIGrid -a_ullr 0 2 2 0 images/g/src.vrt images/g/gd.asc"); // no
+                                                                                           // no-data
+                                                                                           // value
     RunResult r = w.run("g gd 0 0 0 0 30\n");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("c:\\images\\g\\gd.asc: the header has no nodata_value line (line 6 "

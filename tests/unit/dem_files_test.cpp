@@ -15,7 +15,8 @@ TEST(DemFiles, EveryInputAndOutputName) {
     EXPECT_EQ(joined("dems", "site", input_raw_suffix(1)), "c:\\images\\dems\\site_m4.raw");
     EXPECT_EQ(joined("dems", "site", input_descriptor_suffix(1)), "c:\\images\\dems\\site_m4.txt");
     EXPECT_EQ(joined("dems", "site", input_ascii_suffix), "c:\\images\\dems\\site.asc");
-    EXPECT_EQ(joined("dems", "site", output_raw_suffix(0)), "c:\\images\\dems\\site_new_base_m2.raw");
+    EXPECT_EQ(joined("dems", "site", output_raw_suffix(0)),
+              "c:\\images\\dems\\site_new_base_m2.raw");
     EXPECT_EQ(joined("dems", "site", output_descriptor_suffix(0)),
               "c:\\images\\dems\\site_new_base_m2.txt");
     EXPECT_EQ(joined("x", "dem1", output_raw_suffix(1)), "c:\\images\\x\\dem1_new_base_m4.raw");

@@ -13,7 +13,9 @@
 #include "scale.hpp"
 
 namespace {
-bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool same_bits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 } // namespace
 
 TEST(SampleToMetres, HalfwayProductsRoundTwiceLikeTheX87) {
@@ -82,8 +84,8 @@ TEST(MetresToSample, RoundTripsThroughTheUnits) {
         int sample;
         double in, out;
         long long back;
-    } cases[] = {{3, 0.01, 100.0, 2},  {5, 0.01, 100.0, 5}, {6, 0.01, 100.0, 5},
-                 {9, 0.01, 100.0, 8},  {43, 0.1, 10.0, 42}, {11, 0.001, 1000.0, 10}};
+    } cases[] = {{3, 0.01, 100.0, 2}, {5, 0.01, 100.0, 5}, {6, 0.01, 100.0, 5},
+                 {9, 0.01, 100.0, 8}, {43, 0.1, 10.0, 42}, {11, 0.001, 1000.0, 10}};
     for (const auto &c : cases)
         EXPECT_EQ(metres_to_sample(sample_to_metres(c.sample, c.in), c.out), c.back) << c.sample;
 }
@@ -116,7 +118,7 @@ TEST(ExtendedToDouble, SpecialsAndSubnormals) {
     EXPECT_EQ(extended_to_double(extended_mul(DBL_MAX, 2.0)), INFINITY);
     EXPECT_TRUE(std::signbit(extended_to_double(extended_mul(-0.0, 5.0))));
     EXPECT_EQ(extended_to_double(extended_mul(DBL_MIN, 0.5)), DBL_MIN / 2);
-    EXPECT_EQ(extended_to_double(extended_mul(DBL_TRUE_MIN, 0.5)), 0.0);  // tie to even: 0
+    EXPECT_EQ(extended_to_double(extended_mul(DBL_TRUE_MIN, 0.5)), 0.0); // tie to even: 0
     EXPECT_EQ(extended_to_double(extended_mul(DBL_TRUE_MIN, 0.75)), DBL_TRUE_MIN);
 }
 
@@ -140,7 +142,8 @@ TEST(AgainstX87, UnitConversionsOfEverySampleWidth) {
     std::mt19937_64 rng(2026);
     const double factors[] = {1.0, 0.1, 0.01, 0.001};
     for (int s = 0; s < 65536; ++s)
-        for (double f : factors) ASSERT_TRUE(same_bits(sample_to_metres(s, f), x87_mul(s, f))) << s;
+        for (double f : factors)
+            ASSERT_TRUE(same_bits(sample_to_metres(s, f), x87_mul(s, f))) << s;
     for (int k = 0; k < draws(4'000'000); ++k) {
         const auto s = static_cast<std::int32_t>(static_cast<std::uint32_t>(rng()));
         const double f = factors[k % 4];
@@ -152,7 +155,9 @@ TEST(AgainstX87, ArbitraryProductsRoundAlike) {
     std::mt19937_64 rng(31);
     for (int k = 0; k < draws(4'000'000); ++k) {
         double a = random_double(rng), b = random_double(rng);
-        if (k % 2 == 0) b = std::ldexp(1.0 + static_cast<double>(rng() % 1024) / 1024, static_cast<int>(rng() % 20) - 10);
+        if (k % 2 == 0)
+            b = std::ldexp(1.0 + static_cast<double>(rng() % 1024) / 1024,
+                           static_cast<int>(rng() % 20) - 10);
         const double expected = x87_mul(a, b);
         // Out of the double range the x87 store raises overflow or underflow and
         // rounds through a narrower path; our callers never go there.
@@ -168,9 +173,15 @@ TEST(AgainstX87, TruncationOfScaledMetres) {
     for (int k = 0; k < draws(4'000'000); ++k) {
         double v;
         switch (k % 3) {
-        case 0: v = static_cast<double>(static_cast<std::int64_t>(rng() % 20000001) - 10000000) / 1000.0; break;
-        case 1: v = std::ldexp(static_cast<double>(rng() >> 11), static_cast<int>(rng() % 70) - 60); break;
-        default: v = random_double(rng);
+        case 0:
+            v = static_cast<double>(static_cast<std::int64_t>(rng() % 20000001) - 10000000) /
+                1000.0;
+            break;
+        case 1:
+            v = std::ldexp(static_cast<double>(rng() >> 11), static_cast<int>(rng() % 70) - 60);
+            break;
+        default:
+            v = random_double(rng);
         }
         if (rng() & 1) v = -v;
         const double c = coefs[rng() % 4];
@@ -180,7 +191,8 @@ TEST(AgainstX87, TruncationOfScaledMetres) {
             ASSERT_EQ(metres_to_sample(v, c), INT64_MIN);
             continue;
         }
-        ASSERT_EQ(metres_to_sample(v, c), static_cast<long long>(p)) << std::hexfloat << v << " " << c;
+        ASSERT_EQ(metres_to_sample(v, c), static_cast<long long>(p))
+            << std::hexfloat << v << " " << c;
         ASSERT_EQ(truncate_double(v), static_cast<long long>(static_cast<long double>(v)));
     }
 }

@@ -50,7 +50,9 @@ struct ScratchDrive {
 #endif
     }
     fs::path old = fs::current_path();
-    fs::path dir = fs::temp_directory_path() / ("gzfiles" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::path dir = fs::temp_directory_path() /
+                   ("gzfiles" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
     ScratchDrive() {
         fs::remove_all(dir);
         fs::create_directories(dir / "images" / "d");
@@ -116,12 +118,18 @@ TEST(TextReader, CrLfLfTabsAndCtrlZ) {
     using V = std::vector<std::string>;
     EXPECT_EQ(words_of("ncols 3\r\nnrows\t2\r\n"), (V{"ncols", "3", "nrows", "2"}));
     EXPECT_EQ(words_of("1\n2\n"), (V{"1", "2"}));
-    EXPECT_EQ(words_of("1 2\x1a" "3 4"), (V{"1", "2"}));
-    EXPECT_EQ(words_of("\x1a" "1"), V{});
+    EXPECT_EQ(words_of("1 2\x1a"
+                       "3 4"),
+              (V{"1", "2"}));
+    EXPECT_EQ(words_of("\x1a"
+                       "1"),
+              V{});
     EXPECT_EQ(words_of("  \r\n\t "), V{});
     EXPECT_EQ(words_of("a\vb\fc"), (V{"a", "b", "c"}));
     // A byte-order mark opening the text (Windows editors write one) is not a word.
-    EXPECT_EQ(words_of("\xEF\xBB\xBF" "561\r\n487\r\n"), (V{"561", "487"}));
+    EXPECT_EQ(words_of("\xEF\xBB\xBF"
+                       "561\r\n487\r\n"),
+              (V{"561", "487"}));
     EXPECT_EQ(words_of("1 \xEF\xBB\xBF"), (V{"1", "\xEF\xBB\xBF"}));
 }
 

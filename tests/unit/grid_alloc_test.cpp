@@ -11,12 +11,15 @@ void expect_zeroed_shape(T **(*make)(int, int), void (*release)(T **, int), int 
     T **g = make(cols, lines);
     ASSERT_NE(g, nullptr);
     for (int i = 0; i < lines; ++i)
-        for (int j = 0; j < cols; ++j) EXPECT_EQ(g[i][j], T(0)) << i << "," << j;
+        for (int j = 0; j < cols; ++j)
+            EXPECT_EQ(g[i][j], T(0)) << i << "," << j;
     // Writing every cell of one row must leave the neighbouring rows untouched.
     for (int i = 0; i < lines; i += 2)
-        for (int j = 0; j < cols; ++j) g[i][j] = T(i * 1000 + j + 1);
+        for (int j = 0; j < cols; ++j)
+            g[i][j] = T(i * 1000 + j + 1);
     for (int i = 0; i < lines; ++i)
-        for (int j = 0; j < cols; ++j) EXPECT_EQ(g[i][j], i % 2 == 0 ? T(i * 1000 + j + 1) : T(0));
+        for (int j = 0; j < cols; ++j)
+            EXPECT_EQ(g[i][j], i % 2 == 0 ? T(i * 1000 + j + 1) : T(0));
     release(g, lines);
 }
 } // namespace
@@ -35,7 +38,8 @@ TEST(GridAlloc, Usmatrice5By3HasThreeRowsOfFive16BitCells) {
     unsigned short **g = usmatrice(5, 3);
     ASSERT_NE(g, nullptr);
     for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 5; ++j) g[i][j] = 65535;
+        for (int j = 0; j < 5; ++j)
+            g[i][j] = 65535;
         EXPECT_EQ(sizeof g[i][0], 2u);
     }
     // Distinct rows at least a whole row apart.
@@ -60,8 +64,10 @@ TEST(GridAlloc, VectorsComeZeroed) {
     unsigned short *u = usvecteur(7);
     ASSERT_NE(d, nullptr);
     ASSERT_NE(u, nullptr);
-    for (int i = 0; i < 100; ++i) EXPECT_EQ(d[i], 0.0);
-    for (int i = 0; i < 7; ++i) EXPECT_EQ(u[i], 0);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(d[i], 0.0);
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(u[i], 0);
     frdvecteur(d);
     frusvecteur(u);
     float *f = fvecteur(3);

@@ -28,7 +28,9 @@ double random_double(std::mt19937_64 &rng) {
     return d;
 }
 
-bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool same_bits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 } // namespace
 
 TEST(ParseInt, SignDigitsAndWhatIsLeftForTheNextRead) {
@@ -56,11 +58,11 @@ TEST(ParseDouble, SlowFormsReadAsStrtodReadsThem) {
     struct Case {
         const char *text;
         std::size_t used;
-    } cases[] = {{"+1.5", 4},     {"0x1p3", 5},  {"-0x10", 5}, {"inf", 3},    {"-Infinity", 9},
-                 {"nan", 3},      {"nan(12)", 7}, {"1e400", 5}, {"1e-400", 6}, {"1.5e", 3},
-                 {"1.5abc", 3},   {".5", 2},     {"-.5e1", 5}, {"5.", 2},     {"infinit", 3},
-                 {"1e-310", 6},   {"-0", 2},     {"0x", 1},    {"-", 0},      {"x", 0},
-                 {"1,5", 1},      {"  1", 0}};
+    } cases[] = {{"+1.5", 4},   {"0x1p3", 5},   {"-0x10", 5}, {"inf", 3},    {"-Infinity", 9},
+                 {"nan", 3},    {"nan(12)", 7}, {"1e400", 5}, {"1e-400", 6}, {"1.5e", 3},
+                 {"1.5abc", 3}, {".5", 2},      {"-.5e1", 5}, {"5.", 2},     {"infinit", 3},
+                 {"1e-310", 6}, {"-0", 2},      {"0x", 1},    {"-", 0},      {"x", 0},
+                 {"1,5", 1},    {"  1", 0}};
     for (const Case &c : cases) {
         ParsedDouble p = parse_double_prefix(c.text);
         char *end = nullptr;
@@ -116,7 +118,8 @@ TEST(ParseDouble, ShortDecimalsAndHalfwayTextsMatchStrtod) {
     std::mt19937_64 rng(99);
     char buf[80];
     for (int k = 0; k < draws(1'000'000); ++k) {
-        const double d = std::ldexp(static_cast<double>((rng() >> 11) | 1), -static_cast<int>(rng() % 80));
+        const double d =
+            std::ldexp(static_cast<double>((rng() >> 11) | 1), -static_cast<int>(rng() % 80));
         const double next = std::nextafter(d, INFINITY);
         // The midpoint, exact where long double has a wider significand than double.
         std::snprintf(buf, sizeof buf, "%.60Lg", (static_cast<long double>(d) + next) / 2);
@@ -158,7 +161,7 @@ TEST(FormatLf, SpecialValuesAndExactTies) {
     EXPECT_EQ(format_lf(0.0000015), "0.000002");
     for (double edge : {8589934591.9999995, 8589934592.0, 8589934592.5, -8589934591.75})
         EXPECT_EQ(format_lf(edge), printf_lf(edge)); // about 2^33, where the exact path ends
-    EXPECT_EQ(format_lf(0.0078125), "0.007812"); // exact tie: to even
+    EXPECT_EQ(format_lf(0.0078125), "0.007812");     // exact tie: to even
     EXPECT_EQ(format_lf(0.0234375), "0.023438");
     EXPECT_EQ(format_lf(-0.0), "-0.000000");
     EXPECT_EQ(format_lf(1.0e7), "10000000.000000");
@@ -178,11 +181,20 @@ TEST(FormatLf, MillionsOfRandomValuesMatchPrintf) {
     for (int k = 0; k < draws(3'000'000); ++k) {
         double d;
         switch (k % 4) {
-        case 0: d = random_double(rng); break;
+        case 0:
+            d = random_double(rng);
+            break;
         // Exact ties at the sixth decimal: odd multiples of 2^-n around 1e-6.
-        case 1: d = std::ldexp(static_cast<double>(rng() % 100000000 * 2 + 1), -7 - static_cast<int>(rng() % 20)); break;
-        case 2: d = static_cast<double>(static_cast<std::int64_t>(rng() % 2000000000) - 1000000000) / 1000.0; break;
-        default: d = std::ldexp(static_cast<double>(rng() >> 11), static_cast<int>(rng() % 120) - 90);
+        case 1:
+            d = std::ldexp(static_cast<double>(rng() % 100000000 * 2 + 1),
+                           -7 - static_cast<int>(rng() % 20));
+            break;
+        case 2:
+            d = static_cast<double>(static_cast<std::int64_t>(rng() % 2000000000) - 1000000000) /
+                1000.0;
+            break;
+        default:
+            d = std::ldexp(static_cast<double>(rng() >> 11), static_cast<int>(rng() % 120) - 90);
         }
         if (std::isnan(d)) {
             ASSERT_EQ(format_lf(d), std::signbit(d) ? "-nan" : "nan");
