@@ -10,13 +10,7 @@
 #include <random>
 
 #include "dem/extended_arith.hpp"
-#include "scale.hpp"
-
-namespace {
-bool same_bits(double a, double b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-} // namespace
+#include "test_support.hpp"
 
 TEST(SampleToMetres, HalfwayProductsRoundTwiceLikeTheX87) {
     EXPECT_TRUE(same_bits(sample_to_metres(6139, 0.1), 613.9000000000001));
@@ -124,13 +118,6 @@ TEST(ExtendedToDouble, SpecialsAndSubnormals) {
 
 #if LDBL_MANT_DIG == 64
 namespace {
-double random_double(std::mt19937_64 &rng) {
-    std::uint64_t bits = rng();
-    double d;
-    std::memcpy(&d, &bits, sizeof d);
-    return d;
-}
-
 // The x87 itself: a long double product rounded once to 64 bits, then stored.
 double x87_mul(double a, double b) {
     volatile long double p = static_cast<long double>(a) * static_cast<long double>(b);

@@ -11,7 +11,7 @@
 #include <random>
 
 #include "dem/number_text.hpp"
-#include "scale.hpp"
+#include "test_support.hpp"
 
 namespace {
 std::string printf_lf(double v) {
@@ -20,17 +20,6 @@ std::string printf_lf(double v) {
     return buf;
 }
 
-double random_double(std::mt19937_64 &rng) {
-    // Any bit pattern: every exponent, subnormals, NaNs and infinities included.
-    std::uint64_t bits = rng();
-    double d;
-    std::memcpy(&d, &bits, sizeof d);
-    return d;
-}
-
-bool same_bits(double a, double b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
 } // namespace
 
 TEST(ParseInt, SignDigitsAndWhatIsLeftForTheNextRead) {
