@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -100,11 +101,27 @@ std::vector<std::string> Workdir::files() const {
 }
 
 RunResult Workdir::run(std::string_view answers, const RunLimits &limits) const {
-    const fs::path dir(root_);
     {
-        std::ofstream in(dir / "answers.txt", std::ios::binary);
+        std::ofstream in(fs::path(root_) / "answers.txt", std::ios::binary);
         in.write(answers.data(), static_cast<std::streamsize>(answers.size()));
     }
+    RunResult result = run_once(limits);
+    // Now and then Wine's launcher gives up before the program starts: status 1
+    // and not a byte on either stream (the program prints its banner before
+    // anything else, so a silent run never touched a file). Such a run is
+    // started again; one that stays silent three times is reported as it is.
+    for (int attempt = 1; attempt < 3 && wine_prefix() != nullptr && result.status != 0 &&
+                          result.out.empty() && result.err.empty();
+         ++attempt) {
+        std::fprintf(stderr, "[harness] a silent Wine launch (status %d): started again\n",
+                     result.status);
+        result = run_once(limits);
+    }
+    return result;
+}
+
+RunResult Workdir::run_once(const RunLimits &limits) const {
+    const fs::path dir(root_);
     std::string exe = executable();
     if (limits.unprivileged && getuid() == 0) {
         // The build folder may not be open to others: run a copy that is.

@@ -41,6 +41,7 @@ class Workdir {
     RunResult run(std::string_view answers, const RunLimits &limits = {}) const;
 
   private:
+    RunResult run_once(const RunLimits &limits) const;
     std::string root_;
 };
 
