@@ -14,19 +14,18 @@
 namespace {
 const double output_factors[4] = {1.0, 10.0, 100.0, 1000.0};
 
-// One line of dtab_out as little-endian samples of the chosen width: the exact
-// product truncated toward zero, then its low 16 or 32 bits.
-void convert_line(const double *row, std::uint64_t factor, unsigned char *bytes) {
+// One line of little-endian samples of the chosen width from sample(j), the
+// output sample of column j before its width is applied: its low 16 or 32 bits.
+template <class Sample> void pack_line(Sample sample, unsigned char *bytes) {
     if (itype_out == 0) {
         for (int j = 0; j < nb_col; ++j) {
-            const std::uint16_t v = low16(metres_to_sample_integer(row[j], factor));
+            const std::uint16_t v = low16(sample(j));
             bytes[2 * j] = static_cast<unsigned char>(v & 0xFF);
             bytes[2 * j + 1] = static_cast<unsigned char>(v >> 8);
         }
     } else {
         for (int j = 0; j < nb_col; ++j) {
-            const auto v =
-                static_cast<std::uint32_t>(low32(metres_to_sample_integer(row[j], factor)));
+            const auto v = static_cast<std::uint32_t>(low32(sample(j)));
             for (int k = 0; k < 4; ++k)
                 bytes[4 * j + k] = static_cast<unsigned char>(v >> (8 * k));
         }
@@ -34,19 +33,17 @@ void convert_line(const double *row, std::uint64_t factor, unsigned char *bytes)
 }
 } // namespace
 
-// Reads dtab_out, nb_lig, nb_col, nomim2, nomdescr2, dpix_size; sets itype_out,
+// Reads the output elevations, nb_lig, nb_col, nomim2, nomdescr2, dpix_size; sets itype_out,
 // val and the two files, written beside their names and renamed when complete.
 void raster_saving() {
     itype_out = ask_int(raster_type_menu, INT_MIN, 1, "the output type of DEM raster");
     const int lines = grid_has_cells() ? nb_lig : 0;
 
     double dtab_min_out = 1.0e7, dtab_max_out = 0.0;
-    for (int i = 0; i < lines; ++i)
-        for (int j = 0; j < nb_col; ++j) {
-            const double v = dtab_out[i][j];
-            if (dtab_min_out > v) dtab_min_out = v;
-            if (dtab_max_out < v) dtab_max_out = v;
-        }
+    for_each_output_elevation([&](double v, std::uint64_t) {
+        if (dtab_min_out > v) dtab_min_out = v;
+        if (dtab_max_out < v) dtab_max_out = v;
+    });
     std::string text = "\n\n\tModified dynamic scale : \n\t\tMin. = ";
     append_lf(text, dtab_min_out);
     text += "\n\t\tMax. = ";
@@ -80,11 +77,23 @@ void raster_saving() {
     }
     f2d.write_text(text);
 
-    // The samples are made and written one line at a time, one write per line.
+    // The samples are made and written one line at a time, one write per line:
+    // the exact product truncated toward zero. A 16-bit input has its output
+    // sample worked out once per sample value.
     std::vector<unsigned char> bytes(static_cast<std::size_t>(lines > 0 ? nb_col : 0) *
                                      static_cast<std::size_t>(val));
+    std::vector<std::int64_t> by_sample(sample_metres_out.size());
+    for (std::size_t s = 0; s < by_sample.size(); ++s)
+        by_sample[s] = metres_to_sample_integer(sample_metres_out[s], factor);
     for (int i = 0; i < lines; ++i) {
-        convert_line(dtab_out[i], factor, bytes.data());
+        if (!by_sample.empty()) {
+            const unsigned short *row = jtab[i];
+            pack_line([&](int j) { return by_sample[row[j]]; }, bytes.data());
+        } else {
+            const double *row = dtab_out[i];
+            pack_line([&](int j) { return metres_to_sample_integer(row[j], factor); },
+                      bytes.data());
+        }
         f2.write(bytes.data(), bytes.size());
     }
     // The raster first: a descriptor must never stand beside a raster it doesn't describe.

@@ -1,8 +1,10 @@
 // The program-wide state that every stage reads and writes. Everything starts
 // at zero, false, null or empty; each comment says which stage sets it.
 #pragma once
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/files.hpp"
 
@@ -19,10 +21,16 @@ extern double dpix_size;      // pixel size in metres (opening, ASCII header or 
 extern double X_min;          // lower-left corner easting, m (ASCII header or ASCII writer)
 extern double Y_min;          // lower-left corner northing, m (likewise)
 extern double nodata;         // no-data value of an ASCII header; not used (ASCII reader)
-extern unsigned short **jtab; // 16-bit samples until converted, then released (raster reader)
+extern unsigned short **jtab; // 16-bit samples of the input, held to the end (raster reader)
 extern int **itab;            // 32-bit samples until converted, then released (raster reader)
-extern double **dtab_in;      // input elevations, m (raster or ASCII reader)
+extern double **dtab_in;      // input elevations, m, of a 32-bit raster or ASCII grid (reader)
 extern double **dtab_out;     // output elevations, m: input raised to the base level (treatment)
+// A 16-bit raster is never widened to double grids: a cell's elevation depends
+// on its sample value only, so these tables and jtab stand for dtab_in and dtab_out.
+extern std::vector<double> sample_metres;       // input elevation of each sample value, m;
+                                                // empty for other inputs (raster reader)
+extern std::vector<double> sample_metres_out;   // the same raised to the base level (treatment)
+extern std::vector<std::uint64_t> sample_cells; // cells holding each sample value (raster reader)
 extern bool descr_OK;         // the raster descriptor existed and was read (opening)
 extern bool open_ascii_OK;    // the input is an ASCII grid (opening)
 extern std::string nomim1;    // input data path (opening)
@@ -39,6 +47,30 @@ extern OutFile f2d; // output descriptor (output dialogue)
 // Grids are obtained, and cells visited, only then.
 inline bool grid_has_cells() {
     return nb_lig > 0 && nb_col > 0;
+}
+
+// Calls visit(elevation, cells) for each cell of grid in line order with
+// cells = 1 or, for a 16-bit raster, for each sample value that some cell
+// holds, with its elevation in by_sample and its count of cells.
+template <class Visit>
+void for_each_elevation(double **grid, const std::vector<double> &by_sample, Visit &&visit) {
+    if (!sample_metres.empty()) {
+        for (std::size_t s = 0; s < sample_cells.size(); ++s)
+            if (sample_cells[s] != 0) visit(by_sample[s], sample_cells[s]);
+        return;
+    }
+    const int lines = grid_has_cells() ? nb_lig : 0;
+    for (int i = 0; i < lines; ++i) {
+        const double *row = grid[i];
+        for (int j = 0; j < nb_col; ++j)
+            visit(row[j], std::uint64_t{1});
+    }
+}
+template <class Visit> void for_each_input_elevation(Visit &&visit) {
+    for_each_elevation(dtab_in, sample_metres, visit);
+}
+template <class Visit> void for_each_output_elevation(Visit &&visit) {
+    for_each_elevation(dtab_out, sample_metres_out, visit);
 }
 
 // Releases the grids, closes the input, removes unfinished outputs and puts

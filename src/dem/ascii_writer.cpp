@@ -1,13 +1,14 @@
-// The ASCII grid writer: header, then every cell of dtab_out as "%lf\t", the
+// The ASCII grid writer: header, then every output elevation as "%lf\t", the
 // whole body on one text line.
 #include <climits>
 #include <string>
+#include <vector>
 
 #include "app/ask.hpp"
 #include "app/state.hpp"
 #include "dem/number_text.hpp"
 
-// Reads nb_col, nb_lig, open_ascii_OK, X_min, Y_min, dpix_size and dtab_out;
+// Reads nb_col, nb_lig, open_ascii_OK, X_min, Y_min, dpix_size and the output elevations;
 // asks the corner when the input was a raw raster; writes and completes f2.
 void ascii_saving() {
     std::string text = "ncols ";
@@ -31,16 +32,31 @@ void ascii_saving() {
     text += "\nnodata_value -9999.9999\n";
     f2.write_text(text);
 
-    // The body holds no line feed, so it is written as it stands, in large blocks.
+    // The body holds no line feed, so it is written as it stands, in large
+    // blocks. A 16-bit input has the text of each sample value made once.
+    std::string texts;
+    std::vector<std::size_t> text_at(sample_metres_out.size() + 1, 0);
+    for (std::size_t s = 0; s < sample_metres_out.size(); ++s) {
+        text_at[s] = texts.size();
+        if (sample_cells[s] != 0) {
+            append_lf(texts, sample_metres_out[s]);
+            texts += '\t';
+        }
+    }
+    text_at.back() = texts.size();
     constexpr std::size_t block = std::size_t{1} << 20;
     std::string body;
     body.reserve(block + 512);
     const int lines = grid_has_cells() ? nb_lig : 0;
     for (int i = 0; i < lines; ++i) {
-        const double *row = dtab_out[i];
         for (int j = 0; j < nb_col; ++j) {
-            append_lf(body, row[j]);
-            body += '\t';
+            if (!sample_metres_out.empty()) {
+                const unsigned short s = jtab[i][j];
+                body.append(texts, text_at[s], text_at[s + 1] - text_at[s]);
+            } else {
+                append_lf(body, dtab_out[i][j]);
+                body += '\t';
+            }
             if (body.size() >= block) {
                 f2.write(body.data(), body.size());
                 body.clear();

@@ -1,5 +1,5 @@
-// The raw raster reader: samples of f1 into itab, their range, the unit
-// question, metres into dtab_in, and the completion of a created descriptor.
+// The raw raster reader: samples of f1, their range, the unit question, the
+// elevations in metres, and the completion of a created descriptor.
 #include <bit>
 #include <cerrno>
 #include <climits>
@@ -40,29 +40,45 @@ template <class T> void to_host_order(T *row) {
 const double unit_factors[4] = {1.0, 0.1, 0.01, 0.001};
 } // namespace
 
-// Reads nb_lig, nb_col, itype, descr_OK, dpix_size and f1; sets dtab_in
-// (metres), and completes and closes a created descriptor f1d. 16-bit samples
-// stay in jtab until the unit is known and then go straight to metres; 32-bit
-// samples are held in itab.
+// Reads nb_lig, nb_col, itype, descr_OK, dpix_size and f1; sets the input
+// elevations in metres, and completes and closes a created descriptor f1d.
+// 16-bit samples stay in jtab, with the metres and the cell count of each
+// sample value in tables; 32-bit samples are held in itab until dtab_in is made.
 void dem_lecture() {
-    dtab_in = obtain_grid(dmatrice, "input grid");
     const int lines = grid_has_cells() ? nb_lig : 0;
 
     // The range starts at 1000000 and 0, so it never passes them inward.
     int min = 1000000, max = 0;
     if (itype == 0) {
-        jtab = obtain_grid(usmatrice, "16-bit samples");
+        jtab = obtain_grid(usmatrice, "input grid");
+        // Four partial counts, so that runs of one value (the collar) don't
+        // wait on the previous increment of the same counter.
+        std::vector<std::uint64_t> cells(4 * 65536);
         for (int i = 0; i < lines; ++i) {
             read_line(jtab[i], 2);
             to_host_order(jtab[i]);
             const unsigned short *row = jtab[i];
-            for (int j = 0; j < nb_col; ++j) {
-                const int v = row[j];
+            int j = 0;
+            for (; j + 4 <= nb_col; j += 4) {
+                ++cells[row[j]];
+                ++cells[65536 + row[j + 1]];
+                ++cells[2 * 65536 + row[j + 2]];
+                ++cells[3 * 65536 + row[j + 3]];
+            }
+            for (; j < nb_col; ++j)
+                ++cells[row[j]];
+        }
+        sample_cells.assign(65536, 0);
+        for (int v = 0; v < 65536; ++v) {
+            sample_cells[v] =
+                cells[v] + cells[65536 + v] + cells[2 * 65536 + v] + cells[3 * 65536 + v];
+            if (sample_cells[v] != 0) {
                 min = v < min ? v : min;
                 max = v > max ? v : max;
             }
         }
     } else {
+        dtab_in = obtain_grid(dmatrice, "input grid");
         itab = obtain_grid(imatrice, "32-bit samples");
         for (int i = 0; i < lines; ++i) {
             read_line(itab[i], 4);
@@ -88,18 +104,9 @@ void dem_lecture() {
                                   0, 3, "the unit of the values");
     const double factor = unit_factors[dyn_scale];
     if (itype == 0) {
-        // 16-bit samples take one of 65536 values: convert each value once.
-        std::vector<double> metres(65536);
-        for (std::int32_t s = 0; s < 65536; ++s)
-            metres[s] = sample_to_metres(s, factor);
-        for (int i = 0; i < lines; ++i) {
-            const unsigned short *in = jtab[i];
-            double *out = dtab_in[i];
-            for (int j = 0; j < nb_col; ++j)
-                out[j] = metres[in[j]];
-        }
-        frusmatrice(jtab, nb_lig);
-        jtab = nullptr;
+        sample_metres.resize(65536);
+        for (std::int32_t v = 0; v < 65536; ++v)
+            sample_metres[static_cast<std::size_t>(v)] = sample_to_metres(v, factor);
     } else {
         const UnitFactor f = unit_factor(factor);
         for (int i = 0; i < lines; ++i) {

@@ -77,6 +77,10 @@ std::string Workdir::read(const std::string &rel) const {
     return slurp(fs::path(root_) / "c" / rel);
 }
 
+void Workdir::remove(const std::string &rel) const {
+    fs::remove(fs::path(root_) / "c" / rel);
+}
+
 bool Workdir::exists(const std::string &rel) const {
     return fs::exists(fs::path(root_) / "c" / rel);
 }

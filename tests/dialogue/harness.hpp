@@ -32,6 +32,7 @@ class Workdir {
     void write(const std::string &rel, std::string_view bytes) const;
     std::string read(const std::string &rel) const;
     bool exists(const std::string &rel) const;
+    void remove(const std::string &rel) const;
     void make_folder(const std::string &rel) const;
     // Makes a folder read-only (or writable again).
     void set_read_only(const std::string &rel, bool read_only) const;

@@ -2,6 +2,8 @@
 // dialogue and the raster writer, with their console text and output bytes.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "console_text.hpp"
 #include "harness.hpp"
 
@@ -21,6 +23,13 @@ void put32(const Workdir &w, int lines, int cols, std::initializer_list<long lon
     w.write("images/d/a_m4.raw", i32le(s));
     w.write("images/d/a_m4.txt",
             std::to_string(lines) + "\n" + std::to_string(cols) + "\n4\n0\n0\n10\n");
+}
+// The files of a run in folder d but for the input raster a and its descriptor.
+std::vector<std::string> outputs_of(const Workdir &w) {
+    std::vector<std::string> names;
+    for (const std::string &name : w.files())
+        if (name.rfind("images/d/a_m", 0) != 0) names.push_back(name);
+    return names;
 }
 std::string descriptor(std::initializer_list<long long> lines) {
     std::string s;
@@ -268,4 +277,56 @@ TEST(RasterWriter, OutputThatCannotBeWrittenFailsAndKeepsTheOlderFiles) {
     EXPECT_EQ(w.read("images/d/a_new_base_m2.txt"), "old descriptor");
     EXPECT_EQ(w.files(), (std::vector<std::string>{"images/d/a_m2.raw", "images/d/a_m2.txt",
                                                    "images/d/a_new_base_m2.txt"}));
+}
+
+// A 16-bit raster is held as its samples, a 32-bit one as a grid of metres:
+// the same samples must give the same dialogue and the same output bytes
+// either way, for every input unit and every output form, width and unit.
+TEST(RasterRun, SixteenBitSamplesGiveWhatThe32BitRasterOfTheSameSamplesGives) {
+    std::mt19937 random(2026);
+    std::vector<std::vector<long long>> grids = {
+        {0, 0, 0, 0, 0, 0},                    // nothing positive: all raised to 1e7
+        {65535, 40000, 1, 1, 65535, 0, 1, 70}, // the extremes of 16 bits
+    };
+    std::vector<long long> terrain(7 * 9); // a collar of zeros around random terrain
+    for (int i = 0; i < 7; ++i)
+        for (int j = 0; j < 9; ++j)
+            if (i > 0 && i < 6 && j > 1 && j < 8)
+                terrain[i * 9 + j] = std::uniform_int_distribution<long long>(1, 65535)(random);
+    grids.push_back(terrain);
+    const char *outputs[] = {"1 0 0", "1 0 1", "1 0 2",
+                             "1 0 3", "1 1 0", "1 1 1",
+                             "1 1 2", "1 1 3", "0 512000.5 4107000"};
+    for (const auto &samples : grids) {
+        const int cols = samples.size() == 63 ? 9 : 2;
+        const std::string shape =
+            std::to_string(samples.size() / cols) + "\n" + std::to_string(cols) + "\n";
+        Workdir w16, w32;
+        std::string bytes16, bytes32;
+        for (long long s : samples) {
+            bytes16 += u16le({static_cast<unsigned>(s)});
+            bytes32 += i32le({s});
+        }
+        w16.write("images/d/a_m2.raw", bytes16);
+        w16.write("images/d/a_m2.txt", shape + "2\n0\n0\n30\n");
+        w32.write("images/d/a_m4.raw", bytes32);
+        w32.write("images/d/a_m4.txt", shape + "4\n0\n0\n30\n");
+        for (int unit = 0; unit < 4; ++unit)
+            for (const char *output : outputs) {
+                const std::string tail = std::to_string(unit) + " 0 0 " + output + "\n";
+                const RunResult r16 = w16.run("d a 1 0 " + tail);
+                const RunResult r32 = w32.run("d a 1 1 " + tail);
+                const std::string what = shape + "answers " + tail;
+                EXPECT_EQ(r16.status, 0) << what << r16.err;
+                EXPECT_TEXT(r16.out, r32.out) << what;
+                const std::vector<std::string> out16 = outputs_of(w16), out32 = outputs_of(w32);
+                EXPECT_FALSE(out16.empty()) << what;
+                ASSERT_EQ(out16, out32) << what;
+                for (const std::string &name : out16) {
+                    EXPECT_EQ(w16.read(name), w32.read(name)) << what << name;
+                    w16.remove(name);
+                    w32.remove(name);
+                }
+            }
+    }
 }
