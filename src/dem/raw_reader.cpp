@@ -103,12 +103,12 @@ void dem_lecture() {
                                   "\n\t\t3 ====> in millimeters\n\t\t",
                                   0, 3, "the unit of the values");
     const double factor = unit_factors[dyn_scale];
+    const UnitFactor f = unit_factor(factor);
     if (itype == 0) {
         sample_metres.resize(65536);
         for (std::int32_t v = 0; v < 65536; ++v)
-            sample_metres[static_cast<std::size_t>(v)] = sample_to_metres(v, factor);
+            sample_metres[static_cast<std::size_t>(v)] = sample_to_metres_fast(v, f);
     } else {
-        const UnitFactor f = unit_factor(factor);
         for (int i = 0; i < lines; ++i) {
             const int *in = itab[i];
             double *out = dtab_in[i];
