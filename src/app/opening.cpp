@@ -85,7 +85,7 @@ void open_ascii() {
 } // namespace
 
 // Reads the user's answers and the input files; sets the sizes, the pixel size,
-// the paths and dtab_in, or leaves them empty for a negative format answer.
+// the paths and the input elevations, or leaves them empty for a negative format answer.
 void opening() {
     for (const char *line : banner)
         say(line);

@@ -79,10 +79,10 @@ template <class Visit> void for_each_output_elevation(Visit &&visit) {
 void reset_state();
 
 // The stages, in the order of a run.
-void opening();         // greets, asks for the input, loads it into dtab_in
-void dem_lecture();     // loads the raw raster f1 into dtab_in, in metres
+void opening();         // greets, asks for the input, loads its elevations
+void dem_lecture();     // loads the raw raster f1: jtab and tables, or dtab_in, in metres
 void ascii_lecture();   // loads the ASCII grid f1 into dtab_in
-void treatment();       // reports, asks, raises the collar into dtab_out, then the output dialogue
+void treatment();       // reports, asks, raises the collar, then the output dialogue
 void output_dialogue(); // asks for the output and writes it
-void raster_saving();   // writes dtab_out as a raw raster and its descriptor
-void ascii_saving();    // writes dtab_out as an ASCII grid to f2
+void raster_saving();   // writes the output elevations as a raw raster and its descriptor
+void ascii_saving();    // writes the output elevations as an ASCII grid to f2
