@@ -80,10 +80,16 @@ void end_missing_input(const std::string &path) {
     end_run(0);
 }
 
-void fail(const std::string &message) {
+void fail(std::string_view message) {
     discard_all_outputs();
-    console_error("\ngroundzero: " + message + "\n");
+    console_error("\ngroundzero: ");
+    console_error(message);
+    console_error("\n");
     end_run(1);
+}
+
+void fail_out_of_memory() {
+    fail("not enough memory to go on");
 }
 
 void fail_memory(std::size_t element_size, const char *what) {

@@ -37,7 +37,11 @@ void use_answers(std::FILE *source);
 
 // A failure with no way on: the message on standard error, every output not yet
 // complete removed (older files of those names stay as they were), exit status 1.
-[[noreturn]] void fail(const std::string &message);
+[[noreturn]] void fail(std::string_view message);
+
+// Memory ran out where no size can be named: fail with the out-of-memory
+// message, allocating nothing.
+[[noreturn]] void fail_out_of_memory();
 
 // Obtains grid rows for the current nb_lig x nb_col, or fails with the size
 // asked for. Null (and no failure) when the grid has no cell.

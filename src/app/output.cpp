@@ -27,8 +27,7 @@ void output_dialogue() {
     if (format_out == 1) raster_saving();
     if (format_out == 0) {
         nomim2 += output_ascii_suffix;
-        if (!f2.open(nomim2))
-            fail("cannot create " + nomim2 + " (" + system_error_text(errno) + ")");
+        if (!f2.open(nomim2)) fail("cannot create " + nomim2 + " (" + f2.error() + ")");
     }
     if (pix_size == 0)
         dpix_size = ask_double("\n\n\tPixel Size (decimal value in meters) ? ", "the pixel size");

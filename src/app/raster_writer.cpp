@@ -67,9 +67,8 @@ void raster_saving() {
     nomdescr2 += output_descriptor_suffix(itype_out);
     val = sample_bytes(itype_out);
 
-    if (!f2.open(nomim2)) fail("cannot create " + nomim2 + " (" + system_error_text(errno) + ")");
-    if (!f2d.open(nomdescr2))
-        fail("cannot create " + nomdescr2 + " (" + system_error_text(errno) + ")");
+    if (!f2.open(nomim2)) fail("cannot create " + nomim2 + " (" + f2.error() + ")");
+    if (!f2d.open(nomdescr2)) fail("cannot create " + nomdescr2 + " (" + f2d.error() + ")");
     text.clear();
     for (int v : {nb_lig, nb_col, val, valmin, valmax, pixel_size_metres(dpix_size)}) {
         append_d(text, v);
@@ -96,7 +95,9 @@ void raster_saving() {
         }
         f2.write(bytes.data(), bytes.size());
     }
-    // The raster first: a descriptor must never stand beside a raster it doesn't describe.
-    if (!f2.commit()) fail("cannot write " + f2.name() + " (" + system_error_text(errno) + ")");
-    if (!f2d.commit()) fail("cannot write " + f2d.name() + " (" + system_error_text(errno) + ")");
+    // Both files complete before either takes its name: a descriptor must never
+    // stand beside a raster it doesn't describe.
+    const OutFile *failed = nullptr;
+    if (!commit_outputs({&f2, &f2d}, &failed))
+        fail("cannot write " + failed->name() + " (" + failed->error() + ")");
 }

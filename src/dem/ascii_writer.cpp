@@ -64,5 +64,5 @@ void ascii_saving() {
         }
     }
     f2.write(body.data(), body.size());
-    if (!f2.commit()) fail("cannot write " + f2.name() + " (" + system_error_text(errno) + ")");
+    if (!f2.commit()) fail("cannot write " + f2.name() + " (" + f2.error() + ")");
 }

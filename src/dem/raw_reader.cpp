@@ -21,7 +21,7 @@ namespace {
 void read_line(void *row, std::size_t bytes) {
     const std::size_t size = bytes * static_cast<std::size_t>(nb_col);
     std::fread(row, 1, size, f1);
-    if (std::ferror(f1)) fail("cannot read " + nomim1);
+    if (std::ferror(f1)) fail("cannot read " + nomim1 + " (" + system_error_text(errno) + ")");
 }
 
 // Samples are little-endian on disk.
@@ -128,6 +128,9 @@ void dem_lecture() {
         f1d.write_text(rest);
         if (!f1d.commit())
             console_error("\ngroundzero: the descriptor " + f1d.name() + " could not be written (" +
-                          system_error_text(errno) + ")\n");
+                          f1d.error() + ")\n");
+        else if (f1d.kept_existing())
+            console_error("\ngroundzero: a descriptor " + f1d.name() +
+                          " appeared meanwhile; it is kept as it is\n");
     }
 }

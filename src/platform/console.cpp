@@ -28,6 +28,8 @@ void console_error(std::string_view text) {
 }
 
 #ifdef _WIN32
+void console_restore_terminal() {}
+
 void key_wait() {
     std::fflush(stdout);
     if (!key_wait_enabled) return;
@@ -43,6 +45,16 @@ void key_wait() {
     if (c == 0 || c == 0xE0) _getch(); // function and arrow keys come as two codes
 }
 #else
+namespace {
+// The terminal while a key wait holds it without echo, and its settings before.
+volatile int raw_tty = -1;
+termios tty_before{};
+} // namespace
+
+void console_restore_terminal() {
+    if (raw_tty >= 0) tcsetattr(raw_tty, TCSANOW, &tty_before);
+}
+
 void key_wait() {
     std::fflush(stdout);
     if (!key_wait_enabled) return;
@@ -62,12 +74,15 @@ void key_wait() {
     raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
+    tty_before = saved;
+    raw_tty = fd;
     if (tcsetattr(fd, TCSANOW, &raw) == 0) {
         char c = 0;
         while (read(fd, &c, 1) < 0 && errno == EINTR) {
         }
         tcsetattr(fd, TCSANOW, &saved);
     }
+    raw_tty = -1;
     close(fd);
 }
 #endif

@@ -15,5 +15,9 @@ void console_error(std::string_view text);
 // without echo. Without a terminal it returns at once, so piped runs never block.
 void key_wait();
 
+// Puts the terminal back as it was if a key wait left it without echo; safe
+// to call from a signal handler.
+void console_restore_terminal();
+
 // False in harnesses that run the stages where a terminal may be present.
 extern bool key_wait_enabled;

@@ -3,6 +3,8 @@
 #pragma once
 #include <cstddef>
 #include <cstdio>
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -11,48 +13,98 @@
 // drive C: and every backslash becomes a slash ("images/dems/a.raw").
 std::string host_path(std::string_view dos_path);
 
-// Opens an existing file for reading in binary (no translation); null if it can't.
+// Opens an existing file for reading in binary (no translation); null if it
+// can't, with errno set.
 std::FILE *open_input(std::string_view dos_path);
 
+// Whether a failed open_input (its errno) means the file does not exist, as
+// opposed to existing and not being readable.
+bool is_missing_file_error(int err);
+
+// The text of a system error number, for messages ("Permission denied").
+std::string system_error_text(int err);
+
 // An output file written beside its final name and renamed onto it when
-// complete and flushed, so a failed run never leaves a half-written file there
-// and an older file of that name survives until the new one is whole.
+// complete, flushed and synced, so a failed run never leaves a half-written
+// file there and an older file of that name survives until the new one is whole.
 class OutFile {
   public:
+    // What publishing does when a file of the final name exists.
+    enum class Existing {
+        replace, // the new file takes its place (outputs)
+        keep     // the existing file stays and the new one is dropped (a created descriptor)
+    };
+
     OutFile() = default;
     OutFile(const OutFile &) = delete;
     OutFile &operator=(const OutFile &) = delete;
     ~OutFile();
 
-    // Creates the temporary file; false (with errno set) if it can't be created.
-    bool open(std::string_view dos_path);
-    bool is_open() const { return file_ != nullptr; }
+    // Creates the temporary file; false if it can't (error() says why).
+    bool open(std::string_view dos_path, Existing existing = Existing::replace);
+    bool is_open() const { return handle_ != invalid_handle; }
+    // The final name, in its Windows form.
     const std::string &name() const { return dos_path_; }
+    // Why the file failed: the system's reason for its first failure.
+    const std::string &error() const { return error_; }
+    // After a commit of a file opened with Existing::keep: true when a file of
+    // that name had appeared meanwhile and was kept.
+    bool kept_existing() const { return kept_existing_; }
 
     // Binary bytes, written as they are.
     void write(const void *data, std::size_t size);
     // Text: every "\n" is stored as CR LF, on every platform.
     void write_text(std::string_view text);
 
-    // Flushes, syncs, closes and renames onto the final name. False if any
-    // write failed or the rename did; the temporary file is then removed.
+    // commit_outputs({this}).
     bool commit();
     // Closes and removes the temporary file; the final name is left untouched.
     void discard();
+    // Removes the temporary file at once, allocating nothing: for the
+    // interruption handlers, just before the program ends.
+    void remove_now();
 
   private:
-    std::FILE *file_ = nullptr;
+    friend bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **failed);
+#ifdef _WIN32
+    using Handle = void *;
+    static constexpr Handle invalid_handle = nullptr;
+#else
+    using Handle = int;
+    static constexpr Handle invalid_handle = -1;
+#endif
+
+    bool flush_buffer();
+    void write_through(const char *data, std::size_t size);
+    void record_failure();
+    // Flushed, synced and closed: false on any failure so far.
+    bool finish();
+
+    Handle handle_ = invalid_handle;
     std::string dos_path_;
     std::string temp_path_;
+    Existing existing_ = Existing::replace;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t buffered_ = 0;
     bool failed_ = false;
-    int error_ = 0;
+    bool kept_existing_ = false;
+    std::string error_;
 };
+
+// Completes every file (written, flushed, synced, closed), and only when all of
+// them are complete renames them onto their final names, in the order given. A
+// failure at any step leaves every final name as it was before (renames already
+// done are undone) and removes every temporary file; *failed then names the
+// file that failed. Interruptions are held back while the names change.
+bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **failed);
 
 // Removes the temporary file of every output not yet committed (on a failure exit).
 void discard_all_outputs();
 
-// The text of the last system error, for messages.
-std::string system_error_text(int err);
+// From now on an interruption (Ctrl-C, SIGTERM, a closed terminal or console
+// window) removes the temporary files of unfinished outputs before the program
+// ends the way that signal ends it.
+void remove_outputs_on_interrupt();
 
 // A zero-filled block of whole pages, advised for huge pages where the host has
 // them; null on failure. Released with release_pages and the same size.

@@ -154,3 +154,86 @@ TEST(TextReader, PartialConsumeLeavesTheRestForTheNextRead) {
     EXPECT_EQ(r.peek_word(), "5");
     std::fclose(f);
 }
+
+TEST(CommitOutputs, ASecondRenameThatFailsPutsTheFirstFileBack) {
+    ScratchDrive drive;
+    { std::ofstream("images/d/a.raw") << "older raster"; }
+    fs::create_directories("images/d/a.txt/in_the_way"); // a folder can't be replaced by a file
+    OutFile raster, descriptor;
+    ASSERT_TRUE(raster.open(drive.dos("images/d/a.raw")));
+    ASSERT_TRUE(descriptor.open(drive.dos("images/d/a.txt")));
+    raster.write("new raster", 10);
+    descriptor.write_text("2\n3\n");
+    const OutFile *failed = nullptr;
+    EXPECT_FALSE(commit_outputs({&raster, &descriptor}, &failed));
+    EXPECT_EQ(failed, &descriptor);
+    EXPECT_FALSE(descriptor.error().empty());
+    EXPECT_EQ(slurp("images/d/a.raw"), "older raster");
+    EXPECT_TRUE(fs::is_directory("images/d/a.txt"));
+    // Nothing else is left: no temporary file, no kept copy of the older raster.
+    EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}), 2);
+}
+
+TEST(CommitOutputs, AFirstFileThatDidNotExistIsRemovedAgainOnFailure) {
+    ScratchDrive drive;
+    fs::create_directories("images/d/a.txt/in_the_way");
+    OutFile raster, descriptor;
+    ASSERT_TRUE(raster.open(drive.dos("images/d/a.raw")));
+    ASSERT_TRUE(descriptor.open(drive.dos("images/d/a.txt")));
+    raster.write("new raster", 10);
+    const OutFile *failed = nullptr;
+    EXPECT_FALSE(commit_outputs({&raster, &descriptor}, &failed));
+    EXPECT_FALSE(fs::exists("images/d/a.raw"));
+    EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}), 1);
+}
+
+TEST(CommitOutputs, BothFilesReplaceTheirOlderOnesTogether) {
+    ScratchDrive drive;
+    { std::ofstream("images/d/a.raw") << "older raster"; }
+    { std::ofstream("images/d/a.txt") << "older descriptor"; }
+    OutFile raster, descriptor;
+    ASSERT_TRUE(raster.open(drive.dos("images/d/a.raw")));
+    ASSERT_TRUE(descriptor.open(drive.dos("images/d/a.txt")));
+    raster.write("new raster", 10);
+    descriptor.write_text("2\n");
+    const OutFile *failed = nullptr;
+    ASSERT_TRUE(commit_outputs({&raster, &descriptor}, &failed));
+    EXPECT_EQ(failed, nullptr);
+    EXPECT_EQ(slurp("images/d/a.raw"), "new raster");
+    EXPECT_EQ(slurp("images/d/a.txt"), "2\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}), 2);
+}
+
+TEST(CommitOutputs, ACreatedFileNeverReplacesOneThatAppearedMeanwhile) {
+    ScratchDrive drive;
+    OutFile created;
+    ASSERT_TRUE(created.open(drive.dos("images/d/a_m2.txt"), OutFile::Existing::keep));
+    created.write_text("1\n2\n2\n");
+    { std::ofstream("images/d/a_m2.txt") << "the user's own"; }
+    ASSERT_TRUE(created.commit());
+    EXPECT_TRUE(created.kept_existing());
+    EXPECT_EQ(slurp("images/d/a_m2.txt"), "the user's own");
+    EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}), 1);
+
+    OutFile fresh;
+    ASSERT_TRUE(fresh.open(drive.dos("images/d/b_m2.txt"), OutFile::Existing::keep));
+    fresh.write_text("4\n");
+    ASSERT_TRUE(fresh.commit());
+    EXPECT_FALSE(fresh.kept_existing());
+    EXPECT_EQ(slurp("images/d/b_m2.txt"), "4\r\n");
+}
+
+TEST(OutFile, LargeAndSmallWritesKeepTheirOrder) {
+    ScratchDrive drive;
+    OutFile out;
+    ASSERT_TRUE(out.open(drive.dos("images/d/big.raw")));
+    std::string expected;
+    for (std::size_t size : {std::size_t{3}, std::size_t{5} << 20, std::size_t{7},
+                             (std::size_t{1} << 20) - 2, std::size_t{1} << 20}) {
+        const std::string part(size, static_cast<char>('a' + expected.size() % 26));
+        out.write(part.data(), part.size());
+        expected += part;
+    }
+    ASSERT_TRUE(out.commit());
+    EXPECT_TRUE(slurp("images/d/big.raw") == expected);
+}
