@@ -46,18 +46,26 @@ void open_raster() {
     if (f1 == nullptr) end_missing_input(nomim1);
 
     int val = 0; // descriptor line 3: read and not used, or written when created
-    if (std::FILE *descriptor = open_input(nomdescr1)) {
+    std::FILE *descriptor = open_input(nomdescr1);
+    const int open_error = errno;
+    // Only a descriptor that does not exist is created: one that exists and
+    // can't be read must not be replaced by one made from typed answers.
+    if (descriptor == nullptr && !is_missing_file_error(open_error))
+        fail("cannot open " + nomdescr1 + " (" + system_error_text(open_error) + ")");
+    if (descriptor != nullptr) {
         int *const fields[6] = {&nb_lig, &nb_col, &val, &mind, &maxd, &pix_size};
         read_descriptor(descriptor, fields);
+        if (std::ferror(descriptor))
+            fail("cannot read " + nomdescr1 + " (" + system_error_text(errno) + ")");
         std::fclose(descriptor);
         descr_OK = true;
         // The descriptor's pixel size serves the output too, in metres.
         if (pix_size != 0) dpix_size = pix_size;
     } else {
         say("\n No File " + nomdescr1 + " \n\n");
-        if (!f1d.open(nomdescr1))
+        if (!f1d.open(nomdescr1, OutFile::Existing::keep))
             console_error("\ngroundzero: the descriptor " + nomdescr1 + " cannot be created (" +
-                          system_error_text(errno) + "); going on with the sizes typed\n");
+                          f1d.error() + "); going on with the sizes typed\n");
         nb_lig = ask_int("\n\tNumber of lines   ? ", INT_MIN, INT_MAX, "the number of lines");
         nb_col = ask_int("\n\tNumber of columns ? ", INT_MIN, INT_MAX, "the number of columns");
         ask_pixel_size("\n\tPixel size (decimal value in meters) ? ");

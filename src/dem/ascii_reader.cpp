@@ -1,11 +1,14 @@
 // The ASCII grid reader: the positional six-line header, then every value of
 // the body into dtab_in, as metres.
+#include <cerrno>
+#include <cstdio>
 #include <string>
 
 #include "app/ask.hpp"
 #include "app/state.hpp"
 #include "dem/number_text.hpp"
 #include "grid/grid_alloc.hpp"
+#include "platform/files.hpp"
 #include "platform/text_stream.hpp"
 
 namespace {
@@ -17,10 +20,16 @@ std::string shown(std::string_view word) {
     return word.size() <= 40 ? std::string(word) : std::string(word.substr(0, 40)) + "...";
 }
 
+// The text ends early: a read error is named as such, not as a short file.
+void check_read() {
+    if (std::ferror(f1)) fail("cannot read " + nomim1 + " (" + system_error_text(errno) + ")");
+}
+
 // Skips the keyword of header line k (never compared with anything) and
 // returns the word that follows it.
 std::string_view header_value(TextReader &text, int k) {
     std::string_view keyword = text.peek_word();
+    if (keyword.empty()) check_read();
     if (keyword.empty())
         fail(nomim1 + " ends in its header, before the " + header_names[k] + " line");
     // Keywords are read by position and never compared, but the no-data line is
@@ -33,6 +42,7 @@ std::string_view header_value(TextReader &text, int k) {
              "\"); this program reads a header of six lines");
     text.consume(keyword.size());
     std::string_view value = text.peek_word();
+    if (value.empty()) check_read();
     if (value.empty())
         fail(nomim1 + " ends in its header, before the " + header_names[k] + " value");
     return value;
@@ -86,6 +96,7 @@ void ascii_lecture() {
         for (int j = 0; j < nb_col; ++j) {
             std::string_view w = text.peek_word();
             const long long found = static_cast<long long>(i) * nb_col + j;
+            if (w.empty()) check_read();
             if (w.empty())
                 fail(nomim1 + " holds " + std::to_string(found) + " values where its header (" +
                      std::to_string(nb_lig) + " lines x " + std::to_string(nb_col) +
@@ -97,5 +108,5 @@ void ascii_lecture() {
             text.consume(w.size());
         }
     }
-    if (std::ferror(f1)) fail("cannot read " + nomim1);
+    check_read();
 }
