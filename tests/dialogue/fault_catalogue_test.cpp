@@ -276,6 +276,17 @@ const Fault faults[] = {
      "cannot create c:\\images\\d\\a_new_base.asc (Permission denied)",
      {},
      RunLimits{0, 0, true}},
+    {"existing descriptor that can't be read: kept, nothing asked, nothing written",
+     [](const Workdir &w) {
+         raster16(w, "1 2 2 0 0 1", {4, 9});
+         w.write("images/d/a_new_base_m2.raw", "older raster");
+         w.set_unreadable("images/d/a_m2.txt");
+     },
+     "d a 1 0 1 2 10 0 0 0 1 0 0",
+     1,
+     "cannot open c:\\images\\d\\a_m2.txt (Permission denied)",
+     {},
+     RunLimits{0, 0, true}},
     {"descriptor cannot be created: the run goes on with the sizes typed",
      [](const Workdir &w) {
          w.write("images/d/a_m2.raw", u16le({4, 9}));
@@ -348,6 +359,56 @@ TEST(FaultCatalogue, EachFaultShowsItsMessageEndsWithItsStatusAndKeepsEveryFile)
 }
 
 #ifndef GZ_SANITIZE // the sanitizers reserve more address space than the limit allows
+TEST(FaultCatalogue, TightAddressSpaceLimitsEndCleanOrWithTheOutOfMemoryMessage) {
+    if (under_wine()) GTEST_SKIP() << "Wine's loader does not run under an address-space limit";
+    // Below about 6 MiB the loader itself can't map the C library, before the program runs.
+    struct Case {
+        const char *what, *answers;
+        std::function<void(const Workdir &)> setup;
+    } cases[] = {
+        {"32-bit raster to a 16-bit raster", "d a 1 1 0 0 0 1 0 2\n",
+         [](const Workdir &w) {
+             std::string samples;
+             for (int k = 0; k < 300 * 400; ++k)
+                 samples += i32le({k % 7 == 0 ? 0 : 1000 + k % 5000});
+             w.write("images/d/a_m4.raw", samples);
+             w.write("images/d/a_m4.txt", "300 400 4 0 0 10");
+         }},
+        {"ASCII grid to an ASCII grid", "d a 0 0 0 0 10\n",
+         [](const Workdir &w) {
+             std::string grid = "ncols 300\nnrows 200\nxllcorner 0\nyllcorner 0\ncellsize 10\n"
+                                "nodata_value -9999\n";
+             for (int k = 0; k < 300 * 200; ++k)
+                 grid += k % 9 == 0 ? "0 " : std::to_string(100 + k % 700) + ".5 ";
+             w.write("images/d/a.asc", grid);
+         }},
+    };
+    for (const Case &c : cases) {
+        Workdir clean;
+        c.setup(clean);
+        ASSERT_EQ(clean.run(c.answers).status, 0) << c.what;
+        for (long long mib = 6; mib <= 48; mib += 2) {
+            Workdir w;
+            c.setup(w);
+            const std::vector<std::string> inputs = w.files();
+            RunResult r = w.run(c.answers, RunLimits{mib << 20, 0, false});
+            const std::string what = std::string(c.what) + " under " + std::to_string(mib) + " MiB";
+            EXPECT_FALSE(r.hung) << what;
+            if (r.status == 0) {
+                EXPECT_EQ(w.files(), clean.files()) << what;
+                for (const std::string &name : clean.files())
+                    EXPECT_EQ(w.read(name), clean.read(name)) << what << ": " << name;
+            } else {
+                EXPECT_EQ(r.status, 1) << what << " (signal " << r.signal << ")\n" << r.err;
+                EXPECT_NE(r.err.find("groundzero: not enough memory"), std::string::npos)
+                    << what << "\n"
+                    << r.err;
+                EXPECT_EQ(w.files(), inputs) << what;
+            }
+        }
+    }
+}
+
 TEST(FaultCatalogue, GridTooLargeUnderAnAddressSpaceLimitIsAMessageNotAKill) {
     if (under_wine()) GTEST_SKIP() << "Wine's loader does not run under an address-space limit";
     // A 32-bit raster is widened to 8-byte elevations; a 16-bit one is held as

@@ -42,6 +42,20 @@ std::string fold_crlf(const std::string &text) {
     return s;
 }
 
+// The process id in the name of an unfinished output ("a.raw.part1234") below
+// folder, or 0 when there is none yet.
+long unfinished_output_pid(const fs::path &folder) {
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(folder, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        const std::size_t at = name.rfind(".part");
+        if (at != std::string::npos && at + 5 < name.size())
+            return std::strtol(name.c_str() + at + 5, nullptr, 10);
+    }
+    return 0;
+}
+
 std::string executable() {
     const char *env = std::getenv("GZ_EXE");
     return env != nullptr && *env != '\0' ? env : GZ_EXE;
@@ -93,6 +107,10 @@ void Workdir::set_read_only(const std::string &rel, bool read_only) const {
     const fs::perms rx = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                          fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
     fs::permissions(fs::path(root_) / "c" / rel, read_only ? rx : rx | fs::perms::owner_write);
+}
+
+void Workdir::set_unreadable(const std::string &rel) const {
+    fs::permissions(fs::path(root_) / "c" / rel, fs::perms::none);
 }
 
 std::vector<std::string> Workdir::files() const {
@@ -164,19 +182,33 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
         if (limits.unprivileged && getuid() == 0) {
             if (setgid(65534) != 0 || setuid(65534) != 0) _exit(125);
         }
+        for (const std::string &setting : limits.env)
+            putenv(const_cast<char *>(setting.c_str())); // lives until the exec
+        std::vector<std::string> command = limits.wrapper;
         if (const char *prefix = wine_prefix()) {
             setenv("WINEPREFIX", prefix, 1);
             setenv("WINEDEBUG", "-all", 1);
-            execlp("wine", "wine", exe.c_str(), static_cast<char *>(nullptr));
-        } else {
-            execl(exe.c_str(), exe.c_str(), static_cast<char *>(nullptr));
+            command.push_back("wine");
         }
+        command.push_back(exe);
+        std::vector<char *> argv;
+        for (std::string &word : command)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
         _exit(127);
     }
     RunResult result;
     int wstatus = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    bool signalled = false;
     while (waitpid(pid, &wstatus, WNOHANG) == 0) {
+        if (limits.signal_on_output != 0 && !signalled) {
+            if (const long part_pid = unfinished_output_pid(dir / "c" / "images")) {
+                kill(static_cast<pid_t>(part_pid), limits.signal_on_output);
+                signalled = true;
+            }
+        }
         if (std::chrono::steady_clock::now() > deadline) {
             kill(pid, SIGKILL);
             waitpid(pid, &wstatus, 0);
@@ -186,6 +218,7 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     if (!result.hung && WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
+    if (!result.hung && WIFSIGNALED(wstatus)) result.signal = WTERMSIG(wstatus);
     result.out = slurp(dir / "stdout.txt");
     result.err = slurp(dir / "stderr.txt");
     if (wine_prefix() != nullptr) { // the Windows console ends its lines with CR LF

@@ -10,14 +10,19 @@ struct RunResult {
     std::string out; // standard output: the dialogue
     std::string err; // standard error: failure messages
     int status = -1; // exit status; -1 if killed or hung
+    int signal = 0;  // the signal that ended the program, 0 if it exited
     bool hung = false;
 };
 
 struct RunLimits {
-    long long address_space = 0; // bytes; 0 = no limit
-    long long file_size = 0;     // bytes; 0 = no limit (SIGXFSZ is ignored)
-    bool unprivileged = false;   // run as nobody when the tests run as root, so
-                                 // folder permissions apply
+    long long address_space = 0;           // bytes; 0 = no limit
+    long long file_size = 0;               // bytes; 0 = no limit (SIGXFSZ is ignored)
+    bool unprivileged = false;             // run as nobody when the tests run as root, so
+                                           // folder permissions apply
+    std::vector<std::string> wrapper = {}; // a command the program runs under ("strace", ...)
+    std::vector<std::string> env = {};     // NAME=value settings added to the environment
+    int signal_on_output = 0; // sent to the program once an unfinished output (".part<pid>")
+                              // appears below images/; the pid is taken from its name
 };
 
 class Workdir {
@@ -36,6 +41,8 @@ class Workdir {
     void make_folder(const std::string &rel) const;
     // Makes a folder read-only (or writable again).
     void set_read_only(const std::string &rel, bool read_only) const;
+    // Takes every permission away from a file (the clean-up gives them back).
+    void set_unreadable(const std::string &rel) const;
     // Every file below images/, sorted, as relative paths.
     std::vector<std::string> files() const;
 

@@ -1,0 +1,228 @@
+// Whole runs with one system call made to fail, call after call (strace's
+// fault injection), and runs interrupted by signals while the output is being
+// written: each run either ends as a clean run does, or fails leaving every
+// file as it was, with nothing half-written or temporary behind.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "harness.hpp"
+
+namespace {
+bool have_strace() {
+    return std::system("strace -V > /dev/null 2>&1") == 0;
+}
+
+using Files = std::map<std::string, std::string>;
+
+Files snapshot(const Workdir &w) {
+    Files files;
+    for (const std::string &name : w.files())
+        files[name] = w.read(name);
+    return files;
+}
+
+std::string names(const Files &files) {
+    std::string s;
+    for (const auto &entry : files)
+        s += entry.first + " ";
+    return s;
+}
+
+struct InjectedRun {
+    const char *name;
+    std::function<void(const Workdir &)> setup;
+    std::string answers;
+    std::string created = {}; // a descriptor the run creates for its input
+};
+
+const InjectedRun injected_runs[] = {
+    {"16-bit raster to a 16-bit raster over older outputs",
+     [](const Workdir &w) {
+         w.write("images/d/a_m2.raw", u16le({0, 512, 730, 0, 498, 1204}));
+         w.write("images/d/a_m2.txt", "2\r\n3\r\n2\r\n0\r\n1204\r\n25\r\n");
+         w.write("images/d/a_new_base_m2.raw", "older raster");
+         w.write("images/d/a_new_base_m2.txt", "older descriptor");
+     },
+     "d a 1 0 2 0 0 1 0 2"},
+    {"ASCII grid to an ASCII grid over an older one",
+     [](const Workdir &w) {
+         w.write("images/d/a.asc", "ncols 3\r\nnrows 2\r\nxllcorner 1\r\nyllcorner 2\r\n"
+                                   "cellsize 5\r\nnodata_value 0\r\n0 1.25 7\r\n-3 4 0.5\r\n");
+         w.write("images/d/a_new_base.asc", "older grid");
+     },
+     "d a 0 0 0 0 7.5"},
+    {"32-bit raster with a created descriptor, to a 32-bit raster",
+     [](const Workdir &w) {
+         w.write("images/d/a_m4.raw", i32le({0, -5, 7000, 9000, 0, 61}));
+     },
+     "d a 1 1 2 3 0.5 25 3 0 0 1 1 3", "images/d/a_m4.txt"},
+};
+
+// The names of the calls of a traced run, in order, from the banner on: the
+// loader's and the runtime's calls before it are not the program's doing.
+// Also how many calls of each name came before the banner.
+struct Trace {
+    std::vector<std::string> calls;
+    std::map<std::string, int> before;
+};
+
+Trace trace_run(const InjectedRun &run) {
+    Workdir w;
+    run.setup(w);
+    const std::string log = w.root() + "/trace.txt";
+    RunLimits traced;
+    traced.wrapper = {"strace", "-qq", "-o", log, "-e", "trace=%file,%desc"};
+    const RunResult r = w.run(run.answers, traced);
+    EXPECT_EQ(r.status, 0) << run.name << "\n" << r.err;
+    std::istringstream lines(w.read("../trace.txt"));
+    Trace t;
+    bool started = false;
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t paren = line.find('(');
+        if (paren == std::string::npos || line[0] == '-' || line[0] == '+') continue;
+        const std::string name = line.substr(0, paren);
+        if (!started && name == "write" && line.compare(paren, 3, "(1,") == 0) started = true;
+        if (started)
+            t.calls.push_back(name);
+        else
+            ++t.before[name];
+    }
+    return t;
+}
+
+// Runs run with the n-th call named call (counted from the start of the
+// process) failing with err, and checks how it ends against the clean run.
+void check_injected(const InjectedRun &run, const Files &clean, const std::string &call, int n,
+                    const char *err) {
+    Workdir w;
+    run.setup(w);
+    const Files before = snapshot(w);
+    RunLimits injected;
+    injected.wrapper = {
+        "strace", "-qq",
+        "-o",     "/dev/null",
+        "-e",     "trace=" + call,
+        "-e",     "inject=" + call + ":error=" + err + ":when=" + std::to_string(n)};
+    const RunResult r = w.run(run.answers, injected);
+    const std::string what =
+        std::string(run.name) + ", " + call + " #" + std::to_string(n) + " failing with " + err;
+    ASSERT_FALSE(r.hung) << what;
+    Files after = snapshot(w);
+    // A descriptor created for the input is written whole once the samples are
+    // read; a run that fails later, or could not write it, may end with or without it.
+    if (!run.created.empty() && after.count(run.created) != 0) {
+        EXPECT_EQ(after[run.created], clean.at(run.created)) << what;
+        if (before.count(run.created) == 0) after.erase(run.created);
+    }
+    Files clean_but_created = clean;
+    if (!run.created.empty() && before.count(run.created) == 0)
+        clean_but_created.erase(run.created);
+    if (r.status == 0 && r.out.find(" unknown\n") != std::string::npos) {
+        // The input could not be opened: the missing-input end.
+        EXPECT_EQ(after, before) << what;
+    } else if (r.status == 0) {
+        EXPECT_EQ(after, clean_but_created) << what << "\nfiles: " << names(after) << "\n" << r.err;
+    } else {
+        EXPECT_EQ(r.status, 1) << what << "\n" << r.err;
+        EXPECT_NE(r.err.find("groundzero: "), std::string::npos) << what << ": no message";
+        EXPECT_EQ(after, before) << what << "\nfiles: " << names(after) << "\n" << r.err;
+    }
+}
+
+void inject_every_call(const InjectedRun &run) {
+    Workdir clean_dir;
+    run.setup(clean_dir);
+    const RunResult clean_run = clean_dir.run(run.answers);
+    ASSERT_EQ(clean_run.status, 0) << run.name << clean_run.err;
+    const Files clean = snapshot(clean_dir);
+
+    const Trace t = trace_run(run);
+    ASSERT_GT(t.calls.size(), 20u) << run.name << ": the trace holds too few calls";
+    std::map<std::string, int> seen = t.before;
+    int runs = 0;
+    for (const std::string &call : t.calls) {
+        if (call == "exit_group") continue;
+        const int n = ++seen[call];
+        check_injected(run, clean, call, n, "EIO");
+        ++runs;
+        // A full disk is reported by the writes and by the flush.
+        if (call == "write" || call == "fsync") check_injected(run, clean, call, n, "ENOSPC");
+        if (call == "openat") check_injected(run, clean, call, n, "EACCES");
+        if (::testing::Test::HasFatalFailure()) return;
+    }
+    EXPECT_GT(runs, 20) << run.name;
+}
+} // namespace
+
+#ifndef GZ_SANITIZE // the sanitizers' own start-up and allocator calls would be hit
+TEST(FaultInjection, EveryCallOfARasterRunFailingInTurnEndsCleanOrKeepsEveryFile) {
+    if (under_wine() || !have_strace()) GTEST_SKIP() << "needs strace and a native build";
+    inject_every_call(injected_runs[0]);
+}
+
+TEST(FaultInjection, EveryCallOfAnAsciiRunFailingInTurnEndsCleanOrKeepsEveryFile) {
+    if (under_wine() || !have_strace()) GTEST_SKIP() << "needs strace and a native build";
+    inject_every_call(injected_runs[1]);
+}
+
+TEST(FaultInjection, EveryCallOfARunCreatingItsDescriptorFailingInTurnEndsCleanOrKeepsEveryFile) {
+    if (under_wine() || !have_strace()) GTEST_SKIP() << "needs strace and a native build";
+    inject_every_call(injected_runs[2]);
+}
+#endif
+
+namespace {
+// A run stopped by sig while its raster output is being written (held in its
+// final flush for a few seconds by strace): it ends by that signal, leaves no
+// unfinished file, and the older output is whole.
+void interrupt_raster_output(int sig) {
+    Workdir w;
+    std::string samples;
+    for (int k = 0; k < 64 * 1024; ++k)
+        samples += i32le({k % 97 == 0 ? 0 : 100 + k % 1000});
+    w.write("images/d/a_m4.raw", samples);
+    w.write("images/d/a_m4.txt", "256\r\n256\r\n4\r\n0\r\n1099\r\n25\r\n");
+    w.write("images/d/a_new_base_m4.raw", "older raster");
+    w.write("images/d/a_new_base_m4.txt", "older descriptor");
+    const Files before = snapshot(w);
+    RunLimits slow;
+    slow.wrapper = {"strace", "-qq",         "-o", "/dev/null",
+                    "-e",     "trace=fsync", "-e", "inject=fsync:delay_enter=3000000"};
+    slow.signal_on_output = sig;
+    const RunResult r = w.run("d a 1 1 0 0 0 1 1 0\n", slow);
+    EXPECT_FALSE(r.hung);
+    EXPECT_EQ(r.signal, sig) << "status " << r.status << "\n" << r.err;
+    EXPECT_EQ(snapshot(w), before) << names(snapshot(w));
+}
+} // namespace
+
+TEST(Interruption, SigtermWhileWritingRemovesTheUnfinishedOutputAndKeepsTheOlderOne) {
+    if (under_wine() || !have_strace()) GTEST_SKIP() << "needs strace and a native build";
+    interrupt_raster_output(SIGTERM);
+}
+
+TEST(Interruption, SigintWhileWritingRemovesTheUnfinishedOutputAndKeepsTheOlderOne) {
+    if (under_wine() || !have_strace()) GTEST_SKIP() << "needs strace and a native build";
+    interrupt_raster_output(SIGINT);
+}
+
+TEST(Interruption, HangupWhileWritingTheAsciiGridRemovesIt) {
+    if (under_wine() || !have_strace()) GTEST_SKIP() << "needs strace and a native build";
+    Workdir w;
+    w.write("images/d/a.asc", "ncols 2\nnrows 1\nxllcorner 1\nyllcorner 2\ncellsize 5\n"
+                              "nodata_value 0\n0 4\n");
+    const Files before = snapshot(w);
+    RunLimits slow;
+    slow.wrapper = {"strace", "-qq",         "-o", "/dev/null",
+                    "-e",     "trace=fsync", "-e", "inject=fsync:delay_enter=3000000"};
+    slow.signal_on_output = SIGHUP;
+    const RunResult r = w.run("d a 0 0 0 0 7.5\n", slow);
+    EXPECT_EQ(r.signal, SIGHUP) << "status " << r.status << "\n" << r.err;
+    EXPECT_EQ(snapshot(w), before) << names(snapshot(w));
+}
