@@ -12,10 +12,12 @@ import os
 import statistics
 import subprocess
 import sys
+import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PY = "/usr/bin/python3"  # Debian's, where python3-numpy and python3-gdal live
+TIME = "/usr/bin/time"  # GNU time, for the peak resident memory
 
 RASTERS = [("R", 8000), ("R4", 4000), ("R16", 2000)]
 GRIDS = [("A", 3000), ("A4", 1500), ("A16", 750)]
@@ -32,20 +34,26 @@ VRT = """<VRTDataset rasterXSize="{n}" rasterYSize="{n}">
 
 def measure(cmd, cwd, stdin_text=None):
     """Runs cmd; returns wall, user, sys seconds and peak RSS in MiB (the
-    largest of the process and the children it waited for)."""
-    start = time.perf_counter()
-    proc = subprocess.Popen(cmd, cwd=cwd, stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.PIPE, shell=isinstance(cmd, str))
-    if stdin_text is not None:
-        proc.stdin.write(stdin_text.encode())
-    proc.stdin.close()
-    err = proc.stderr.read()
-    _, status, usage = os.wait4(proc.pid, 0)
-    wall = time.perf_counter() - start
-    proc.returncode = os.waitstatus_to_exitcode(status)
+    largest of the process and the children it waited for). GNU time reports
+    the peak: a child started from here directly would count this script's own
+    resident memory as its peak."""
+    if isinstance(cmd, str):
+        cmd = ["sh", "-c", cmd]
+    with tempfile.NamedTemporaryFile("r") as peak:
+        start = time.perf_counter()
+        proc = subprocess.Popen([TIME, "-f", "%M", "-o", peak.name] + cmd, cwd=cwd, stdin=subprocess.PIPE,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        if stdin_text is not None:
+            proc.stdin.write(stdin_text.encode())
+        proc.stdin.close()
+        err = proc.stderr.read()
+        _, status, usage = os.wait4(proc.pid, 0)
+        wall = time.perf_counter() - start
+        proc.returncode = os.waitstatus_to_exitcode(status)
+        report = peak.read().split()
     if proc.returncode != 0:
-        sys.exit("failed (%d): %s\n%s" % (proc.returncode, cmd, err.decode(errors="replace")))
-    return wall, usage.ru_utime, usage.ru_stime, usage.ru_maxrss / 1024.0
+        sys.exit("failed (%d): %s\n%s" % (proc.returncode, " ".join(cmd), err.decode(errors="replace")))
+    return wall, usage.ru_utime, usage.ru_stime, int(report[-1]) / 1024.0
 
 
 def jobs(exe, work):
