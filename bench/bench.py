@@ -9,10 +9,14 @@ gdal_translate AAIGrid to AAIGrid (a lower bound of GDAL's cost for that job).
 Runs alternate between the tools; the table gives medians of wall, user and
 system seconds and of the peak resident memory, then the targets checked
 against those figures.
+
+--scale instead processes one large 32-bit raster (20000 x 20000 by default)
+with groundzero alone, under an address-space limit, and reports how it went.
 """
 import argparse
 import glob
 import os
+import resource
 import statistics
 import subprocess
 import sys
@@ -59,7 +63,7 @@ class Tool:
         self.outputs = outputs  # glob patterns of what a run writes, removed before each run
 
 
-def measure(cmd, cwd, stdin_text=None):
+def measure(cmd, cwd, stdin_text=None, preexec_fn=None, check=True):
     """Runs cmd; returns wall, user, sys seconds, peak RSS in MiB (the largest
     of the process and the children it waited for), exit status and the tail
     of what it printed. GNU time reports the peak: a child started from here
@@ -69,7 +73,7 @@ def measure(cmd, cwd, stdin_text=None):
     with tempfile.TemporaryFile() as out, tempfile.NamedTemporaryFile("r") as peak:
         start = time.perf_counter()
         proc = subprocess.Popen([TIME, "-f", "%M", "-o", peak.name] + cmd, cwd=cwd, stdin=subprocess.PIPE,
-                                stdout=out, stderr=subprocess.PIPE)
+                                stdout=out, stderr=subprocess.PIPE, preexec_fn=preexec_fn)
         if stdin_text is not None:
             try:
                 proc.stdin.write(stdin_text.encode())
@@ -85,7 +89,7 @@ def measure(cmd, cwd, stdin_text=None):
         report = peak.read().split("\n")  # "Command terminated by signal N" and the like come first
         tail += "".join(line + "\n" for line in report[:-1] if line and not line.isdigit())
         report = [line for line in report if line.isdigit()]
-    if proc.returncode != 0:
+    if check and proc.returncode != 0:
         sys.exit("failed (%d): %s\n%s" % (proc.returncode, " ".join(cmd), tail))
     rss = int(report[-1]) / 1024.0 if report else float("nan")
     return wall, usage.ru_utime, usage.ru_stime, rss, proc.returncode, tail
@@ -218,6 +222,53 @@ def benchmark(args, exe):
         print("| %s | %s | %s |" % (label, measured, verdict))
 
 
+def scale(args, exe):
+    """One groundzero run on an n x n 32-bit raster under an address-space limit."""
+    n, limit = args.scale_size, args.scale_limit
+    name = "S%d" % n
+    print("generating %s_m4.raw (%d x %d, %.2f GB) where missing" % (name, n, n, 4.0 * n * n / 1e9), flush=True)
+    subprocess.run([PY, os.path.join(HERE, "make_data.py"), args.work, name], check=True)
+    bench = os.path.join(args.work, "images", "bench")
+    outputs = os.path.join(bench, name + "_new_base_m4.")
+    remove_outputs(Tool("groundzero", None, None, [outputs + "*"]))
+
+    def limit_address_space():
+        resource.setrlimit(resource.RLIMIT_AS, (limit << 20, limit << 20))
+
+    wall, user, sys_s, rss, status, tail = measure([exe], args.work, ANSWERS["W"] % name,
+                                                   preexec_fn=limit_address_space, check=False)
+    raw_size = os.path.getsize(outputs + "raw") if os.path.exists(outputs + "raw") else None
+    descriptor = None
+    if os.path.exists(outputs + "txt"):
+        with open(outputs + "txt", "rb") as f:
+            descriptor = f.read().split()
+    with open(os.path.join(bench, name + "_m4.txt"), "rb") as f:
+        source = f.read().split()
+    good_size = raw_size == 4 * n * n
+    good_descriptor = descriptor is not None and descriptor[:3] == [b"%d" % n, b"%d" % n, b"4"]
+
+    print()
+    print("| scale run | |")
+    print("|---|---|")
+    print("| input | %s_m4.raw, %d x %d = %d cells, %d bytes |" % (name, n, n, n * n, 4 * n * n))
+    print("| address-space limit | %d MiB |" % limit)
+    print("| exit status | %d |" % status)
+    print("| wall s / user s / sys s | %.3f / %.3f / %.3f |" % (wall, user, sys_s))
+    print("| peak RSS | %.1f MiB |" % rss)
+    print("| output raster | %s, %d bytes expected: %s |" % (
+        "none" if raw_size is None else "%d bytes" % raw_size, 4 * n * n, "right" if good_size else "WRONG"))
+    print("| output descriptor | %s |" % (
+        "none" if descriptor is None else " ".join(v.decode() for v in descriptor)
+        + (" (input range %s .. %s)" % (source[3].decode(), source[4].decode()))))
+    ok = status == 0 and good_size and good_descriptor
+    print("| result | %s |" % ("processed" if ok else "FAILED"))
+    if not ok:
+        print()
+        print("last console output:")
+        print(tail.rstrip()[-600:])
+    return 0 if ok else 1
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--exe", default=os.path.join(HERE, "..", "build", "groundzero"))
@@ -226,8 +277,14 @@ def main():
     parser.add_argument("--sizes", default="full,4,16",
                         help="sizes to run: full, 4 (1/4 of the cells), 16 (1/16) (default all)")
     parser.add_argument("--work", default=os.path.join(HERE, "work"))
+    parser.add_argument("--scale", action="store_true",
+                        help="run the scale check instead: one large 32-bit raster under an address-space limit")
+    parser.add_argument("--scale-size", type=int, default=20000, help="lines = columns of the scale raster (default 20000)")
+    parser.add_argument("--scale-limit", type=int, default=64, help="address-space limit in MiB (default 64)")
     args = parser.parse_args()
     exe = os.path.abspath(args.exe)
+    if args.scale:
+        return scale(args, exe)
     benchmark(args, exe)
     return 0
 
