@@ -2,6 +2,7 @@
 the minimum, smallest positive value, raise, scale, write.
 
 raster IN OUT_PREFIX N: 16-bit raw raster in decimetres to a 16-bit raster in centimetres.
+raster32 IN OUT_PREFIX N: 32-bit raw raster in millimetres to a 32-bit raster in millimetres.
 ascii IN OUT N: ASCII grid to ASCII grid.
 """
 import sys
@@ -9,16 +10,16 @@ import sys
 import numpy as np
 
 
-def raster(path, out_prefix, n):
-    dem = np.fromfile(path, dtype="<u2").reshape(n, n).astype(np.float64) * 0.1
+def raster(path, out_prefix, n, dtype="<u2", width=2, in_scale=0.1, out_scale=100):
+    dem = np.fromfile(path, dtype=dtype).reshape(n, n).astype(np.float64) * in_scale
     lo, hi = dem.min(), dem.max()
     count = int((dem == lo).sum())
     base = dem[dem > 0].min()
     out = np.maximum(dem, base)
-    cm = np.trunc(out * 100).astype(np.int64).astype("<u2")
-    cm.tofile(out_prefix + "_m2.raw")
-    with open(out_prefix + "_m2.txt", "w") as d:
-        d.write("%d\n%d\n2\n%d\n%d\n30\n" % (n, n, int(out.min() * 100), int(out.max() * 100)))
+    samples = np.trunc(out * out_scale).astype(np.int64).astype(dtype)
+    samples.tofile(out_prefix + "_m%d.raw" % width)
+    with open(out_prefix + "_m%d.txt" % width, "w") as d:
+        d.write("%d\n%d\n%d\n%d\n%d\n30\n" % (n, n, width, int(out.min() * out_scale), int(out.max() * out_scale)))
     print(lo, hi, count, base)
 
 
@@ -41,5 +42,7 @@ def ascii_grid(path, out_path):
 if __name__ == "__main__":
     if sys.argv[1] == "raster":
         raster(sys.argv[2], sys.argv[3], int(sys.argv[4]))
+    elif sys.argv[1] == "raster32":
+        raster(sys.argv[2], sys.argv[3], int(sys.argv[4]), "<i4", 4, 0.001, 1000)
     else:
         ascii_grid(sys.argv[2], sys.argv[3])
