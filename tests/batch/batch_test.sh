@@ -10,7 +10,10 @@ fail() {
     exit 1
 }
 
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/gzbatch.XXXXXX") || exit 1
+# Scratch folders in the working directory (ctest's: the build tree), not in a
+# tmpfs /tmp: on a disk, flushing the outputs takes time and runs overlap there
+# as they do on users' disks.
+scratch=$(mktemp -d "$PWD/gzbatch.XXXXXX") || exit 1
 trap 'rm -rf "$scratch"' EXIT
 # The recipe calls the program by name, as it is called once installed.
 mkdir "$scratch/bin" "$scratch/inputs" "$scratch/alone"
