@@ -220,6 +220,9 @@ same_output_name_ends_as_one_runs_complete_pair)
     # Four DEMs of one size but other samples and pixel sizes, all written
     # under the one name "same" by runs started together, round after round.
     # Whichever run wins, the raster and its descriptor must be that run's.
+    # A mix needs the runs to finish within a moment of each other: 50 rounds
+    # make one likely to show where it can happen.
+    rounds=50
     runs="a b c d"
     pix=10
     for run in $runs; do
@@ -239,7 +242,7 @@ same_output_name_ends_as_one_runs_complete_pair)
     done
     mixed=0
     round=1
-    while [ "$round" -le 20 ]; do
+    while [ "$round" -le "$rounds" ]; do
         rm -f "$work/images/tiles/same_new_base_m2.raw" "$work/images/tiles/same_new_base_m2.txt"
         # shellcheck disable=SC2086
         start_together $runs
@@ -261,7 +264,7 @@ same_output_name_ends_as_one_runs_complete_pair)
             same_new_base_m2.raw same_new_base_m2.txt
         round=$((round + 1))
     done
-    [ "$mixed" -eq 0 ] || fail "in $mixed of 20 rounds the raster and the descriptor came from different runs"
+    [ "$mixed" -eq 0 ] || fail "in $mixed of $rounds rounds the raster and the descriptor came from different runs"
     ;;
 *)
     fail "no case $case"
