@@ -117,9 +117,9 @@ need_parallel() {
     }
 }
 
-# starts <run>...: the runs, all in $work, each reading its answers
+# start_together <run>...: the runs, all in $work, each reading its answers
 # ($scratch/answers.<run>) from a FIFO; the FIFOs are filled one right after
-# another so the runs go at once. Consoles go to $scratch/console.<run>,
+# another, with shell builtins only, so the runs go at once. Consoles go to $scratch/console.<run>,
 # statuses to $scratch/status.<run>.
 start_together() {
     for run; do
@@ -131,7 +131,8 @@ start_together() {
         ) &
     done
     for run; do
-        printf '%s\n' "$(cat "$scratch/answers.$run")" > "$scratch/fifo.$run"
+        read -r answers < "$scratch/answers.$run"
+        printf '%s\n' "$answers" > "$scratch/fifo.$run"
     done
     wait
     for run; do
