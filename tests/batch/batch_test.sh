@@ -1,0 +1,274 @@
+#!/bin/sh
+# Many runs of groundzero at once: the README's GNU parallel recipe on generated
+# DEMs, and runs sharing one folder, each checked against a run of its own.
+# Usage: batch_test.sh <groundzero> <README.md> <case>; exit status 77: skipped.
+set -u
+exe=$1 readme=$2 case=$3
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# Scratch folders in the working directory (ctest's: the build tree), not in a
+# tmpfs /tmp: on a disk, flushing the outputs takes time and runs overlap there
+# as they do on users' disks.
+scratch=$(mktemp -d "$PWD/gzbatch.XXXXXX") || exit 1
+trap 'rm -rf "$scratch"' EXIT
+# The recipe calls the program by name, as it is called once installed.
+mkdir "$scratch/bin" "$scratch/inputs" "$scratch/alone"
+ln -s "$exe" "$scratch/bin/groundzero"
+PATH="$scratch/bin:$PATH"
+export PATH
+
+# make_dem <name> <lines> <columns> <pixel size> <seed>: a 16-bit raster with a
+# zero collar around pseudo-random terrain (and a few zero cells inside it),
+# with its descriptor, in $scratch/inputs/.
+make_dem() {
+    perl -e '
+        my ($file, $lines, $cols, $pix, $x) = @ARGV;
+        my ($max, @s) = (0);
+        for my $i (0 .. $lines - 1) {
+            for my $j (0 .. $cols - 1) {
+                $x = ($x * 1103515245 + 12345) % 2147483648;
+                my $collar = $i < 2 || $j < 3 || $i >= $lines - 2 || $j >= $cols - 1;
+                my $v = $collar || ($x >> 5) % 97 == 0 ? 0 : 1000 + ($x >> 8) % 40000;
+                $max = $v if $v > $max;
+                push @s, $v;
+            }
+        }
+        open(my $raw, ">:raw", "${file}_m2.raw") or die;
+        print $raw pack("v*", @s);
+        open(my $txt, ">:raw", "${file}_m2.txt") or die;
+        print $txt join("", map { "$_\r\n" } $lines, $cols, 2, 0, $max, $pix);
+    ' "$scratch/inputs/$1" "$2" "$3" "$4" "$5" || fail "cannot generate the DEM $1"
+}
+
+# put_dem <name> <C: folder>: copies a generated DEM into <folder>/images/tiles/.
+put_dem() {
+    mkdir -p "$2/images/tiles"
+    cp "$scratch/inputs/$1_m2.raw" "$scratch/inputs/$1_m2.txt" "$2/images/tiles/" || fail "cannot copy $1"
+}
+
+# alone <run> <dem> <answers>: the run by itself, in a C: folder of its own
+# ($scratch/alone/<run>) holding only its DEM; its console goes to "console".
+alone() {
+    d=$scratch/alone/$1
+    put_dem "$2" "$d"
+    (cd "$d" && printf '%s\n' "$3" | groundzero > console 2>&1)
+    status=$?
+    [ "$status" -eq 0 ] || fail "run $1 alone ended with status $status: $(tail -n 1 "$d/console")"
+}
+
+# same_as_alone <run> <C: folder> <console>: the console text and every file
+# the run wrote (and its inputs) are byte for byte those of the run alone.
+same_as_alone() {
+    d=$scratch/alone/$1
+    cmp -s "$d/console" "$3" || fail "run $1: the console differs from its run alone"
+    for f in "$d"/images/tiles/*; do
+        name=${f##*/}
+        cmp -s "$f" "$2/images/tiles/$name" || fail "run $1: $name differs from its run alone"
+    done
+}
+
+# only_files <C: folder> <names...>: images/tiles/ holds exactly these files
+# (no temporary file, nothing else).
+only_files() {
+    folder=$1
+    shift
+    actual=$(ls -A "$folder/images/tiles" | sort)
+    expected=$(printf '%s\n' "$@" | sort)
+    [ "$actual" = "$expected" ] || fail "images/tiles holds
+$actual
+where it should hold
+$expected"
+}
+
+# The sh block of the README's section on many DEMs, run as it stands.
+run_readme_recipe() {
+    recipe=$(awk '/^## Many DEMs at once/ { section = 1; next }
+                  section && /^## / { exit }
+                  section && /^```sh$/ { block = 1; next }
+                  block && /^```$/ { exit }
+                  block { print }' "$readme")
+    [ -n "$recipe" ] || fail "no sh block in the README's section \"Many DEMs at once\""
+    (cd "$1" && sh -c "$recipe") > "$scratch/recipe.out" 2>&1
+}
+
+# The answers the README's recipe gives each DEM.
+recipe_answers() {
+    echo "tiles $1 1 0 2 0 0 1 0 2"
+}
+
+# Five DEMs of different sizes, collars and pixel sizes.
+make_tiles() {
+    make_dem t01 12 17 25 1
+    make_dem t02 40 31 10 2
+    make_dem t03 3 200 5 3
+    make_dem t04 150 90 30 4
+    make_dem t05 64 64 1 5
+    tiles="t01 t02 t03 t04 t05"
+}
+
+need_parallel() {
+    command -v parallel > /dev/null 2>&1 || {
+        echo "GNU parallel is missing: skipped"
+        exit 77
+    }
+}
+
+# start_together <run>...: the runs, all in $work, each reading its answers
+# ($scratch/answers.<run>) from a FIFO; the FIFOs are filled one right after
+# another, with shell builtins only, so the runs go at once. Consoles go to $scratch/console.<run>,
+# statuses to $scratch/status.<run>.
+start_together() {
+    for run; do
+        rm -f "$scratch/fifo.$run"
+        mkfifo "$scratch/fifo.$run" || fail "mkfifo"
+        (
+            cd "$work" && groundzero < "$scratch/fifo.$run" > "$scratch/console.$run" 2>&1
+            echo $? > "$scratch/status.$run"
+        ) &
+    done
+    for run; do
+        read -r answers < "$scratch/answers.$run"
+        printf '%s\n' "$answers" > "$scratch/fifo.$run"
+    done
+    wait
+    for run; do
+        status=$(cat "$scratch/status.$run")
+        [ "$status" = 0 ] || fail "run $run ended with status $status: $(tail -n 1 "$scratch/console.$run")"
+    done
+}
+
+work=$scratch/batch
+case $case in
+readme_recipe_outputs_equal_one_run_per_dem)
+    need_parallel
+    make_tiles
+    expected=""
+    for t in $tiles; do
+        put_dem "$t" "$work"
+        alone "$t" "$t" "$(recipe_answers "$t")"
+        expected="$expected ${t}_m2.raw ${t}_m2.txt ${t}_new_base_m2.raw ${t}_new_base_m2.txt"
+    done
+    run_readme_recipe "$work" || fail "the recipe ended with status $?: $(cat "$scratch/recipe.out")"
+    jobs=$(awk -F '\t' 'NR > 1 && $7 == 0 && $8 == 0' "$work/logs/jobs.tsv" | wc -l)
+    [ "$jobs" -eq 5 ] || fail "the job log lists $jobs successful runs, not 5"
+    for t in $tiles; do
+        same_as_alone "$t" "$work" "$work/logs/$t.log"
+    done
+    # shellcheck disable=SC2086 # the names are split on purpose
+    only_files "$work" $expected
+    ;;
+readme_recipe_fails_and_names_a_dem_whose_run_fails)
+    need_parallel
+    make_tiles
+    make_dem bad 20 20 25 9
+    for t in $tiles; do
+        put_dem "$t" "$work"
+        alone "$t" "$t" "$(recipe_answers "$t")"
+    done
+    put_dem bad "$work"
+    # A folder where its output raster belongs: that run cannot write it.
+    mkdir "$work/images/tiles/bad_new_base_m2.raw"
+    run_readme_recipe "$work" && fail "the recipe ended with status 0 although a run failed"
+    failed=$(grep -c '^failed: ' "$scratch/recipe.out")
+    [ "$failed" -eq 1 ] || fail "the recipe names $failed failed runs, not 1: $(cat "$scratch/recipe.out")"
+    grep '^failed: ' "$scratch/recipe.out" | grep -q ' bad ' ||
+        fail "the failed run named is not the DEM bad: $(cat "$scratch/recipe.out")"
+    grep -q '^groundzero: ' "$work/logs/bad.log" || fail "the log of bad holds no failure message"
+    for t in $tiles; do
+        same_as_alone "$t" "$work" "$work/logs/$t.log"
+    done
+    [ -z "$(ls -A "$work/images/tiles/bad_new_base_m2.raw")" ] || fail "something was written into the folder"
+    [ ! -e "$work/images/tiles/bad_new_base_m2.txt" ] || fail "the failed run left a descriptor"
+    ls "$work/images/tiles" | grep -q '\.part' && fail "a temporary file is left: $(ls "$work/images/tiles")"
+    ;;
+runs_in_one_folder_leave_each_other_undisturbed)
+    # Four DEMs each under its own output name, and three runs reading one
+    # DEM and writing three new names, all at once in one folder.
+    make_tiles
+    make_dem shared 80 120 20 7
+    runs=""
+    expected="shared_m2.raw shared_m2.txt"
+    put_dem shared "$work"
+    for t in t01 t02 t04 t05; do
+        put_dem "$t" "$work"
+        recipe_answers "$t" > "$scratch/answers.$t"
+        runs="$runs $t"
+        expected="$expected ${t}_m2.raw ${t}_m2.txt ${t}_new_base_m2.raw ${t}_new_base_m2.txt"
+    done
+    for n in n1 n2 n3; do
+        echo "tiles shared 1 0 2 0 1 $n 1 1 3" > "$scratch/answers.$n"
+        runs="$runs $n"
+        expected="$expected ${n}_new_base_m4.raw ${n}_new_base_m4.txt"
+    done
+    for run in $runs; do
+        dem=$run
+        case $run in n*) dem=shared ;; esac
+        alone "$run" "$dem" "$(cat "$scratch/answers.$run")"
+    done
+    # shellcheck disable=SC2086
+    start_together $runs
+    for run in $runs; do
+        same_as_alone "$run" "$work" "$scratch/console.$run"
+    done
+    # shellcheck disable=SC2086
+    only_files "$work" $expected
+    ;;
+same_output_name_ends_as_one_runs_complete_pair)
+    # Four DEMs of one size but other samples and pixel sizes, all written
+    # under the one name "same" by runs started together, round after round.
+    # Whichever run wins, the raster and its descriptor must be that run's.
+    # A mix needs the runs to finish within a moment of each other: 50 rounds
+    # make one likely to show where it can happen.
+    rounds=50
+    runs="a b c d"
+    pix=10
+    for run in $runs; do
+        make_dem "$run" 300 400 "$pix" "$pix"
+        pix=$((pix + 10))
+        put_dem "$run" "$work"
+        echo "tiles $run 1 0 2 0 1 same 1 0 2" > "$scratch/answers.$run"
+        alone "$run" "$run" "$(cat "$scratch/answers.$run")"
+    done
+    for x in $runs; do
+        for y in $runs; do
+            [ "$x" = "$y" ] && continue
+            ! cmp -s "$scratch/alone/$x/images/tiles/same_new_base_m2.raw" "$scratch/alone/$y/images/tiles/same_new_base_m2.raw" &&
+                ! cmp -s "$scratch/alone/$x/images/tiles/same_new_base_m2.txt" "$scratch/alone/$y/images/tiles/same_new_base_m2.txt" ||
+                fail "the runs $x and $y alone write the same raster or descriptor: the test cannot tell them apart"
+        done
+    done
+    mixed=0
+    round=1
+    while [ "$round" -le "$rounds" ]; do
+        rm -f "$work/images/tiles/same_new_base_m2.raw" "$work/images/tiles/same_new_base_m2.txt"
+        # shellcheck disable=SC2086
+        start_together $runs
+        raster="" descriptor=""
+        for run in $runs; do
+            same=$scratch/alone/$run/images/tiles/same_new_base_m2
+            cmp -s "$same.raw" "$work/images/tiles/same_new_base_m2.raw" && raster=$run
+            cmp -s "$same.txt" "$work/images/tiles/same_new_base_m2.txt" && descriptor=$run
+            cmp -s "$scratch/alone/$run/console" "$scratch/console.$run" ||
+                fail "round $round: the console of run $run differs from its run alone"
+        done
+        [ -n "$raster" ] || fail "round $round: the raster is none of the runs' (half-written?)"
+        [ -n "$descriptor" ] || fail "round $round: the descriptor is none of the runs' (half-written?)"
+        if [ "$raster" != "$descriptor" ]; then
+            echo "round $round: the raster of run $raster beside the descriptor of run $descriptor" >&2
+            mixed=$((mixed + 1))
+        fi
+        only_files "$work" a_m2.raw a_m2.txt b_m2.raw b_m2.txt c_m2.raw c_m2.txt d_m2.raw d_m2.txt \
+            same_new_base_m2.raw same_new_base_m2.txt
+        round=$((round + 1))
+    done
+    [ "$mixed" -eq 0 ] || fail "in $mixed of $rounds rounds the raster and the descriptor came from different runs"
+    ;;
+*)
+    fail "no case $case"
+    ;;
+esac
+echo "passed: $case"
