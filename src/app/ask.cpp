@@ -31,10 +31,6 @@ std::string_view next_word(std::string_view what) {
 }
 } // namespace
 
-void say(std::string_view text) {
-    console_print(text);
-}
-
 void use_answers(std::FILE *source) {
     answer_source = source;
     answer_reader.reset(); // nothing read ahead from the old source carries over
@@ -54,7 +50,7 @@ std::string ask_word(std::string_view what) {
 
 int ask_int(std::string_view prompt, int low, int high, std::string_view what) {
     for (;;) {
-        say(prompt);
+        console_print(prompt);
         std::string_view w = next_word(what);
         ParsedInt p = parse_int_prefix(w);
         // Like "%d": the number is taken from the front of the word and the rest
@@ -66,7 +62,7 @@ int ask_int(std::string_view prompt, int low, int high, std::string_view what) {
 
 double ask_double(std::string_view prompt, std::string_view what) {
     for (;;) {
-        say(prompt);
+        console_print(prompt);
         std::string_view w = next_word(what);
         ParsedDouble p = parse_double_prefix(w);
         answers().consume(p.used != 0 ? p.used : w.size());
@@ -75,7 +71,7 @@ double ask_double(std::string_view prompt, std::string_view what) {
 }
 
 void end_missing_input(const std::string &path) {
-    say("\n File " + path + " unknown\n");
+    say("\n File %s unknown\n", path);
     key_wait();
     end_run(0);
 }

@@ -5,14 +5,20 @@
 #include <string>
 #include <string_view>
 
+#include "dem/text_format.hpp"
+#include "platform/console.hpp"
+
 // The menus asked on both the input and the output side.
 inline constexpr const char *format_menu =
     "\n\n\tFormat Type :\n\t\t0 ====> ascii\n\t\t1 ====> raster\n\t\t";
 inline constexpr const char *raster_type_menu =
     "\n\ttype of DEM raster :\n\t\t0 ====> 16 bits\n\t\t1 ====> 32 bits\n\t\t";
 
-// Prints text on the console at once.
-void say(std::string_view text);
+// Prints a console text at once, its "%d", "%lf" and "%s" replaced by args
+// as printf would write them.
+template <class... Args> void say(std::string_view format, const Args &...args) {
+    console_print(format_text(format, {TextArg(args)...}));
+}
 
 // "%s": one word. what names the answer for the end-of-input message.
 std::string ask_word(std::string_view what);

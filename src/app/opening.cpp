@@ -42,8 +42,7 @@ void open_raster() {
     itype = ask_int(raster_type_menu, INT_MIN, 1, "the type of DEM raster");
     std::string nomdescr1 = nomim1 + std::string(input_descriptor_suffix(itype));
     nomim1 += input_raw_suffix(itype);
-    f1 = open_input(nomim1);
-    if (f1 == nullptr) end_missing_input(nomim1);
+    if (!f1.open(nomim1)) end_missing_input(nomim1);
 
     int val = 0; // descriptor line 3: read and not used, or written when created
     std::FILE *descriptor = open_input(nomdescr1);
@@ -62,7 +61,7 @@ void open_raster() {
         // The descriptor's pixel size serves the output too, in metres.
         if (pix_size != 0) dpix_size = pix_size;
     } else {
-        say("\n No File " + nomdescr1 + " \n\n");
+        say("\n No File %s \n\n", nomdescr1);
         if (!f1d.open(nomdescr1, OutFile::Existing::keep))
             console_error("\ngroundzero: the descriptor " + nomdescr1 + " cannot be created (" +
                           f1d.error() + "); going on with the sizes typed\n");
@@ -70,12 +69,7 @@ void open_raster() {
         nb_col = ask_int("\n\tNumber of columns ? ", INT_MIN, INT_MAX, "the number of columns");
         ask_pixel_size("\n\tPixel size (decimal value in meters) ? ");
         val = sample_bytes(itype);
-        std::string lines;
-        for (int v : {nb_lig, nb_col, val}) {
-            append_d(lines, v);
-            lines += '\n';
-        }
-        f1d.write_text(lines);
+        f1d.write_text(format_text("%d\n%d\n%d\n", {nb_lig, nb_col, val}));
         descr_OK = false;
     }
     if (pix_size == 0) ask_pixel_size("\n\n\tPixel Size (decimal value in meters) ? ");
@@ -86,14 +80,14 @@ void open_raster() {
 void open_ascii() {
     open_ascii_OK = true;
     nomim1 += input_ascii_suffix;
-    f1 = open_input(nomim1);
-    if (f1 == nullptr) end_missing_input(nomim1);
+    if (!f1.open(nomim1)) end_missing_input(nomim1);
     ascii_lecture();
 }
 } // namespace
 
 // Reads the user's answers and the input files; sets the sizes, the pixel size,
-// the paths and the input elevations, or leaves them empty for a negative format answer.
+// the paths and the input's figures (and an ASCII grid's elevations), or leaves
+// them empty for a negative format answer.
 void opening() {
     for (const char *line : banner)
         say(line);
@@ -110,10 +104,7 @@ void opening() {
     if (format == 1) open_raster();
     if (format == 0) open_ascii();
 
-    std::string report = "\n\n\tTHE DEM HAS :  \n            ";
-    append_d(report, nb_lig);
-    report += " LINES\n        AND ";
-    append_d(report, nb_col);
-    report += " COLUMNS\n";
-    say(report);
+    say("\n\n\tTHE DEM HAS :  ");
+    say("\n            %d LINES", nb_lig);
+    say("\n        AND %d COLUMNS\n", nb_col);
 }

@@ -1,18 +1,19 @@
 // The output dialogue: name, form, then the raster writer or the ASCII grid,
 // and the pixel size when none is known.
-#include <cerrno>
 #include <climits>
 
 #include "app/ask.hpp"
 #include "app/state.hpp"
 #include "dem/dem_files.hpp"
+#include "dem/text_format.hpp"
 
 // Reads nomfic1, nomim2 (folder prefix), pix_size; sets nomfic, nomim2,
 // nomdescr2, format_out and the output files.
 void output_dialogue() {
     say("\n\n\tName of the output Digital Elevation Model [DEM] : ");
-    const int rep = ask_int("\n\n\t0 -----> Use of the generic name " + nomfic1 +
-                                " ? \n\t1 -----> Creation of a new File ? \n\t",
+    const int rep = ask_int(format_text("\n\n\t0 -----> Use of the generic name %s ? "
+                                        "\n\t1 -----> Creation of a new File ? \n\t",
+                                        {nomfic1}),
                             0, 1, "the output name choice");
     if (rep == 0) {
         nomfic = nomfic1;
@@ -27,6 +28,16 @@ void output_dialogue() {
     if (format_out == 1) raster_saving();
     if (format_out == 0) {
         nomim2 += output_ascii_suffix;
+        // Every value takes nine characters at the least ("0.000000" and a tab).
+        const unsigned long long least =
+            grid_has_cells() ? 9ULL * static_cast<unsigned long long>(nb_lig) *
+                                   static_cast<unsigned long long>(nb_col)
+                             : 0;
+        unsigned long long available = 0;
+        if (!room_for(nomim2, least, available))
+            fail(format_text("not enough room on the disk for %s: %s bytes needed at the least, "
+                             "%s available",
+                             {nomim2, std::to_string(least), std::to_string(available)}));
         if (!f2.open(nomim2)) fail("cannot create " + nomim2 + " (" + f2.error() + ")");
     }
     if (pix_size == 0)

@@ -1,55 +1,74 @@
 // The raw raster writer: sample width and unit questions, the output range,
 // the samples truncated from exact products, the descriptor and the raster.
-#include <cerrno>
+#include <bit>
 #include <climits>
 #include <cstdint>
-#include <vector>
+#include <cstring>
+#include <type_traits>
 
 #include "app/ask.hpp"
+#include "app/elevations.hpp"
 #include "app/state.hpp"
 #include "dem/dem_files.hpp"
 #include "dem/extended_arith.hpp"
-#include "dem/number_text.hpp"
+#include "dem/figures.hpp"
+#include "dem/sample_convert.hpp"
+#include "dem/text_format.hpp"
 
 namespace {
 const double output_factors[4] = {1.0, 10.0, 100.0, 1000.0};
 
-// One line of little-endian samples of the chosen width from sample(j), the
-// output sample of column j before its width is applied: its low 16 or 32 bits.
-template <class Sample> void pack_line(Sample sample, unsigned char *bytes) {
-    if (itype_out == 0) {
-        for (int j = 0; j < nb_col; ++j) {
-            const std::uint16_t v = low16(sample(j));
-            bytes[2 * j] = static_cast<unsigned char>(v & 0xFF);
-            bytes[2 * j + 1] = static_cast<unsigned char>(v >> 8);
-        }
-    } else {
-        for (int j = 0; j < nb_col; ++j) {
-            const auto v = static_cast<std::uint32_t>(low32(sample(j)));
-            for (int k = 0; k < 4; ++k)
-                bytes[4 * j + k] = static_cast<unsigned char>(v >> (8 * k));
-        }
+// An output sample of width T from an elevation: the exact product of the
+// raised elevation and the factor, truncated toward zero, its low 16 or 32
+// bits; and the same from whole blocks of 32-bit raw samples.
+template <class T> struct ToOutputSample {
+    SampleConversion c;
+    T operator()(double v) const {
+        const std::int64_t s = metres_to_sample_integer(raised(v, c.base), c.factor);
+        if constexpr (sizeof(T) == 2)
+            return low16(s);
+        else
+            return low32(s);
     }
+    void samples(const std::int32_t *in, std::size_t n, T *out) const {
+        output_samples(in, n, c, out);
+    }
+};
+
+// Writes the output samples, one pass over the input, little-endian.
+template <class T> void write_samples(std::uint64_t factor) {
+    for_each_block<T>(ToOutputSample<T>{{input_unit_factor(), new_dtab_min_in, factor}},
+                      [](const T *samples, std::size_t n) {
+                          if constexpr (std::endian::native == std::endian::little) {
+                              f2.write(samples, n * sizeof(T));
+                          } else {
+                              unsigned char bytes[sizeof(T) * 1024];
+                              for (std::size_t k = 0; k < n; k += 1024) {
+                                  const std::size_t m = n - k < 1024 ? n - k : 1024;
+                                  for (std::size_t j = 0; j < m; ++j) {
+                                      const auto v =
+                                          static_cast<std::make_unsigned_t<T>>(samples[k + j]);
+                                      for (std::size_t b = 0; b < sizeof(T); ++b)
+                                          bytes[sizeof(T) * j + b] =
+                                              static_cast<unsigned char>(v >> (8 * b));
+                                  }
+                                  f2.write(bytes, m * sizeof(T));
+                              }
+                          }
+                      });
 }
 } // namespace
 
-// Reads the output elevations, nb_lig, nb_col, nomim2, nomdescr2, dpix_size; sets itype_out,
-// val and the two files, written beside their names and renamed when complete.
+// Reads input_figures, new_dtab_min_in, nb_lig, nb_col, nomim2, nomdescr2, dpix_size;
+// sets itype_out, val and the two files, written beside their names and renamed
+// when both are complete.
 void raster_saving() {
     itype_out = ask_int(raster_type_menu, INT_MIN, 1, "the output type of DEM raster");
-    const int lines = grid_has_cells() ? nb_lig : 0;
 
-    double dtab_min_out = 1.0e7, dtab_max_out = 0.0;
-    for_each_output_elevation([&](double v, std::uint64_t) {
-        if (dtab_min_out > v) dtab_min_out = v;
-        if (dtab_max_out < v) dtab_max_out = v;
-    });
-    std::string text = "\n\n\tModified dynamic scale : \n\t\tMin. = ";
-    append_lf(text, dtab_min_out);
-    text += "\n\t\tMax. = ";
-    append_lf(text, dtab_max_out);
-    text += " ";
-    say(text);
+    const Range out = raised_range(input_figures, new_dtab_min_in);
+    double dtab_min_out = out.min, dtab_max_out = out.max;
+    say("\n\n\tModified dynamic scale : ");
+    say("\n\t\tMin. = %lf\n\t\tMax. = %lf ", dtab_min_out, dtab_max_out);
 
     // An answer below 0 is asked again: no unit factor belongs to it.
     const int dyn_scale_out = ask_int("\n\n\tDynamic hypsometric scale out :\n\t\t0 ====> in meters"
@@ -57,7 +76,6 @@ void raster_saving() {
                                       "\n\t\t3 ====> in millimeters\n\t\t",
                                       0, 3, "the output unit");
     const double coef_out = output_factors[dyn_scale_out];
-    const auto factor = static_cast<std::uint64_t>(coef_out);
     dtab_min_out = extended_to_double(extended_mul(dtab_min_out, coef_out));
     dtab_max_out = extended_to_double(extended_mul(dtab_max_out, coef_out));
     const int valmin = low32(truncate_double(dtab_min_out));
@@ -67,34 +85,25 @@ void raster_saving() {
     nomdescr2 += output_descriptor_suffix(itype_out);
     val = sample_bytes(itype_out);
 
+    const std::uint64_t cells =
+        grid_has_cells() ? static_cast<std::uint64_t>(nb_lig) * static_cast<std::uint64_t>(nb_col)
+                         : 0;
+    unsigned long long available = 0;
+    if (!room_for(nomim2, cells * static_cast<std::uint64_t>(val), available))
+        fail(format_text("not enough room on the disk for %s: %s bytes needed, %s available",
+                         {nomim2, std::to_string(cells * static_cast<std::uint64_t>(val)),
+                          std::to_string(available)}));
     if (!f2.open(nomim2)) fail("cannot create " + nomim2 + " (" + f2.error() + ")");
     if (!f2d.open(nomdescr2)) fail("cannot create " + nomdescr2 + " (" + f2d.error() + ")");
-    text.clear();
-    for (int v : {nb_lig, nb_col, val, valmin, valmax, pixel_size_metres(dpix_size)}) {
-        append_d(text, v);
-        text += '\n';
-    }
-    f2d.write_text(text);
+    f2d.write_text(format_text("%d\n%d\n%d\n%d\n%d\n%d\n", {nb_lig, nb_col, val, valmin, valmax,
+                                                            pixel_size_metres(dpix_size)}));
 
-    // The samples are made and written one line at a time, one write per line:
-    // the exact product truncated toward zero. A 16-bit input has its output
-    // sample worked out once per sample value.
-    std::vector<unsigned char> bytes(static_cast<std::size_t>(lines > 0 ? nb_col : 0) *
-                                     static_cast<std::size_t>(val));
-    std::vector<std::int64_t> by_sample(sample_metres_out.size());
-    for (std::size_t s = 0; s < by_sample.size(); ++s)
-        by_sample[s] = metres_to_sample_integer(sample_metres_out[s], factor);
-    for (int i = 0; i < lines; ++i) {
-        if (!by_sample.empty()) {
-            const unsigned short *row = jtab[i];
-            pack_line([&](int j) { return by_sample[row[j]]; }, bytes.data());
-        } else {
-            const double *row = dtab_out[i];
-            pack_line([&](int j) { return metres_to_sample_integer(row[j], factor); },
-                      bytes.data());
-        }
-        f2.write(bytes.data(), bytes.size());
-    }
+    const auto factor = static_cast<std::uint64_t>(coef_out);
+    if (itype_out == 0)
+        write_samples<std::uint16_t>(factor);
+    else
+        write_samples<std::int32_t>(factor);
+    finish_input();
     // Both files complete before either takes its name: a descriptor must never
     // stand beside a raster it doesn't describe.
     const OutFile *failed = nullptr;

@@ -22,7 +22,8 @@ std::string shown(std::string_view word) {
 
 // The text ends early: a read error is named as such, not as a short file.
 void check_read() {
-    if (std::ferror(f1)) fail("cannot read " + nomim1 + " (" + system_error_text(errno) + ")");
+    if (std::ferror(f1.stream()))
+        fail("cannot read " + nomim1 + " (" + system_error_text(errno) + ")");
 }
 
 // Skips the keyword of header line k (never compared with anything) and
@@ -69,12 +70,12 @@ double header_double(TextReader &text, int k) {
 }
 } // namespace
 
-// Reads f1; sets nb_col, nb_lig, X_min, Y_min, dpix_size, nodata and dtab_in.
+// Reads f1; sets nb_col, nb_lig, X_min, Y_min, dpix_size, nodata, dtab_in and input_figures.
 // A body with fewer values than the header announces ends the run: repeating
 // or inventing values would corrupt the DEM.
 void ascii_lecture() {
     say("\n");
-    TextReader text(f1);
+    TextReader text(f1.stream());
     nb_col = header_int(text, 0);
     nb_lig = header_int(text, 1);
     X_min = header_double(text, 2);
@@ -86,12 +87,7 @@ void ascii_lecture() {
     const int lines = grid_has_cells() ? nb_lig : 0;
     const long long expected = grid_has_cells() ? static_cast<long long>(nb_lig) * nb_col : 0;
     for (int i = 0; i < lines; ++i) {
-        if (i > 0 && i % 100 == 0) {
-            std::string progress = "\tline ";
-            append_d(progress, i);
-            progress += "                   \r";
-            say(progress);
-        }
+        if (i > 0 && i % 100 == 0) say("\tline %d                   \r", i);
         double *row = dtab_in[i];
         for (int j = 0; j < nb_col; ++j) {
             std::string_view w = text.peek_word();
@@ -105,6 +101,7 @@ void ascii_lecture() {
                 fail(nomim1 + ": value " + std::to_string(found + 1) + " (line " +
                      std::to_string(i + 1) + ", column " + std::to_string(j + 1) + ") is \"" +
                      shown(w) + "\", not a number");
+            add_elevation(input_figures, row[j]);
             text.consume(w.size());
         }
     }

@@ -19,6 +19,8 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <time.h>
 #include <unistd.h>
 #endif
@@ -257,6 +259,151 @@ std::FILE *open_input(std::string_view dos_path) {
     return std::fopen(host_path(dos_path).c_str(), "rb");
 }
 
+InFile::~InFile() {
+    close();
+}
+
+bool InFile::open(std::string_view dos_path) {
+    close();
+    file_ = std::fopen(host_path(dos_path).c_str(), "rb");
+    if (file_ == nullptr) return false;
+    // Blocks are read straight into the caller's buffers.
+    static_cast<void>(std::setvbuf(file_, nullptr, _IONBF, 0));
+    failed_ = false;
+    read_any_ = false;
+    error_.clear();
+    opened_ = identity();
+    return true;
+}
+
+void InFile::adopt(std::FILE *stream) {
+    close();
+    file_ = stream;
+    failed_ = false;
+    read_any_ = false;
+    error_.clear();
+    opened_ = identity();
+}
+
+void InFile::record_failure() {
+    if (failed_) return;
+    failed_ = true;
+    error_ = system_error_text(errno);
+}
+
+#ifdef _WIN32
+InFile::Identity InFile::identity() const {
+    Identity id;
+    if (file_ == nullptr) return id;
+    const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file_)));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (h == INVALID_HANDLE_VALUE || GetFileInformationByHandle(h, &info) == 0) return id;
+    id.size = static_cast<long long>((static_cast<unsigned long long>(info.nFileSizeHigh) << 32) |
+                                     info.nFileSizeLow);
+    id.modified = static_cast<long long>(
+        (static_cast<unsigned long long>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+        info.ftLastWriteTime.dwLowDateTime);
+    return id;
+}
+
+bool InFile::prepare_passes(std::string_view dos_folder) {
+    const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file_)));
+    if (GetFileType(h) == FILE_TYPE_DISK) return true;
+    const std::string name =
+        host_path(dos_folder) + ".groundzero-copy" + std::to_string(process_id());
+    const HANDLE copy =
+        CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (copy == INVALID_HANDLE_VALUE) {
+        error_ = last_error_text();
+        return false;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(copy), 0);
+    copy_ = fd < 0 ? nullptr : _fdopen(fd, "w+b");
+    if (copy_ == nullptr) {
+        if (fd >= 0)
+            _close(fd);
+        else
+            CloseHandle(copy);
+        error_ = system_error_text(errno);
+        return false;
+    }
+    return true;
+}
+#else
+InFile::Identity InFile::identity() const {
+    Identity id;
+    if (file_ == nullptr) return id;
+    struct stat st {};
+    if (fstat(fileno(file_), &st) != 0) return id;
+    id.size = static_cast<long long>(st.st_size);
+    id.modified = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    return id;
+}
+
+bool InFile::prepare_passes(std::string_view dos_folder) {
+    struct stat st {};
+    if (fstat(fileno(file_), &st) == 0 && S_ISREG(st.st_mode)) return true;
+    // A copy with no name at all where the host allows it; otherwise one whose
+    // name goes at once. Either way nothing is left behind.
+    const std::string host_folder = host_path(dos_folder);
+    const std::string folder = host_folder.empty() ? std::string(".") : host_folder;
+    int fd = -1;
+#ifdef O_TMPFILE
+    fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+#endif
+    if (fd < 0) {
+        const std::string name = folder + "/.groundzero-copy" + std::to_string(process_id());
+        fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) unlink(name.c_str());
+    }
+    copy_ = fd < 0 ? nullptr : fdopen(fd, "w+b");
+    if (copy_ == nullptr) {
+        error_ = system_error_text(errno);
+        if (fd >= 0) ::close(fd);
+        return false;
+    }
+    return true;
+}
+#endif
+
+std::size_t InFile::read(void *data, std::size_t size) {
+    if (file_ == nullptr || failed_) return 0;
+    read_any_ = true;
+    std::FILE *from = reading_copy_ ? copy_ : file_;
+    const std::size_t got = std::fread(data, 1, size, from);
+    if (got < size && std::ferror(from)) {
+        record_failure();
+        return got;
+    }
+    if (copy_ != nullptr && !reading_copy_ && got > 0 && std::fwrite(data, 1, got, copy_) != got)
+        record_failure();
+    return got;
+}
+
+bool InFile::rewind() {
+    if (file_ == nullptr || failed_) return false;
+    if (!read_any_) return true;
+    if (copy_ != nullptr) {
+        if (std::fflush(copy_) != 0) record_failure();
+        reading_copy_ = true;
+    }
+    std::FILE *from = reading_copy_ ? copy_ : file_;
+    if (!failed_ && std::fseek(from, 0, SEEK_SET) != 0) record_failure();
+    return !failed_;
+}
+
+bool InFile::unchanged() {
+    return copy_ != nullptr || identity() == opened_;
+}
+
+void InFile::close() {
+    if (copy_ != nullptr) std::fclose(copy_);
+    if (file_ != nullptr) std::fclose(file_);
+    copy_ = file_ = nullptr;
+    reading_copy_ = false;
+}
+
 bool is_missing_file_error(int err) {
     return err == ENOENT;
 }
@@ -284,6 +431,7 @@ bool OutFile::open(std::string_view dos_path, Existing existing) {
     kept_existing_ = false;
     error_.clear();
     buffered_ = 0;
+    written_ = writeback_ = 0;
     if (!buffer_) buffer_.reset(new char[buffer_size]);
 #ifdef _WIN32
     handle_ =
@@ -333,7 +481,27 @@ void OutFile::write_through(const char *data, std::size_t size) {
 #endif
         data += done;
         size -= static_cast<std::size_t>(done);
+        written_ += static_cast<unsigned long long>(done);
     }
+    start_writeback();
+}
+
+// Large outputs are sent on to the disk as they are written, a window at a
+// time, so that the flush before the rename has little left to wait for and
+// the written data doesn't pile up in memory. Each window's writing is started
+// at once; the run waits for the one before the last, keeping the disk busy.
+void OutFile::start_writeback() {
+#if defined(__linux__) && defined(SYNC_FILE_RANGE_WRITE)
+    constexpr unsigned long long window = 8ULL << 20;
+    while (!failed_ && written_ - writeback_ >= window) {
+        sync_file_range(handle_, static_cast<off_t>(writeback_), window, SYNC_FILE_RANGE_WRITE);
+        if (writeback_ >= window)
+            sync_file_range(handle_, static_cast<off_t>(writeback_ - window), window,
+                            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                SYNC_FILE_RANGE_WAIT_AFTER);
+        writeback_ += window;
+    }
+#endif
 }
 
 bool OutFile::flush_buffer() {
@@ -531,6 +699,32 @@ void remove_outputs_on_interrupt() {
         sigaction(sig, &act, nullptr);
     }
 #endif
+}
+
+namespace {
+unsigned long long output_byte_limit = ~0ULL;
+} // namespace
+
+void limit_output_bytes(unsigned long long bytes) {
+    output_byte_limit = bytes;
+}
+
+bool room_for(std::string_view dos_path, unsigned long long bytes, unsigned long long &available) {
+    available = output_byte_limit;
+    if (bytes > output_byte_limit) return false;
+    available = 0;
+    std::string folder = folder_of(host_path(dos_path));
+#ifdef _WIN32
+    ULARGE_INTEGER free_to_caller{};
+    if (GetDiskFreeSpaceExA(folder.c_str(), &free_to_caller, nullptr, nullptr) == 0) return true;
+    available = free_to_caller.QuadPart;
+#else
+    struct statvfs vfs {};
+    // A volume that reports no size at all (some network and user-space ones) can't tell.
+    if (statvfs(folder.c_str(), &vfs) != 0 || vfs.f_blocks == 0) return true;
+    available = static_cast<unsigned long long>(vfs.f_bavail) * vfs.f_frsize;
+#endif
+    return bytes <= available;
 }
 
 void *zeroed_pages(std::size_t size) {

@@ -17,6 +17,65 @@ std::string host_path(std::string_view dos_path);
 // can't, with errno set.
 std::FILE *open_input(std::string_view dos_path);
 
+// An input data file, read in one or more passes from its start, in large
+// blocks. A file that can't be read twice (a named pipe) is copied as it is
+// read into a temporary file, which later passes read instead.
+class InFile {
+  public:
+    InFile() = default;
+    InFile(const InFile &) = delete;
+    InFile &operator=(const InFile &) = delete;
+    ~InFile();
+
+    // Opens an existing file; false if it can't, with errno set.
+    bool open(std::string_view dos_path);
+    // Takes over a stream already open (harnesses reading from memory).
+    void adopt(std::FILE *stream);
+    bool is_open() const { return file_ != nullptr; }
+    // The stream, for reading text.
+    std::FILE *stream() const { return file_; }
+    // Makes later passes possible: for a file that can't be read again, a
+    // temporary file in dos_folder (removed however the program ends) takes a
+    // copy of what the first pass reads. False, with error() set, if it can't
+    // be made. Called before the first read.
+    bool prepare_passes(std::string_view dos_folder);
+    // Up to size bytes; fewer only at the end of the file or on a read error.
+    std::size_t read(void *data, std::size_t size);
+    // A read error happened; error() says why.
+    bool failed() const { return failed_; }
+    const std::string &error() const { return error_; }
+    // Back to the first byte for another pass (nothing to do before the first
+    // read); false on failure (error()).
+    bool rewind();
+    // Whether the file has kept the size and modification time it had when opened.
+    bool unchanged();
+    void close();
+
+  private:
+    struct Identity {
+        long long size = -1;
+        long long modified = 0; // nanoseconds, or the host's own unit
+        bool operator==(const Identity &) const = default;
+    };
+    Identity identity() const;
+    void record_failure();
+
+    std::FILE *file_ = nullptr;
+    std::FILE *copy_ = nullptr; // the temporary copy of a pipe, or null
+    bool reading_copy_ = false;
+    bool read_any_ = false;
+    bool failed_ = false;
+    std::string error_;
+    Identity opened_;
+};
+
+// Whether the volume holding dos_path has room for bytes more; true too when
+// the host can't tell. Sets available to what it has (0 when unknown).
+bool room_for(std::string_view dos_path, unsigned long long bytes, unsigned long long &available);
+// The largest output room_for allows, whatever the disk has (default: no
+// limit). Harnesses set it to keep fuzzed sizes small.
+void limit_output_bytes(unsigned long long bytes);
+
 // Whether a failed open_input (its errno) means the file does not exist, as
 // opposed to existing and not being readable.
 bool is_missing_file_error(int err);
@@ -76,6 +135,7 @@ class OutFile {
 
     bool flush_buffer();
     void write_through(const char *data, std::size_t size);
+    void start_writeback();
     void record_failure();
     // Flushed, synced and closed: false on any failure so far.
     bool finish();
@@ -86,6 +146,8 @@ class OutFile {
     Existing existing_ = Existing::replace;
     std::unique_ptr<char[]> buffer_;
     std::size_t buffered_ = 0;
+    unsigned long long written_ = 0;   // bytes handed to the system
+    unsigned long long writeback_ = 0; // bytes whose writing to disk has been started
     bool failed_ = false;
     bool kept_existing_ = false;
     std::string error_;

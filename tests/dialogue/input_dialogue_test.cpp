@@ -152,15 +152,23 @@ TEST(InputDialogue, NegativeFormatAnswerLoadsNothing) {
     EXPECT_EQ(r.status, 0);
 }
 
-TEST(InputDialogue, GridTooLargeForMemoryEndsWithTheSizeAskedFor) {
+TEST(InputDialogue, GridOfAShortFileTooLargeForTheDiskIsReportedThenRefusedBeforeWriting) {
+    // The raster is never held, and the cells past the end of the file are
+    // zeros taken as a count: the whole dialogue runs, and the output that
+    // could not fit on any disk is refused before a byte of it is written.
     Workdir w;
     w.write("images/d/a_m4.raw", i32le({1, 2}));
     w.write("images/d/a_m4.txt", "2000000000\n2000000000\n4\n0\n0\n10\n");
-    RunResult r = w.run("d a 1 1\n");
+    RunResult r = w.run("d a 1 1 0 0 0 1 1 0\n");
     EXPECT_EQ(r.status, 1);
-    EXPECT_TEXT(r.out, start + raster_menu);
-    EXPECT_NE(r.err.find("not enough memory for the input grid: 2000000000 lines x 2000000000 "
-                         "columns, 4000000000000000000 cells of 8 bytes (30517578125000 MiB)"),
+    EXPECT_TEXT(r.out, start + raster_menu + input_range("0", "2") + unit_menu +
+                           dem_has("2000000000", "2000000000") +
+                           report("0.000000", "2.000000", "3999999999999999998") + yes_no +
+                           base_level("1.000000") + output_title + naming("a") + format_menu +
+                           raster_menu + output_range("1.000000", "2.000000") + out_unit_menu);
+    EXPECT_NE(r.err.find("not enough room on the disk for c:\\images\\d\\a_new_base_m4.raw: "
+                         "16000000000000000000 bytes needed, "),
               std::string::npos)
         << r.err;
+    EXPECT_EQ(w.files().size(), 2u);
 }

@@ -7,8 +7,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     quiet_harness();
-    f1 = size == 0 ? std::tmpfile() : fmemopen(const_cast<std::uint8_t *>(data), size, "rb");
-    if (f1 == nullptr) return 0;
+    std::FILE *text =
+        size == 0 ? std::tmpfile() : fmemopen(const_cast<std::uint8_t *>(data), size, "rb");
+    if (text == nullptr) return 0;
+    f1.adopt(text);
     nomim1 = "c:\\images\\f\\a.asc";
     const int status = run_stage(ascii_lecture);
     if (status != -1 && status != 1) std::abort();

@@ -6,6 +6,7 @@
 #include "app/ask.hpp"
 #include "app/state.hpp"
 #include "grid/grid_alloc.hpp"
+#include "platform/files.hpp"
 #include "platform/console.hpp"
 
 struct RunEnded {
@@ -26,6 +27,7 @@ inline void quiet_harness() {
     key_wait_enabled = false;
     run_end_hook = unwind_run;
     grid_set_byte_limit(std::size_t{16} << 20);
+    limit_output_bytes(std::size_t{16} << 20);
 }
 
 // Runs one stage function; the status it ended with (-1: it returned).

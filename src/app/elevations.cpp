@@ -1,0 +1,90 @@
+// Block reading of the raw input samples, pass after pass.
+#include "app/elevations.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <utility>
+
+#include "app/ask.hpp"
+
+namespace {
+const double unit_factors[4] = {1.0, 0.1, 0.01, 0.001};
+
+std::uint64_t cells_total = 0; // cells of the grid
+std::uint64_t cells_given = 0; // cells given so far in this pass
+bool file_ended = false;       // the file ended in this pass: the rest is 0
+
+// Samples are little-endian on disk.
+template <class T> void to_host_order(T *samples, std::size_t n) {
+    if constexpr (std::endian::native == std::endian::big) {
+        for (std::size_t k = 0; k < n; ++k) {
+            unsigned char b[sizeof(T)];
+            std::memcpy(b, &samples[k], sizeof(T));
+            for (std::size_t i = 0; i < sizeof(T) / 2; ++i)
+                std::swap(b[i], b[sizeof(T) - 1 - i]);
+            std::memcpy(&samples[k], b, sizeof(T));
+        }
+    } else {
+        static_cast<void>(samples);
+        static_cast<void>(n);
+    }
+}
+
+void fail_changed() {
+    fail(nomim1 + " changed while it was being read (its size or modification time is not what "
+                  "it was at the start); nothing is written");
+}
+} // namespace
+
+double input_unit_factor() {
+    return unit_factors[dyn_scale >= 0 && dyn_scale <= 3 ? dyn_scale : 0];
+}
+
+UnitFactor input_unit() {
+    return unit_factor(input_unit_factor());
+}
+
+void start_samples() {
+    // Nothing is open after a format answer that loads nothing: no cells.
+    cells_total = grid_has_cells() && f1.is_open()
+                      ? static_cast<std::uint64_t>(nb_lig) * static_cast<std::uint64_t>(nb_col)
+                      : 0;
+    cells_given = 0;
+    file_ended = false;
+    if (!f1.is_open()) return;
+    if (!f1.unchanged()) fail_changed();
+    if (!f1.rewind()) fail("cannot read " + nomim1 + " again (" + f1.error() + ")");
+}
+
+std::size_t next_samples() {
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(block_cells, samples_left()));
+    if (n == 0) return 0;
+    const std::size_t width = itype == 0 ? 2 : 4;
+    auto *const bytes = itype == 0 ? static_cast<void *>(jtab) : static_cast<void *>(itab);
+    const std::size_t got = file_ended ? 0 : f1.read(bytes, n * width);
+    if (f1.failed()) fail("cannot read " + nomim1 + " (" + f1.error() + ")");
+    if (got < n * width) {
+        std::memset(static_cast<unsigned char *>(bytes) + got, 0, n * width - got);
+        file_ended = true;
+    }
+    if (itype == 0)
+        to_host_order(jtab, n);
+    else
+        to_host_order(itab, n);
+    cells_given += n;
+    return n;
+}
+
+bool samples_past_file_end() {
+    return file_ended;
+}
+
+std::uint64_t samples_left() {
+    return cells_total - cells_given;
+}
+
+void finish_input() {
+    if (!open_ascii_OK && !f1.unchanged()) fail_changed();
+    f1.close();
+}

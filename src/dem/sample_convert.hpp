@@ -1,0 +1,34 @@
+// Raw input samples straight to output samples, a block at a time: the
+// sample's elevation (x87 rules), raised to the base level, times the output
+// factor, truncated toward zero, its low 16 or 32 bits. Pure functions.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "dem/extended_arith.hpp"
+#include "dem/figures.hpp"
+
+struct SampleConversion {
+    double unit_factor;   // the input unit factor: 1, 0.1, 0.01 or 0.001
+    double base;          // the base level, m (above 0)
+    std::uint64_t factor; // the output factor: 1, 10, 100 or 1000
+};
+
+// One sample, by the general rules: the reference of the block forms below.
+inline std::int64_t output_sample(std::int32_t s, const SampleConversion &c, UnitFactor unit) {
+    return metres_to_sample_integer(raised(sample_to_metres_fast(s, unit), c.base), c.factor);
+}
+
+// n samples at once, the same results as output_sample's low 16 or 32 bits.
+// Where the processor allows, most cells go through an exact vector form in
+// double arithmetic, and the few it can't decide through output_sample.
+void output_samples(const std::int32_t *in, std::size_t n, const SampleConversion &c,
+                    std::uint16_t *out);
+void output_samples(const std::int32_t *in, std::size_t n, const SampleConversion &c,
+                    std::int32_t *out);
+
+// Whether the vector form is used on this processor (for the tests).
+bool vector_conversion_available();
+// The block forms with the vector form off, for comparison.
+void output_samples_general(const std::int32_t *in, std::size_t n, const SampleConversion &c,
+                            std::int32_t *out);
