@@ -159,11 +159,16 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
         fs::remove(link, ec);
         fs::create_directory_symlink(dir / "c" / "images", link);
     }
+    std::signal(SIGPIPE, SIG_IGN); // a program that ended early must not end the test too
+    int answer_pipe[2] = {-1, -1};
+    if (!limits.pause_at.empty() && pipe(answer_pipe) != 0) throw std::runtime_error("pipe failed");
     pid_t pid = fork();
     if (pid == 0) {
         setsid(); // no controlling terminal: the key wait returns at once
         if (chdir((dir / "c").c_str()) != 0) _exit(126);
-        int in = open((dir / "answers.txt").c_str(), O_RDONLY);
+        int in =
+            answer_pipe[0] >= 0 ? answer_pipe[0] : open((dir / "answers.txt").c_str(), O_RDONLY);
+        if (answer_pipe[1] >= 0) close(answer_pipe[1]);
         int out = open((dir / "stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open((dir / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(in, 0);
@@ -198,6 +203,15 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
         execvp(argv[0], argv.data());
         _exit(127);
     }
+    int pending_answers = -1; // the pipe's end while the answers after the pause wait
+    if (answer_pipe[0] >= 0) {
+        close(answer_pipe[0]);
+        const std::string first = slurp(dir / "answers.txt");
+        if (::write(answer_pipe[1], first.data(), first.size()) !=
+            static_cast<ssize_t>(first.size()))
+            throw std::runtime_error("answers not written");
+        pending_answers = answer_pipe[1];
+    }
     RunResult result;
     int wstatus = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -209,6 +223,16 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
                 signalled = true;
             }
         }
+        if (pending_answers >= 0 &&
+            slurp(dir / "stdout.txt").find(limits.pause_at) != std::string::npos) {
+            if (limits.at_pause) limits.at_pause();
+            const std::string &rest = limits.answers_after_pause;
+            if (::write(pending_answers, rest.data(), rest.size()) !=
+                static_cast<ssize_t>(rest.size()))
+                throw std::runtime_error("answers not written");
+            close(pending_answers);
+            pending_answers = -1;
+        }
         if (std::chrono::steady_clock::now() > deadline) {
             kill(pid, SIGKILL);
             waitpid(pid, &wstatus, 0);
@@ -217,6 +241,7 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    if (pending_answers >= 0) close(pending_answers);
     if (!result.hung && WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
     if (!result.hung && WIFSIGNALED(wstatus)) result.signal = WTERMSIG(wstatus);
     result.out = slurp(dir / "stdout.txt");

@@ -2,6 +2,7 @@
 // the images/ tree, answers on standard input, the console text, the exit
 // status and the files afterwards.
 #pragma once
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,11 @@ struct RunLimits {
     std::vector<std::string> env = {};     // NAME=value settings added to the environment
     int signal_on_output = 0; // sent to the program once an unfinished output (".part<pid>")
                               // appears below images/; the pid is taken from its name
+    // With pause_at set, the answers reach the program through a pipe: once its
+    // console shows pause_at, at_pause runs, then answers_after_pause follow.
+    std::string pause_at = {};
+    std::function<void()> at_pause = {};
+    std::string answers_after_pause = {};
 };
 
 class Workdir {
