@@ -1,20 +1,36 @@
-// Number parsing and formatting. std::from_chars and std::to_chars are exact
-// (correctly rounded) and locale-free; strtod takes over for the forms
-// from_chars refuses (leading '+', hexadecimal, out-of-range values).
+// Number parsing and formatting, equal to the bit and the byte to the C library
+// in the C locale. The common decimal forms are read and written with integer
+// arithmetic; std::from_chars, strtod and std::to_chars (all exact) do the rest.
 #include "dem/number_text.hpp"
 
-#include <cctype>
+#include <array>
+#include <bit>
+#include <cfloat>
 #include <charconv>
 #include <climits>
-#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <system_error>
+
+static_assert(std::numeric_limits<double>::is_iec559 && sizeof(double) == 8);
 
 namespace {
 bool is_digit(char c) {
-    return c >= '0' && c <= '9';
+    return static_cast<unsigned char>(c - '0') < 10;
+}
+
+// The white space of formatted reads in the C locale, one bit per byte.
+constexpr std::array<bool, 256> blank_table = [] {
+    std::array<bool, 256> t{};
+    for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'})
+        t[c] = true;
+    return t;
+}();
+
+bool is_blank(char c) {
+    return blank_table[static_cast<unsigned char>(c)];
 }
 
 // strtod on a terminated copy of text (the text may continue beyond the word).
@@ -24,7 +40,271 @@ ParsedDouble strtod_prefix(std::string_view text) {
     double v = std::strtod(copy.c_str(), &end);
     return {v, static_cast<std::size_t>(end - copy.c_str())};
 }
+
+// ---------------------------------------------------------------------------
+// 64 x 64 -> 128-bit products.
+struct U128 {
+    std::uint64_t hi, lo;
+};
+
+U128 mul_64x64(std::uint64_t a, std::uint64_t b) {
+#if defined(__SIZEOF_INT128__)
+    __extension__ using u128 = unsigned __int128;
+    const u128 p = static_cast<u128>(a) * b;
+    return {static_cast<std::uint64_t>(p >> 64), static_cast<std::uint64_t>(p)};
+#else
+    const std::uint64_t a_lo = a & 0xFFFFFFFFu, a_hi = a >> 32;
+    const std::uint64_t b_lo = b & 0xFFFFFFFFu, b_hi = b >> 32;
+    const std::uint64_t ll = a_lo * b_lo, lh = a_lo * b_hi, hl = a_hi * b_lo, hh = a_hi * b_hi;
+    const std::uint64_t mid = (ll >> 32) + (lh & 0xFFFFFFFFu) + (hl & 0xFFFFFFFFu);
+    return {hh + (lh >> 32) + (hl >> 32) + (mid >> 32), (mid << 32) | (ll & 0xFFFFFFFFu)};
+#endif
+}
+
+// ---------------------------------------------------------------------------
+// The table of 128-bit powers of five, computed at compile time from exact
+// big integers of 32-bit limbs (least significant first).
+constexpr int smallest_power = -342; // below: every 19-digit significand gives 0
+constexpr int largest_power = 308;   // above: every one gives infinity
+constexpr int big_limbs = 56;        // 1792 bits: 2^1791 / 5^342 keeps 2 x 795 + 128 bits
+
+using Big = std::array<std::uint32_t, big_limbs>;
+
+constexpr int bit_length(const Big &x) {
+    for (int i = big_limbs - 1; i >= 0; --i)
+        if (x[i] != 0) return 32 * i + std::bit_width(x[i]);
+    return 0;
+}
+
+constexpr Big shift_right(const Big &x, int n) {
+    Big r{};
+    const int limbs = n / 32, bits = n % 32;
+    for (int i = 0; i + limbs < big_limbs; ++i) {
+        std::uint64_t v = x[i + limbs] >> bits;
+        if (bits != 0 && i + limbs + 1 < big_limbs)
+            v |= static_cast<std::uint64_t>(x[i + limbs + 1]) << (32 - bits);
+        r[i] = static_cast<std::uint32_t>(v);
+    }
+    return r;
+}
+
+constexpr void add_one(Big &x) {
+    for (int i = 0; i < big_limbs && ++x[i] == 0; ++i) {
+    }
+}
+
+// The 128 leading bits of x (which must have at least 128 bits), truncated.
+constexpr Power128 leading_128(const Big &x) {
+    const Big t = shift_right(x, bit_length(x) - 128);
+    return {(static_cast<std::uint64_t>(t[3]) << 32) | t[2],
+            (static_cast<std::uint64_t>(t[1]) << 32) | t[0]};
+}
+
+constexpr std::array<Power128, largest_power - smallest_power + 1> make_powers() {
+    std::array<Power128, largest_power - smallest_power + 1> table{};
+    Big five_q{}; // 5^q, exactly
+    five_q[0] = 1;
+    for (int q = 0; q <= largest_power; ++q) {
+        Big x = five_q;
+        if (bit_length(x) < 128) { // shifted left so that it has 128 bits
+            const int n = 128 - bit_length(x);
+            Big s{};
+            for (int i = 0; i < big_limbs; ++i) {
+                std::uint64_t v = 0;
+                const int from = i - n / 32;
+                if (from >= 0) v = static_cast<std::uint64_t>(x[from]) << (n % 32);
+                if (from - 1 >= 0 && n % 32 != 0) v |= x[from - 1] >> (32 - n % 32);
+                s[i] = static_cast<std::uint32_t>(v);
+            }
+            x = s;
+        }
+        table[q - smallest_power] = leading_128(x);
+        std::uint64_t carry = 0;
+        for (auto &limb : five_q) {
+            carry += static_cast<std::uint64_t>(limb) * 5;
+            limb = static_cast<std::uint32_t>(carry);
+            carry >>= 32;
+        }
+    }
+    // floor(2^N / 5^k) for k = 1, 2, ...: each one the previous one divided by
+    // 5, rounded down (floor(floor(a / b) / c) == floor(a / (b c))), and any
+    // floor(2^b / 5^k) with b <= N is it shifted right by N - b.
+    constexpr int N = 32 * big_limbs - 1;
+    Big r{};
+    r[big_limbs - 1] = 0x80000000u;
+    for (int k = 1; k <= -smallest_power; ++k) {
+        std::uint64_t rem = 0;
+        for (int i = big_limbs - 1; i >= 0; --i) {
+            const std::uint64_t cur = (rem << 32) | r[i];
+            r[i] = static_cast<std::uint32_t>(cur / 5);
+            rem = cur % 5;
+        }
+        const int z = N + 1 - bit_length(r); // the bit length of 5^k
+        Big c = shift_right(r, N - (k <= 27 ? z + 127 : 2 * z + 128));
+        add_one(c);
+        table[-k - smallest_power] = leading_128(c);
+    }
+    return table;
+}
+
+constexpr auto powers_of_five = make_powers();
+
+static_assert(powers_of_five[-smallest_power].high == 0x8000000000000000u &&
+              powers_of_five[-smallest_power].low == 0);
+static_assert(powers_of_five[-1 - smallest_power].high == 0xCCCCCCCCCCCCCCCCu &&
+              powers_of_five[-1 - smallest_power].low == 0xCCCCCCCCCCCCCCCDu);
+
+// ---------------------------------------------------------------------------
+// Decimal to double.
+constexpr double exact_powers_of_ten[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// Double arithmetic is IEEE double, rounded to nearest, no wider intermediate.
+constexpr bool plain_double_arithmetic = FLT_EVAL_METHOD == 0;
+
+double with_sign(std::uint64_t bits, bool negative) {
+    bits |= static_cast<std::uint64_t>(negative) << 63;
+    double d;
+    std::memcpy(&d, &bits, sizeof d);
+    return d;
+}
+
+// w * 10^q, rounded to nearest, ties to even, for w != 0, by the Eisel-Lemire
+// algorithm: the product of w and the 128-bit 5^q decides the rounding except
+// in rare cases (false then). Follows Lemire, "Number parsing at a gigabyte
+// per second" (2021), with its fallback kept.
+bool eisel_lemire(std::uint64_t w, std::int64_t q, bool negative, double &value) {
+    if (q < smallest_power) {
+        value = with_sign(0, negative);
+        return true;
+    }
+    if (q > largest_power) {
+        value = with_sign(std::uint64_t{0x7FF} << 52, negative);
+        return true;
+    }
+    const int lz = std::countl_zero(w);
+    w <<= lz;
+    const Power128 &p = powers_of_five[static_cast<std::size_t>(q - smallest_power)];
+    U128 product = mul_64x64(w, p.high);
+    if ((product.hi & 0x1FF) == 0x1FF) { // the low bits may carry into the kept ones
+        const U128 second = mul_64x64(w, p.low);
+        product.lo += second.hi;
+        if (second.hi > product.lo) ++product.hi;
+    }
+    // Outside these exponents the truncated 5^q may leave the rounding open.
+    if (product.lo == ~std::uint64_t{0} && (q < -27 || q > 55)) return false;
+    const int upper = static_cast<int>(product.hi >> 63);
+    const int shift = upper + 64 - 52 - 3;
+    std::uint64_t mantissa = product.hi >> shift;
+    // floor(q log2(10)) + 63, then biased.
+    int power2 = static_cast<int>(((152170 + 65536) * q) >> 16) + 63 + upper - lz + 1023;
+    if (power2 <= 0) { // subnormal, or zero
+        if (-power2 + 1 >= 64) {
+            value = with_sign(0, negative);
+            return true;
+        }
+        mantissa >>= -power2 + 1;
+        mantissa += mantissa & 1;
+        mantissa >>= 1;
+        // Rounding up may reach the smallest normal: its exponent bit is then set.
+        value = with_sign(mantissa, negative);
+        return true;
+    }
+    // Exactly halfway between two doubles (possible only for these q): to even.
+    if (product.lo <= 1 && q >= -4 && q <= 23 && (mantissa & 3) == 1 &&
+        (mantissa << shift) == product.hi)
+        mantissa &= ~std::uint64_t{1};
+    mantissa += mantissa & 1;
+    mantissa >>= 1;
+    if (mantissa >= std::uint64_t{2} << 52) {
+        mantissa = std::uint64_t{1} << 52;
+        ++power2;
+    }
+    mantissa &= ~(std::uint64_t{1} << 52);
+    if (power2 >= 0x7FF) {
+        power2 = 0x7FF;
+        mantissa = 0;
+    }
+    value = with_sign(mantissa | (static_cast<std::uint64_t>(power2) << 52), negative);
+    return true;
+}
+
+// w * 10^q as strtod rounds it; false where eisel_lemire can't decide.
+bool decimal_to_double(std::uint64_t w, std::int64_t q, bool negative, double &value) {
+    if (w == 0) {
+        value = negative ? -0.0 : 0.0;
+        return true;
+    }
+    // Clinger: w and 10^|q| are exact doubles, so one operation rounds correctly.
+    if (plain_double_arithmetic && q >= -22 && q <= 22 && w <= (std::uint64_t{1} << 53)) {
+        double d = static_cast<double>(w);
+        d = q < 0 ? d / exact_powers_of_ten[-q] : d * exact_powers_of_ten[q];
+        value = negative ? -d : d;
+        return true;
+    }
+    return eisel_lemire(w, q, negative, value);
+}
 } // namespace
+
+const char *parse_decimal(const char *first, const char *last, double &value) {
+    const char *p = first;
+    bool negative = false;
+    if (p != last && (*p == '-' || *p == '+')) negative = *p++ == '-';
+    const char *const digits = p;
+    std::uint64_t w = 0; // wraps past 19 digits; then not used
+    while (p != last && is_digit(*p))
+        w = w * 10 + static_cast<std::uint64_t>(*p++ - '0');
+    const char *const int_end = p;
+    std::size_t count = static_cast<std::size_t>(int_end - digits);
+    std::int64_t q = 0;
+    if (p != last && *p == '.') {
+        const char *const fraction = ++p;
+        while (p != last && is_digit(*p))
+            w = w * 10 + static_cast<std::uint64_t>(*p++ - '0');
+        q = -static_cast<std::int64_t>(p - fraction);
+        count += static_cast<std::size_t>(p - fraction);
+    }
+    if (count == 0) return nullptr;
+    // "0x": hexadecimal, the general path's.
+    if (p == int_end && int_end - digits == 1 && *digits == '0' && p != last &&
+        (*p == 'x' || *p == 'X'))
+        return nullptr;
+    const char *const mantissa_end = p;
+    if (p != last && (*p == 'e' || *p == 'E')) { // an exponent only with a digit in it
+        const char *e = p + 1;
+        bool e_negative = false;
+        if (e != last && (*e == '-' || *e == '+')) e_negative = *e++ == '-';
+        if (e != last && is_digit(*e)) {
+            std::int64_t exponent = 0;
+            for (; e != last && is_digit(*e); ++e)
+                if (exponent < (std::int64_t{1} << 40)) // far beyond any result's range
+                    exponent = exponent * 10 + (*e - '0');
+            q += e_negative ? -exponent : exponent;
+            p = e;
+        }
+    }
+    if (count > 19) {
+        // w wrapped. Leading zeros don't count, and trailing zeros scale by 10:
+        // w is the digits from the first to the last nonzero one.
+        const char *s = digits;
+        while (s != mantissa_end && (*s == '0' || *s == '.'))
+            ++s;
+        const char *t = mantissa_end;
+        while (t != s && (t[-1] == '0' || t[-1] == '.')) {
+            q += t[-1] == '0';
+            --t;
+        }
+        w = 0;
+        for (int n = 0; s != t; ++s) {
+            if (*s == '.') continue;
+            if (++n > 19) return nullptr;
+            w = w * 10 + static_cast<std::uint64_t>(*s - '0');
+        }
+    }
+    if (!decimal_to_double(w, q, negative, value)) return nullptr;
+    return p;
+}
 
 ParsedInt parse_int_prefix(std::string_view text) {
     std::size_t i = 0;
@@ -42,13 +322,13 @@ ParsedInt parse_int_prefix(std::string_view text) {
     return {static_cast<int>(v), i};
 }
 
-ParsedDouble parse_double_prefix(std::string_view text) {
-    // A word never starts with white space; strtod would skip it.
-    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return {0.0, 0};
+namespace {
+// The forms parse_decimal leaves: from_chars takes the plain decimal ones it
+// accepts (not a leading '+', nor a value out of range), strtod the others.
+ParsedDouble general_prefix(std::string_view text) {
     const char *first = text.data();
     const char *last = first + text.size();
-    // from_chars takes the plain decimal forms; anything else goes to strtod.
-    if (!text.empty() && (is_digit(text[0]) || text[0] == '-' || text[0] == '.')) {
+    if (is_digit(text[0]) || text[0] == '-' || text[0] == '.') {
         double v = 0;
         auto [ptr, ec] = std::from_chars(first, last, v, std::chars_format::general);
         if (ec == std::errc() && (ptr == last || (*ptr != 'x' && *ptr != 'X' && *ptr != '(')))
@@ -56,52 +336,27 @@ ParsedDouble parse_double_prefix(std::string_view text) {
     }
     return strtod_prefix(text);
 }
-
-namespace {
-// Exact powers of ten as doubles (10^22 is the last one a double holds exactly).
-constexpr double exact_powers_of_ten[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
-// Plain decimals ("-123.45"): with a significand below 2^53 and at most 22
-// decimals, the value is M / 10^k with both exactly representable, so one
-// division is correctly rounded (Clinger's fast path). False for any other form.
-bool parse_plain_decimal(std::string_view word, double &value) {
-    std::size_t i = 0;
-    const bool negative = word[0] == '-';
-    i += negative;
-    std::uint64_t m = 0;
-    int digits = 0, decimals = 0;
-    bool point = false;
-    for (; i < word.size(); ++i) {
-        const char c = word[i];
-        if (c >= '0' && c <= '9') {
-            if (++digits > 19) return false;
-            m = m * 10 + static_cast<std::uint64_t>(c - '0');
-            decimals += point;
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            return false;
-        }
-    }
-    if (digits == 0 || m > (std::uint64_t{1} << 53) || decimals > 22) return false;
-    const double v = static_cast<double>(m) / exact_powers_of_ten[decimals];
-    value = negative ? -v : v;
-    return true;
-}
 } // namespace
 
+ParsedDouble parse_double_prefix(std::string_view text) {
+    // A word never starts with white space; strtod would skip it.
+    if (text.empty() || is_blank(text[0])) return {0.0, 0};
+    double v = 0;
+    if (const char *end = parse_decimal(text.data(), text.data() + text.size(), v))
+        return {v, static_cast<std::size_t>(end - text.data())};
+    return general_prefix(text);
+}
+
 bool parse_double_word(std::string_view word, double &value) {
-    if (word.empty() || std::isspace(static_cast<unsigned char>(word[0]))) return false;
-    if (parse_plain_decimal(word, value)) return true;
-    const char *first = word.data();
-    const char *last = first + word.size();
-    if (is_digit(word[0]) || word[0] == '-' || word[0] == '.') {
-        auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
-        if (ec == std::errc() && ptr == last) return true;
+    if (word.empty() || is_blank(word[0])) return false;
+    const char *last = word.data() + word.size();
+    double v = 0;
+    if (const char *end = parse_decimal(word.data(), last, v)) {
+        if (end != last) return false; // strtod would stop there too
+        value = v;
+        return true;
     }
-    ParsedDouble p = strtod_prefix(word);
+    const ParsedDouble p = general_prefix(word);
     if (p.used != word.size()) return false;
     value = p.value;
     return true;
@@ -182,4 +437,9 @@ void append_d(std::string &out, long long value) {
     char buf[24];
     auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value);
     out.append(buf, ec == std::errc() ? ptr : buf);
+}
+
+Power128 power_of_five_128(int q) {
+    if (q < smallest_power || q > largest_power) return {0, 0};
+    return powers_of_five[static_cast<std::size_t>(q - smallest_power)];
 }
