@@ -362,69 +362,115 @@ bool parse_double_word(std::string_view word, double &value) {
     return true;
 }
 
-void append_lf(std::string &out, double value) {
-    // Values below 2^53 / 10^6 in magnitude: value * 10^6 = m * 10^6 * 2^e,
-    // divided exactly in 128-bit integers and rounded half to even on the
-    // remainder, as printf rounds the exact binary value.
+// ---------------------------------------------------------------------------
+// Double to "%lf".
+namespace {
+constexpr char digit_pairs[201] = "00010203040506070809"
+                                  "10111213141516171819"
+                                  "20212223242526272829"
+                                  "30313233343536373839"
+                                  "40414243444546474849"
+                                  "50515253545556575859"
+                                  "60616263646566676869"
+                                  "70717273747576777879"
+                                  "80818283848586878889"
+                                  "90919293949596979899";
+
+void put_pair(char *out, std::uint32_t two_digits) {
+    std::memcpy(out, digit_pairs + 2 * two_digits, 2);
+}
+
+// x (below 10^10) in decimal without leading zeros; returns the end.
+char *put_whole(char *out, std::uint64_t x) {
+    constexpr std::uint64_t powers[] = {
+        1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000, 10000000000};
+    int n = (std::bit_width(x | 1) * 1233) >> 12; // about log10, one short at most
+    n += (x | 1) >= powers[n];
+    char *end = out + n;
+    char *p = end;
+    while (x >= 100) {
+        p -= 2;
+        put_pair(p, static_cast<std::uint32_t>(x % 100));
+        x /= 100;
+    }
+    if (x >= 10) {
+        put_pair(p - 2, static_cast<std::uint32_t>(x));
+    } else {
+        p[-1] = static_cast<char>('0' + x);
+    }
+    return end;
+}
+
+// round(|value| * 10^6), ties to even, for |value| below 2^33 (biased
+// exponent below 1023 + 33): |value| = m / 2^shift, so the scaled value is
+// m * 10^6 / 2^shift, exact in 128 bits and below 2^53 once divided.
+std::uint64_t millionths(std::uint64_t bits) {
+    const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+    const std::uint64_t m =
+        (bits & ((std::uint64_t{1} << 52) - 1)) | (biased != 0 ? std::uint64_t{1} << 52 : 0);
+    const int shift = 1075 - (biased == 0 ? 1 : biased); // 20 .. 1074
+    if (shift >= 74) return 0;                           // m * 10^6 < 2^73: below half a millionth
+    const U128 x = mul_64x64(m, 1000000);
+    std::uint64_t q, rem_hi, rem_lo, half_hi, half_lo;
+    if (shift < 64) {
+        q = (x.lo >> shift) | (x.hi << (64 - shift));
+        rem_hi = 0;
+        rem_lo = x.lo & ((std::uint64_t{1} << shift) - 1);
+        half_hi = 0;
+        half_lo = std::uint64_t{1} << (shift - 1);
+    } else {
+        const int t = shift - 64; // 0 .. 9
+        q = x.hi >> t;
+        rem_hi = x.hi & ((std::uint64_t{1} << t) - 1);
+        rem_lo = x.lo;
+        half_hi = t == 0 ? 0 : std::uint64_t{1} << (t - 1);
+        half_lo = t == 0 ? std::uint64_t{1} << 63 : 0;
+    }
+    const bool above = rem_hi > half_hi || (rem_hi == half_hi && rem_lo > half_lo);
+    const bool tie = rem_hi == half_hi && rem_lo == half_lo;
+    return q + (above || (tie && (q & 1) != 0));
+}
+
+char *put_lf_general(char *out, double value, std::uint64_t bits) {
+    const bool negative = (bits >> 63) != 0;
+    if (((bits >> 52) & 0x7FF) == 0x7FF) { // glibc's texts, on every platform
+        const bool nan = (bits & ((std::uint64_t{1} << 52) - 1)) != 0;
+        *out = '-';
+        out += negative;
+        std::memcpy(out, nan ? "nan" : "inf", 3);
+        return out + 3;
+    }
+    auto [ptr, ec] = std::to_chars(out, out + lf_max_chars, value, std::chars_format::fixed, 6);
+    return ec == std::errc() ? ptr : out;
+}
+} // namespace
+
+char *put_lf(char *out, double value) {
     std::uint64_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
-    const int biased = static_cast<int>((bits >> 52) & 0x7FF);
-    if (biased < 1023 + 33) { // below 2^33, so the scaled value stays below 2^53
-        const std::uint64_t m =
-            (bits & ((std::uint64_t{1} << 52) - 1)) | (biased != 0 ? std::uint64_t{1} << 52 : 0);
-        const int shift = 1075 - (biased == 0 ? 1 : biased); // value = m / 2^shift
-        // m * 10^6 has at most 73 bits: held as hi * 2^64 + lo.
-        const std::uint64_t m_lo = (m & 0xFFFFFFFFu) * 1000000u;
-        const std::uint64_t m_hi = (m >> 32) * 1000000u; // below 2^41
-        const std::uint64_t lo = m_lo + (m_hi << 32);
-        const std::uint64_t hi = (m_hi >> 32) + (lo < m_lo);
-        std::uint64_t q = 0;
-        bool above_half = false, half = false, odd_tie = false;
-        if (shift >= 128) {
-            q = 0; // far below half a millionth
-        } else if (shift >= 64) {
-            const int t = shift - 64;
-            q = t == 0 ? hi : hi >> t;
-            // remainder = (hi mod 2^t) * 2^64 + lo, against half = 2^(shift-1)
-            const std::uint64_t rem_hi = t == 0 ? 0 : hi & ((std::uint64_t{1} << t) - 1);
-            if (t == 0) {
-                half = lo == (std::uint64_t{1} << 63);
-                above_half = lo > (std::uint64_t{1} << 63);
-            } else {
-                const std::uint64_t half_hi = std::uint64_t{1} << (t - 1);
-                half = rem_hi == half_hi && lo == 0;
-                above_half = rem_hi > half_hi || (rem_hi == half_hi && lo != 0);
-            }
-        } else if (shift > 0) {
-            q = (lo >> shift) | (shift == 0 ? 0 : hi << (64 - shift));
-            const std::uint64_t rem = lo & ((std::uint64_t{1} << shift) - 1);
-            const std::uint64_t half_v = std::uint64_t{1} << (shift - 1);
-            half = rem == half_v;
-            above_half = rem > half_v;
-        } else {
-            q = lo; // shift 0 cannot occur below 2^33, kept for completeness
-        }
-        odd_tie = half && (q & 1) != 0;
-        if (above_half || odd_tie) ++q;
-        char buf[32];
-        char *end = buf + sizeof buf;
-        char *p = end;
-        std::uint64_t frac = q % 1000000, whole = q / 1000000;
-        for (int k = 0; k < 6; ++k, frac /= 10)
-            *--p = static_cast<char>('0' + frac % 10);
-        *--p = '.';
-        do {
-            *--p = static_cast<char>('0' + whole % 10);
-            whole /= 10;
-        } while (whole != 0);
-        if ((bits >> 63) != 0) *--p = '-';
-        out.append(p, end);
-        return;
-    }
-    char buf[400]; // the longest "%lf": 309 integer digits, sign, point, six decimals
-    auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 6);
-    if (ec != std::errc()) ptr = buf;
-    out.append(buf, ptr);
+    if (((bits >> 52) & 0x7FF) >= 1023 + 33) return put_lf_general(out, value, bits);
+    const std::uint64_t q = millionths(bits);
+    *out = '-';
+    out += bits >> 63;
+    const std::uint64_t whole = q / 1000000;
+    const auto fraction = static_cast<std::uint32_t>(q - whole * 1000000);
+    out = put_whole(out, whole);
+    out[0] = '.';
+    put_pair(out + 1, fraction / 10000);
+    put_pair(out + 3, fraction / 100 % 100);
+    put_pair(out + 5, fraction % 100);
+    return out + 7;
+}
+
+char *put_lf_tab(char *out, double value) {
+    out = put_lf(out, value);
+    *out = '\t';
+    return out + 1;
+}
+
+void append_lf(std::string &out, double value) {
+    char buf[lf_max_chars + 1];
+    out.append(buf, put_lf(buf, value));
 }
 
 std::string format_lf(double value) {

@@ -39,7 +39,20 @@ bool parse_double_word(std::string_view word, double &value);
 // digits, and the rare products the fast conversion cannot decide.
 const char *parse_decimal(const char *first, const char *last, double &value);
 
-// Appends value as "%lf" writes it.
+// The longest "%lf" text: a sign, 309 integer digits, the point, six decimals.
+inline constexpr std::size_t lf_max_chars = 317;
+
+// Writes value as "%lf" writes it at out (no terminating NUL) and returns the
+// end of the text: fixed notation, six decimals, ties of the exact binary value
+// rounded to even; "nan", "-nan", "inf", "-inf". out must have room for
+// lf_max_chars characters; values below 2^33 in magnitude take at most 18.
+char *put_lf(char *out, double value);
+
+// put_lf followed by a tab, as the grid body writes each value: room for
+// lf_max_chars + 1 characters (19 below 2^33).
+char *put_lf_tab(char *out, double value);
+
+// Appends value as "%lf" writes it (put_lf's text).
 void append_lf(std::string &out, double value);
 std::string format_lf(double value);
 

@@ -565,3 +565,140 @@ TEST(ParseDecimal, MillionsOfRandomFormsMatchStrtodAndTakeTheFastPath) {
     // expected to decide all but a handful.
     EXPECT_GE(fast, short_forms - short_forms / 100000);
 }
+
+// ---------------------------------------------------------------------------
+// put_lf and put_lf_tab, "%lf" of many values into one buffer, against snprintf.
+namespace {
+// put_lf's text of v; fails when it writes a byte past the end it returns.
+::testing::AssertionResult puts_as_printf(double v) {
+    char buf[lf_max_chars + 8];
+    std::memset(buf, '#', sizeof buf);
+    char *end = put_lf(buf, v);
+    const std::string got(buf, end);
+    if (end > buf + lf_max_chars || std::strspn(end, "#") != sizeof buf - (end - buf))
+        return ::testing::AssertionFailure() << "writes past its text: " << got;
+    const std::string want =
+        std::isnan(v) ? (std::signbit(v) ? "-nan" : "nan") : printf_lf(v); // glibc's texts
+    if (got != want)
+        return ::testing::AssertionFailure()
+               << std::hexfloat << v << " gives \"" << got << "\", printf \"" << want << "\"";
+    if (std::fabs(v) < 0x1p33 && got.size() > 18)
+        return ::testing::AssertionFailure() << got << " is longer than 18 characters";
+    return ::testing::AssertionSuccess();
+}
+} // namespace
+
+TEST(PutLf, EdgesOfTheIntegerPathAndTheGeneralOne) {
+    const double edges[] = {0.0,
+                            -0.0,
+                            1.0,
+                            -1.0,
+                            0.5,
+                            613.9,
+                            -9999.9999,
+                            1.0e7,
+                            9999999.9999995,
+                            10000000.0000005,
+                            0.0000005,
+                            0.0000015,
+                            0.0000025,
+                            -0.0000025,
+                            0.0078125,
+                            0.0234375,
+                            123.4565,
+                            0x1p33,
+                            std::nextafter(0x1p33, 0.0),
+                            -0x1p33,
+                            -std::nextafter(0x1p33, 0.0),
+                            8589934591.9999995,
+                            0x1p53,
+                            0x1p53 + 2,
+                            0x1p52 + 0.5,
+                            0x1p-20,
+                            0x1p-21,
+                            3 * 0x1p-21,
+                            DBL_MIN,
+                            DBL_TRUE_MIN,
+                            -DBL_TRUE_MIN,
+                            DBL_MAX,
+                            -DBL_MAX,
+                            INFINITY,
+                            -INFINITY,
+                            NAN,
+                            -NAN,
+                            1e300};
+    for (double v : edges)
+        EXPECT_TRUE(puts_as_printf(v));
+    // The longest texts fill the room exactly.
+    char buf[lf_max_chars];
+    EXPECT_EQ(put_lf(buf, -DBL_MAX), buf + lf_max_chars);
+    // The tab follows the text at once.
+    for (double v : std::vector<double>{2.5, -0.0, 1e20, NAN}) {
+        char a[lf_max_chars + 1], b[lf_max_chars + 1];
+        char *end = put_lf_tab(a, v);
+        ASSERT_EQ(end - a, put_lf(b, v) - b + 1);
+        EXPECT_EQ(end[-1], '\t');
+        EXPECT_EQ(std::string(a, end - 1), std::string(b, end - a - 1));
+    }
+    EXPECT_EQ(format_lf(12.25), "12.250000");
+}
+
+TEST(PutLf, MillionsOfValuesMatchPrintf) {
+    std::mt19937_64 rng(31415);
+    for (int k = 0; k < draws(3'000'000); ++k) {
+        double d;
+        switch (k % 6) {
+        case 0: // any magnitude of the integer path, subnormals included
+            d = std::ldexp(static_cast<double>(rng() >> 11), static_cast<int>(rng() % 1140) - 1128);
+            break;
+        case 1: // exact ties at the sixth decimal and their neighbours
+            d = std::ldexp(static_cast<double>(rng() % 4000000000 * 2 + 1),
+                           -7 - static_cast<int>(rng() % 20));
+            if (k % 12 == 1) d = std::nextafter(d, (rng() & 1) ? INFINITY : -INFINITY);
+            break;
+        case 2: // a DEM's values, read from one to four decimals
+        {
+            char text[40];
+            std::snprintf(
+                text, sizeof text, "%.*f", 1 + static_cast<int>(rng() % 4),
+                static_cast<double>(static_cast<std::int64_t>(rng() % 100000000) - 10000000) /
+                    1000.0);
+            d = std::strtod(text, nullptr);
+            break;
+        }
+        case 3: // about 2^33, where the integer path ends, and about 2^53 and 1e7
+        {
+            const double centre[] = {0x1p33, 0x1p53, 1e7, 1e9};
+            std::uint64_t bits;
+            std::memcpy(&bits, &centre[rng() % 4], sizeof bits);
+            bits += rng() % 4001 - 2000; // up to 2000 doubles either side
+            std::memcpy(&d, &bits, sizeof d);
+            break;
+        }
+        case 4:
+            d = random_double(rng);
+            break;
+        default: // the general path: 2^33 up to 2^120
+            d = std::ldexp(static_cast<double>(rng() >> 11),
+                           33 - 52 + static_cast<int>(rng() % 88));
+        }
+        if (rng() & 1) d = -d;
+        ASSERT_TRUE(puts_as_printf(d));
+    }
+}
+
+TEST(PutLf, EveryTenthOfAMetreOfADemReadsBackAsPrintedByPrintf) {
+    // Every value with one decimal from -1000 m to 10000 m, as grids hold them.
+    std::string all;
+    std::string want;
+    char text[48];
+    for (int k = -10000; k <= draws(100000); ++k) {
+        std::snprintf(text, sizeof text, "%.1f", k / 10.0);
+        const double v = std::strtod(text, nullptr);
+        char buf[lf_max_chars + 1];
+        all.append(buf, put_lf_tab(buf, v));
+        std::snprintf(text, sizeof text, "%lf\t", v);
+        want += text;
+    }
+    EXPECT_EQ(all, want);
+}
