@@ -362,6 +362,66 @@ bool parse_double_word(std::string_view word, double &value) {
     return true;
 }
 
+namespace {
+// The grid's usual word, inline: a sign, up to 15 digits with a point, and
+// nothing more, Clinger's case. nullptr for anything else (parse_decimal's).
+inline const char *read_short_decimal(const char *p, const char *last, double &value) {
+    const bool negative = p != last && *p == '-';
+    p += negative;
+    const char *const digits = p;
+    std::uint64_t w = 0;
+    while (p != last && is_digit(*p))
+        w = w * 10 + static_cast<std::uint64_t>(*p++ - '0');
+    std::ptrdiff_t count = p - digits, decimals = 0;
+    if (p != last && *p == '.') {
+        const char *const fraction = ++p;
+        while (p != last && is_digit(*p))
+            w = w * 10 + static_cast<std::uint64_t>(*p++ - '0');
+        decimals = p - fraction;
+        count += decimals;
+    }
+    // 15 digits keep w below 2^53; 0x, an exponent or another form: elsewhere.
+    if (!plain_double_arithmetic || count == 0 || count > 15 ||
+        (p != last && (*p == 'e' || *p == 'E' || *p == 'x' || *p == 'X')))
+        return nullptr;
+    const double d = static_cast<double>(w) / exact_powers_of_ten[decimals];
+    value = negative ? -d : d;
+    return p;
+}
+} // namespace
+
+ParsedWords parse_words(const char *first, const char *last, double *out, std::size_t max_values,
+                        bool text_ends) {
+    // Unless the text ends at last, a word touching last may go on: the words
+    // read are those before the last white space.
+    const char *limit = last;
+    if (!text_ends)
+        while (limit != first && !is_blank(limit[-1]))
+            --limit;
+    const char *p = first;
+    std::size_t count = 0;
+    while (count < max_values) {
+        while (p != limit && is_blank(*p))
+            ++p;
+        if (p == limit) return {count, p, p, WordsStop::need_text};
+        double v;
+        const char *end = read_short_decimal(p, limit, v);
+        if (end == nullptr) end = parse_decimal(p, limit, v);
+        if (end == nullptr || (end != limit && !is_blank(*end))) {
+            // Another form, or a number followed by more of the word.
+            const char *word_end = end != nullptr ? end : p;
+            while (word_end != limit && !is_blank(*word_end))
+                ++word_end;
+            if (!parse_double_word(std::string_view(p, static_cast<std::size_t>(word_end - p)), v))
+                return {count, p, word_end, WordsStop::not_a_number};
+            end = word_end;
+        }
+        out[count++] = v;
+        p = end;
+    }
+    return {count, p, p, WordsStop::full};
+}
+
 // ---------------------------------------------------------------------------
 // Double to "%lf".
 namespace {

@@ -39,6 +39,33 @@ bool parse_double_word(std::string_view word, double &value);
 // digits, and the rare products the fast conversion cannot decide.
 const char *parse_decimal(const char *first, const char *last, double &value);
 
+// How parse_words stopped.
+enum class WordsStop {
+    full,         // max_values values stored
+    need_text,    // the text before stop is used up; [stop, last) is empty or
+                  // a word that may go on in the text after last
+    not_a_number, // [stop, word_end) is a word strtod doesn't wholly read
+};
+
+struct ParsedWords {
+    std::size_t count;    // values stored at out[0 .. count)
+    const char *stop;     // first character not used (white space may lead)
+    const char *word_end; // not_a_number: the end of the word at stop; else stop
+    WordsStop why;
+};
+
+// Reads the white-space separated words of [first, last) into out, each one
+// exactly as parse_double_word reads it, at most max_values of them. White
+// space is ' ', '\t', '\n', '\v', '\f' and '\r'; every other byte belongs to a
+// word (the caller cuts the text at a Ctrl-Z and skips a byte-order mark).
+// A word that reaches last is read only when text_ends says that nothing
+// follows last; otherwise parse_words stops at its start with need_text, and
+// the caller calls again with that word and more text behind it. need_text
+// with stop == first and stop != last means one word fills the whole block.
+// Several blocks cut at white space may be read independently (in threads).
+ParsedWords parse_words(const char *first, const char *last, double *out, std::size_t max_values,
+                        bool text_ends);
+
 // The longest "%lf" text: a sign, 309 integer digits, the point, six decimals.
 inline constexpr std::size_t lf_max_chars = 317;
 
