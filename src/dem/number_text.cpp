@@ -68,81 +68,85 @@ constexpr int smallest_power = -342; // below: every 19-digit significand gives 
 constexpr int largest_power = 308;   // above: every one gives infinity
 constexpr int big_limbs = 56;        // 1792 bits: 2^1791 / 5^342 keeps 2 x 795 + 128 bits
 
-using Big = std::array<std::uint32_t, big_limbs>;
+struct Big {
+    std::uint32_t limb[big_limbs];
+};
 
 constexpr int bit_length(const Big &x) {
     for (int i = big_limbs - 1; i >= 0; --i)
-        if (x[i] != 0) return 32 * i + std::bit_width(x[i]);
+        if (x.limb[i] != 0) return 32 * i + std::bit_width(x.limb[i]);
     return 0;
 }
 
-constexpr Big shift_right(const Big &x, int n) {
-    Big r{};
-    const int limbs = n / 32, bits = n % 32;
-    for (int i = 0; i + limbs < big_limbs; ++i) {
-        std::uint64_t v = x[i + limbs] >> bits;
-        if (bits != 0 && i + limbs + 1 < big_limbs)
-            v |= static_cast<std::uint64_t>(x[i + limbs + 1]) << (32 - bits);
-        r[i] = static_cast<std::uint32_t>(v);
-    }
-    return r;
+// The 32 bits of x from bit pos up; bits below 0 read as zeros.
+constexpr std::uint32_t bits_at(const Big &x, int pos) {
+    const int i = pos >= 0 ? pos / 32 : -((31 - pos) / 32); // rounded down
+    const auto limb = [&x](int k) -> std::uint64_t {
+        return k >= 0 && k < big_limbs ? x.limb[k] : 0;
+    };
+    return static_cast<std::uint32_t>((limb(i) | (limb(i + 1) << 32)) >> (pos - 32 * i));
 }
 
-constexpr void add_one(Big &x) {
-    for (int i = 0; i < big_limbs && ++x[i] == 0; ++i) {
-    }
+// The 128 bits of x from bit pos up: floor(x / 2^pos) mod 2^128.
+constexpr Power128 bits_128(const Big &x, int pos) {
+    return {(static_cast<std::uint64_t>(bits_at(x, pos + 96)) << 32) | bits_at(x, pos + 64),
+            (static_cast<std::uint64_t>(bits_at(x, pos + 32)) << 32) | bits_at(x, pos)};
 }
 
-// The 128 leading bits of x (which must have at least 128 bits), truncated.
-constexpr Power128 leading_128(const Big &x) {
-    const Big t = shift_right(x, bit_length(x) - 128);
-    return {(static_cast<std::uint64_t>(t[3]) << 32) | t[2],
-            (static_cast<std::uint64_t>(t[1]) << 32) | t[0]};
+// True when the bits of x from pos to pos + count - 1 are all ones.
+constexpr bool all_ones(const Big &x, int pos, int count) {
+    for (int done = 0; done < count; done += 32) {
+        const int n = count - done < 32 ? count - done : 32;
+        const std::uint32_t mask = n == 32 ? ~std::uint32_t{0} : (std::uint32_t{1} << n) - 1;
+        if ((bits_at(x, pos + done) & mask) != mask) return false;
+    }
+    return true;
+}
+
+constexpr Power128 plus_one(Power128 p) {
+    return {p.high + (p.low == ~std::uint64_t{0}), p.low + 1};
 }
 
 constexpr std::array<Power128, largest_power - smallest_power + 1> make_powers() {
     std::array<Power128, largest_power - smallest_power + 1> table{};
-    Big five_q{}; // 5^q, exactly
-    five_q[0] = 1;
+    // q >= 0: 5^q exactly, its leading 128 bits (below 128 bits: shifted left).
+    Big five_q{};
+    five_q.limb[0] = 1;
     for (int q = 0; q <= largest_power; ++q) {
-        Big x = five_q;
-        if (bit_length(x) < 128) { // shifted left so that it has 128 bits
-            const int n = 128 - bit_length(x);
-            Big s{};
-            for (int i = 0; i < big_limbs; ++i) {
-                std::uint64_t v = 0;
-                const int from = i - n / 32;
-                if (from >= 0) v = static_cast<std::uint64_t>(x[from]) << (n % 32);
-                if (from - 1 >= 0 && n % 32 != 0) v |= x[from - 1] >> (32 - n % 32);
-                s[i] = static_cast<std::uint32_t>(v);
-            }
-            x = s;
-        }
-        table[q - smallest_power] = leading_128(x);
+        const int length = bit_length(five_q);
+        table[q - smallest_power] = bits_128(five_q, length - 128);
         std::uint64_t carry = 0;
-        for (auto &limb : five_q) {
-            carry += static_cast<std::uint64_t>(limb) * 5;
-            limb = static_cast<std::uint32_t>(carry);
+        for (int i = 0; i <= length / 32 + 1; ++i) { // and the limb the carry reaches
+            carry += static_cast<std::uint64_t>(five_q.limb[i]) * 5;
+            five_q.limb[i] = static_cast<std::uint32_t>(carry);
             carry >>= 32;
         }
     }
-    // floor(2^N / 5^k) for k = 1, 2, ...: each one the previous one divided by
-    // 5, rounded down (floor(floor(a / b) / c) == floor(a / (b c))), and any
-    // floor(2^b / 5^k) with b <= N is it shifted right by N - b.
+    // q = -k: r = floor(2^N / 5^k), each one the previous one divided by 5,
+    // rounded down (floor(floor(a / b) / c) == floor(a / (b c))), and any
+    // floor(2^b / 5^k) with b <= N is r shifted right by N - b.
     constexpr int N = 32 * big_limbs - 1;
     Big r{};
-    r[big_limbs - 1] = 0x80000000u;
+    r.limb[big_limbs - 1] = std::uint32_t{1} << 31;
     for (int k = 1; k <= -smallest_power; ++k) {
         std::uint64_t rem = 0;
-        for (int i = big_limbs - 1; i >= 0; --i) {
-            const std::uint64_t cur = (rem << 32) | r[i];
-            r[i] = static_cast<std::uint32_t>(cur / 5);
+        for (int i = (bit_length(r) - 1) / 32; i >= 0; --i) {
+            const std::uint64_t cur = (rem << 32) | r.limb[i];
+            r.limb[i] = static_cast<std::uint32_t>(cur / 5);
             rem = cur % 5;
         }
         const int z = N + 1 - bit_length(r); // the bit length of 5^k
-        Big c = shift_right(r, N - (k <= 27 ? z + 127 : 2 * z + 128));
-        add_one(c);
-        table[-k - smallest_power] = leading_128(c);
+        if (k <= 27) {
+            // floor(2^(z + 127) / 5^k) has 128 bits; plus one.
+            table[-k - smallest_power] = plus_one(bits_128(r, N - (z + 127)));
+        } else {
+            // F = floor(2^(2z + 128) / 5^k) has z + 129 bits; (F + 1) halved
+            // down to 128 bits is F's leading 128 bits, plus one when the
+            // bits dropped are all ones.
+            const int shift = N - (2 * z + 128), dropped = z + 1;
+            const Power128 lead = bits_128(r, shift + dropped);
+            table[-k - smallest_power] = all_ones(r, shift, dropped) ? plus_one(lead) : lead;
+        }
     }
     return table;
 }
