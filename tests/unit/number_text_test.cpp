@@ -2,6 +2,7 @@
 // library itself over millions of values.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -575,7 +576,8 @@ namespace {
     std::memset(buf, '#', sizeof buf);
     char *end = put_lf(buf, v);
     const std::string got(buf, end);
-    if (end > buf + lf_max_chars || std::strspn(end, "#") != sizeof buf - (end - buf))
+    if (end > buf + lf_max_chars ||
+        std::any_of(end, buf + sizeof buf, [](char c) { return c != '#'; }))
         return ::testing::AssertionFailure() << "writes past its text: " << got;
     const std::string want =
         std::isnan(v) ? (std::signbit(v) ? "-nan" : "nan") : printf_lf(v); // glibc's texts
