@@ -29,14 +29,15 @@ ParsedDouble parse_double_prefix(std::string_view text);
 // belongs to the number.
 bool parse_double_word(std::string_view word, double &value);
 
-// The common decimal form at first, read without the C library: an optional
-// sign, digits with an optional point (at least one digit, at most 19 once
-// leading zeros are dropped), an optional exponent (e or E, an optional sign,
-// digits). Returns the end of the number and sets value when strtod would
-// read exactly [first, end) and give that value (subnormals, 0 and infinity
-// beyond the range included); nullptr for every other text, which the general
-// path of parse_double_prefix reads: other forms ("inf", "0x1p3", "."), more
-// digits, and the rare products the fast conversion cannot decide.
+// The common decimal form at the front of [first, last), read without the C
+// library: an optional sign, digits with an optional point (at least one
+// digit, at most 19 once leading and trailing zeros are dropped), an optional
+// exponent (e or E, an optional sign, digits). Returns the end of the number
+// and sets value when strtod would read exactly [first, end) and give that
+// value (subnormals, and 0 and infinity beyond the range, included); nullptr
+// for every other text, which the general path of parse_double_prefix reads:
+// other forms ("inf", "0x1p3", "."), more digits, and the rare products the
+// fast conversion cannot decide.
 const char *parse_decimal(const char *first, const char *last, double &value);
 
 // How parse_words stopped.
