@@ -3,6 +3,7 @@
 // writing. Pure functions: no locale, no globals, no I/O.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -25,13 +26,75 @@ ParsedInt parse_int_prefix(std::string_view text);
 ParsedDouble parse_double_prefix(std::string_view text);
 
 // A whole word read as one "%lf" value: false unless every character of it
-// belongs to the number. The fast path of the grid reader.
+// belongs to the number.
 bool parse_double_word(std::string_view word, double &value);
 
-// Appends value as "%lf" writes it: fixed notation, six decimals, ties of the
-// exact binary value rounded to even; "nan", "-nan", "inf", "-inf".
+// The common decimal form at the front of [first, last), read without the C
+// library: an optional sign, digits with an optional point (at least one
+// digit, at most 19 once leading and trailing zeros are dropped), an optional
+// exponent (e or E, an optional sign, digits). Returns the end of the number
+// and sets value when strtod would read exactly [first, end) and give that
+// value (subnormals, and 0 and infinity beyond the range, included); nullptr
+// for every other text, which the general path of parse_double_prefix reads:
+// other forms ("inf", "0x1p3", "."), more digits, and the rare products the
+// fast conversion cannot decide.
+const char *parse_decimal(const char *first, const char *last, double &value);
+
+// How parse_words stopped.
+enum class WordsStop {
+    full,         // max_values values stored
+    need_text,    // the text before stop is used up; [stop, last) is empty or
+                  // a word that may go on in the text after last
+    not_a_number, // [stop, word_end) is a word strtod doesn't wholly read
+};
+
+struct ParsedWords {
+    std::size_t count;    // values stored at out[0 .. count)
+    const char *stop;     // first character not used (white space may lead)
+    const char *word_end; // not_a_number: the end of the word at stop; else stop
+    WordsStop why;
+};
+
+// Reads the white-space separated words of [first, last) into out, each one
+// exactly as parse_double_word reads it, at most max_values of them. White
+// space is ' ', '\t', '\n', '\v', '\f' and '\r'; every other byte belongs to a
+// word (the caller cuts the text at a Ctrl-Z and skips a byte-order mark).
+// A word that reaches last is read only when text_ends says that nothing
+// follows last; otherwise parse_words stops at its start with need_text, and
+// the caller calls again with that word and more text behind it. need_text
+// with stop == first and stop != last means one word fills the whole block.
+// Several blocks cut at white space may be read independently (in threads).
+ParsedWords parse_words(const char *first, const char *last, double *out, std::size_t max_values,
+                        bool text_ends);
+
+// The longest "%lf" text: a sign, 309 integer digits, the point, six decimals.
+inline constexpr std::size_t lf_max_chars = 317;
+
+// Writes value as "%lf" writes it at out (no terminating NUL) and returns the
+// end of the text: fixed notation, six decimals, ties of the exact binary value
+// rounded to even; "nan", "-nan", "inf", "-inf". out must have room for
+// lf_max_chars characters; values below 2^33 in magnitude take at most 18.
+char *put_lf(char *out, double value);
+
+// put_lf followed by a tab, as the grid body writes each value: room for
+// lf_max_chars + 1 characters (19 below 2^33).
+char *put_lf_tab(char *out, double value);
+
+// Appends value as "%lf" writes it (put_lf's text).
 void append_lf(std::string &out, double value);
 std::string format_lf(double value);
 
 // Appends value as "%d" writes it.
 void append_d(std::string &out, long long value);
+
+// The 128-bit approximation of 5^q (-342 <= q <= 308) the exact decimal
+// reading multiplies by: its high 64 bits hold the leading bit. For q >= 0,
+// 5^q times a power of two, truncated to 128 bits; for q < 0,
+// floor(2^b / 5^-q) + 1, with b = z + 127 for q >= -27 and b = 2z + 128 then
+// halved (rounding down) until it has 128 bits for smaller q, z being the bit
+// length of 5^-q. Computed at compile time; exposed so tests can check it.
+struct Power128 {
+    std::uint64_t high;
+    std::uint64_t low;
+};
+Power128 power_of_five_128(int q);

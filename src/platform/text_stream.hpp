@@ -2,10 +2,19 @@
 // reads see them: any white space separates words, CR LF and LF alike, and a
 // Ctrl-Z byte ends the text.
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdio>
 #include <string_view>
 #include <vector>
+
+// ' ', '\t', '\n', '\v', '\f' and '\r': the white space of formatted reads.
+inline constexpr std::array<bool, 256> text_space_table = [] {
+    std::array<bool, 256> t{};
+    for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'})
+        t[c] = true;
+    return t;
+}();
 
 class TextReader {
   public:
@@ -39,12 +48,24 @@ class TextReader {
         return {buf_.data() + pos_, i - pos_};
     }
 
-    // Drops n characters of the word last peeked.
+    // Drops n characters of the word last peeked, or of the buffered text.
     void consume(std::size_t n) { pos_ += n; }
 
-    static bool is_space(char c) {
-        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-    }
+    // Bulk reading, for readers that scan many words at once (the grid body):
+    // the unread text held now, white space not skipped, possibly empty. The
+    // view stays valid until the next read_more or peek_word.
+    std::string_view buffered() const { return {buf_.data() + pos_, end_ - pos_}; }
+
+    // Reads more text behind the unread part, which moves to the front of the
+    // buffer (a partial word: a few bytes); the buffer grows only when the
+    // unread part fills it. False, adding nothing, once the text has ended.
+    bool read_more() { return fill(); }
+
+    // True once the text has ended (end of file, a Ctrl-Z, a read error):
+    // nothing follows the buffered text.
+    bool ended() const { return ended_ || file_ == nullptr; }
+
+    static bool is_space(char c) { return text_space_table[static_cast<unsigned char>(c)]; }
 
   private:
     // Appends more text to the buffer, keeping the unread part; false at the end.

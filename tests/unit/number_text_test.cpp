@@ -2,6 +2,7 @@
 // library itself over millions of values.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -9,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "dem/number_text.hpp"
 #include "test_support.hpp"
@@ -201,4 +204,503 @@ TEST(FormatD, Integers) {
     s += ' ';
     append_d(s, 1410065408);
     EXPECT_EQ(s, "-2147483648 0 1410065408");
+}
+
+// ---------------------------------------------------------------------------
+// The table of powers of five, against exact big integers computed another way:
+// 5^|q| by repeated multiplication, and binary long division for its reciprocal.
+namespace {
+using BigNum = std::vector<std::uint32_t>; // least significant limb first, no leading zeros
+
+void trim(BigNum &x) {
+    while (!x.empty() && x.back() == 0)
+        x.pop_back();
+}
+
+int bits_of(const BigNum &x) {
+    if (x.empty()) return 0;
+    int n = 32 * static_cast<int>(x.size() - 1);
+    for (std::uint32_t top = x.back(); top != 0; top >>= 1)
+        ++n;
+    return n;
+}
+
+bool bit_of(const BigNum &x, int i) {
+    return static_cast<std::size_t>(i / 32) < x.size() && ((x[i / 32] >> (i % 32)) & 1) != 0;
+}
+
+void set_bit(BigNum &x, int i) {
+    if (x.size() <= static_cast<std::size_t>(i / 32)) x.resize(i / 32 + 1, 0);
+    x[i / 32] |= std::uint32_t{1} << (i % 32);
+}
+
+void times_small(BigNum &x, std::uint32_t f) {
+    std::uint64_t carry = 0;
+    for (auto &limb : x) {
+        carry += static_cast<std::uint64_t>(limb) * f;
+        limb = static_cast<std::uint32_t>(carry);
+        carry >>= 32;
+    }
+    if (carry != 0) x.push_back(static_cast<std::uint32_t>(carry));
+}
+
+int compare(const BigNum &a, const BigNum &b) {
+    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+    for (std::size_t i = a.size(); i-- > 0;)
+        if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+    return 0;
+}
+
+void subtract(BigNum &a, const BigNum &b) { // a >= b
+    std::int64_t borrow = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        std::int64_t d = static_cast<std::int64_t>(a[i]) - borrow -
+                         (i < b.size() ? static_cast<std::int64_t>(b[i]) : 0);
+        borrow = d < 0;
+        a[i] = static_cast<std::uint32_t>(d + (borrow << 32));
+    }
+    trim(a);
+}
+
+void shift_left_one(BigNum &x) {
+    std::uint32_t carry = 0;
+    for (auto &limb : x) {
+        const std::uint32_t next = limb >> 31;
+        limb = (limb << 1) | carry;
+        carry = next;
+    }
+    if (carry != 0) x.push_back(carry);
+}
+
+// floor(2^b / d), one quotient bit at a time.
+BigNum power_of_two_over(int b, const BigNum &d) {
+    BigNum quotient, rem;
+    for (int i = b; i >= 0; --i) {
+        shift_left_one(rem);
+        if (i == b) { // the only one bit of 2^b
+            if (rem.empty()) rem.push_back(0);
+            rem[0] |= 1;
+        }
+        if (compare(rem, d) >= 0) {
+            subtract(rem, d);
+            set_bit(quotient, i);
+        }
+    }
+    return quotient;
+}
+
+Power128 top_128(const BigNum &x) { // x has exactly 128 bits
+    Power128 p{0, 0};
+    for (int i = 0; i < 64; ++i) {
+        p.low |= static_cast<std::uint64_t>(bit_of(x, i)) << i;
+        p.high |= static_cast<std::uint64_t>(bit_of(x, 64 + i)) << i;
+    }
+    return p;
+}
+
+BigNum halved_to_128_bits(BigNum x) {
+    while (bits_of(x) > 128) { // one halving at a time, each rounding down
+        std::uint32_t carry = 0;
+        for (std::size_t i = x.size(); i-- > 0;) {
+            const std::uint32_t next = x[i] & 1;
+            x[i] = (x[i] >> 1) | (carry << 31);
+            carry = next;
+        }
+        trim(x);
+    }
+    return x;
+}
+
+BigNum plus_one(BigNum x) {
+    std::uint64_t carry = 1;
+    for (auto &limb : x) {
+        carry += limb;
+        limb = static_cast<std::uint32_t>(carry);
+        carry >>= 32;
+    }
+    if (carry != 0) x.push_back(1);
+    return x;
+}
+} // namespace
+
+TEST(PowersOfFive, EveryEntryIsTheExactBigIntegerItStandsFor) {
+    BigNum five{1};
+    for (int q = 0; q <= 308; ++q) {
+        BigNum x = five;
+        while (bits_of(x) < 128)
+            shift_left_one(x);
+        const Power128 want = top_128(halved_to_128_bits(x));
+        const Power128 got = power_of_five_128(q);
+        ASSERT_EQ(got.high, want.high) << "q = " << q;
+        ASSERT_EQ(got.low, want.low) << "q = " << q;
+        times_small(five, 5);
+    }
+    five = {5};
+    for (int k = 1; k <= 342; ++k) {
+        const int z = bits_of(five); // 5^k is no power of two: 2^(z-1) < 5^k < 2^z
+        const int b = k <= 27 ? z + 127 : 2 * z + 128;
+        const BigNum c = halved_to_128_bits(plus_one(power_of_two_over(b, five)));
+        ASSERT_EQ(bits_of(c), 128) << "q = " << -k;
+        const Power128 want = top_128(c);
+        const Power128 got = power_of_five_128(-k);
+        ASSERT_EQ(got.high, want.high) << "q = " << -k;
+        ASSERT_EQ(got.low, want.low) << "q = " << -k;
+        times_small(five, 5);
+    }
+    // Entries as published with the algorithm (Lemire's fast_float table).
+    EXPECT_EQ(power_of_five_128(-342).high, 0xeef453d6923bd65au);
+    EXPECT_EQ(power_of_five_128(-342).low, 0x113faa2906a13b3fu);
+    EXPECT_EQ(power_of_five_128(-1).low, 0xcccccccccccccccdu);
+    EXPECT_EQ(power_of_five_128(27).high, 0xcecb8f27f4200f3au); // 5^27 < 2^64, exact
+    EXPECT_EQ(power_of_five_128(27).low, 0u);
+}
+
+// ---------------------------------------------------------------------------
+// parse_decimal, the reading without the C library, against strtod.
+namespace {
+// Reads text with parse_decimal and strtod; false (with a message) when they
+// disagree. fast counts the texts parse_decimal decided itself.
+::testing::AssertionResult reads_as_strtod(const std::string &text, long &fast) {
+    char *end = nullptr;
+    const double want = std::strtod(text.c_str(), &end);
+    const std::size_t want_used = static_cast<std::size_t>(end - text.c_str());
+    double got = 0;
+    if (const char *e = parse_decimal(text.data(), text.data() + text.size(), got)) {
+        ++fast;
+        if (static_cast<std::size_t>(e - text.data()) != want_used || !same_bits(got, want))
+            return ::testing::AssertionFailure()
+                   << "parse_decimal(\"" << text << "\") gives " << std::hexfloat << got << " from "
+                   << (e - text.data()) << " characters; strtod " << want << " from " << want_used;
+    }
+    const ParsedDouble p = parse_double_prefix(text);
+    if (p.used != want_used || (want_used != 0 && !same_bits(p.value, want)))
+        return ::testing::AssertionFailure()
+               << "parse_double_prefix(\"" << text << "\") gives " << std::hexfloat << p.value
+               << " from " << p.used << " characters; strtod " << want;
+    return ::testing::AssertionSuccess();
+}
+
+std::string random_digits(std::mt19937_64 &rng, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += static_cast<char>('0' + rng() % 10);
+    return s;
+}
+} // namespace
+
+TEST(ParseDecimal, SignsPointsAndExponentsAsStrtodDelimitsThem) {
+    long fast = 0;
+    for (const char *text : {"0",
+                             "-0",
+                             "+0",
+                             "-0.0",
+                             "0e-999",
+                             "-0e999",
+                             "+1.5",
+                             "1.",
+                             ".5",
+                             "-.5e1",
+                             "1.e5",
+                             "1e5",
+                             "1E+05",
+                             "1e-0005",
+                             "1.5e",
+                             "1.5e+",
+                             "1.5E-x",
+                             "2e5.3",
+                             "12abc",
+                             "1,5",
+                             "7-",
+                             "00012.500",
+                             "0.000123",
+                             "1e2147483648",
+                             "1e-99999999999999999999",
+                             "0.000000000000000000000000000001234567890123456789e30",
+                             "100000000000000000000000000000e-30"})
+        EXPECT_TRUE(reads_as_strtod(text, fast));
+    // Left to the general path: no digit, or another form of number.
+    double v = 0;
+    for (const char *other :
+         {"", "-", "+", ".", "-.", ".e5", "inf", "-nan", "0x1p3", "-0X10", "0x",
+          "12345678901234567891", "0.12345678901234567891", "-100000000000000000001e-5"}) {
+        EXPECT_EQ(parse_decimal(other, other + std::strlen(other), v), nullptr) << other;
+        EXPECT_TRUE(reads_as_strtod(other, fast));
+    }
+    // 19 significant digits are the most; leading zeros don't count.
+    const std::string most = "9999999999999999999";
+    EXPECT_NE(parse_decimal(most.data(), most.data() + most.size(), v), nullptr);
+    const std::string nineteen = "-0.00000" + std::string(19, '7') + "e-3";
+    EXPECT_NE(parse_decimal(nineteen.data(), nineteen.data() + nineteen.size(), v), nullptr);
+    EXPECT_TRUE(reads_as_strtod(nineteen, fast));
+    // Trailing zeros only scale the value.
+    for (const std::string &zeros : std::vector<std::string>{
+             "1" + std::string(30, '0'), "1234567890123456789.000", "-0.1000000000000000000000e1",
+             "1200" + std::string(20, '0') + "." + std::string(20, '0') + "e-40",
+             "0.000" + std::string(25, '0') + "e5"}) {
+        EXPECT_NE(parse_decimal(zeros.data(), zeros.data() + zeros.size(), v), nullptr) << zeros;
+        EXPECT_TRUE(reads_as_strtod(zeros, fast));
+    }
+}
+
+TEST(ParseDecimal, RangeEdgesSubnormalsAndOverflowMatchStrtod) {
+    long fast = 0;
+    for (const char *text :
+         {"1.7976931348623157e308",   // DBL_MAX
+          "1.7976931348623158e308",   // rounds to DBL_MAX
+          "1.797693134862315807e308", // just above the midpoint to 2^1024: infinity
+          "1.797693134862315708e308",
+          "1.7976931348623159e308",
+          "-1e309",
+          "9e307",
+          "1e308",
+          "2.2250738585072014e-308", // DBL_MIN
+          "2.2250738585072011e-308",
+          "2.2250738585072012e-308",
+          "2.2250738585072013e-308",
+          "2.225073858507201e-308",
+          "4.9406564584124654e-324", // the smallest subnormal
+          "2.4703282292062327e-324", // below half of it: 0
+          "2.4703282292062328e-324", // above half: the smallest subnormal
+          "7.4109846876186982e-324",
+          "1e-323",
+          "-1e-324",
+          "1e-342",
+          "9999999999999999999e-343",
+          "1e-400",
+          "4.9406564584124654417656879286822137236505980e-324",
+          "9007199254740992",
+          "9007199254740993",
+          "9007199254740994",
+          "9007199254740995",
+          "9007199254740993.0",
+          "900719925474099.3e1",
+          "18014398509481985",
+          "18014398509481986",
+          "18014398509481987",
+          "9999999.95",
+          "10000000.05",
+          "9999999.999999999",
+          "1.0e7",
+          "1.00000000000000005e7",
+          "123456789012345678e-10"})
+        EXPECT_TRUE(reads_as_strtod(text, fast));
+    EXPECT_GE(fast, 35);
+}
+
+TEST(ParseDecimal, MillionsOfRandomFormsMatchStrtodAndTakeTheFastPath) {
+    std::mt19937_64 rng(20261208);
+    char buf[96];
+    long fast = 0, short_forms = 0;
+    for (int k = 0; k < draws(4'000'000); ++k) {
+        std::string text;
+        switch (k % 8) {
+        case 0: { // any double, 1 to 17 significant digits
+            double d = random_double(rng);
+            if (!std::isfinite(d)) d = 1.0;
+            std::snprintf(buf, sizeof buf, "%.*g", 1 + static_cast<int>(rng() % 17), d);
+            text = buf;
+            break;
+        }
+        case 1: { // subnormals and the bottom of the normal range
+            const std::uint64_t bits = rng() >> (11 + rng() % 2);
+            double d;
+            std::memcpy(&d, &bits, sizeof d);
+            std::snprintf(buf, sizeof buf, "%.*e", static_cast<int>(rng() % 19), d);
+            text = buf;
+            break;
+        }
+        case 2: { // the top of the range: finite, or beyond it
+            const double d =
+                std::ldexp(1.0 + static_cast<double>(rng() >> 11) * 0x1p-53, 1000 + rng() % 24);
+            std::snprintf(buf, sizeof buf, "%.*e", static_cast<int>(rng() % 19), d);
+            text = buf;
+            break;
+        }
+        case 3: { // random digits, the point anywhere, any exponent
+            const int n = 1 + static_cast<int>(rng() % 19);
+            const std::string digits = random_digits(rng, n);
+            const int point = static_cast<int>(rng() % (n + 1));
+            text = std::string(rng() % 2 ? "-" : "") + digits.substr(0, point) + "." +
+                   digits.substr(point) + (rng() % 2 ? "e" : "E") +
+                   std::to_string(static_cast<int>(rng() % 720) - 370);
+            break;
+        }
+        case 4: { // integers exactly halfway between two doubles above 2^53, and beside
+            const int e = 53 + static_cast<int>(rng() % 10); // below 2^63: 19 digits
+            const std::uint64_t m = (rng() >> 11) | (std::uint64_t{1} << 52);
+            std::uint64_t mid = (m << (e - 52)) + (std::uint64_t{1} << (e - 53));
+            mid += static_cast<std::uint64_t>(static_cast<int>(rng() % 3) - 1);
+            text = std::to_string(mid);
+            if (rng() % 2) text += ".0";
+            break;
+        }
+        case 5: { // halfway with up to four decimals: (2m + 1) / 2^j, j = 1 .. 4
+            const int j = 1 + static_cast<int>(rng() % 4);
+            const std::uint64_t odd =
+                ((rng() >> (11 + j)) | (std::uint64_t{1} << (52 - j))) * 2 + 1;
+            std::uint64_t w = odd;
+            for (int i = 0; i < j; ++i)
+                w *= 5; // odd / 2^j == w / 10^j
+            std::string s = std::to_string(w + static_cast<std::uint64_t>(rng() % 3) - 1);
+            text = s.substr(0, s.size() - j) + "." + s.substr(s.size() - j);
+            break;
+        }
+        case 6: { // short decimals as grids hold them
+            std::snprintf(
+                buf, sizeof buf, "%.*f", static_cast<int>(rng() % 4),
+                static_cast<double>(static_cast<std::int64_t>(rng() % 20000000) - 1000000) /
+                    1000.0);
+            text = buf;
+            break;
+        }
+        default: { // 17-digit forms with exponents of every size
+            std::snprintf(buf, sizeof buf, "%.16e", random_double(rng));
+            text = buf;
+            if (text.find_first_of("ni") != std::string::npos) text = "1e1";
+        }
+        }
+        short_forms += 1;
+        ASSERT_TRUE(reads_as_strtod(text, fast));
+    }
+    // Every text above has at most 19 significant digits: the fast path is
+    // expected to decide all but a handful.
+    EXPECT_GE(fast, short_forms - short_forms / 100000);
+}
+
+// ---------------------------------------------------------------------------
+// put_lf and put_lf_tab, "%lf" of many values into one buffer, against snprintf.
+namespace {
+// put_lf's text of v; fails when it writes a byte past the end it returns.
+::testing::AssertionResult puts_as_printf(double v) {
+    char buf[lf_max_chars + 8];
+    std::memset(buf, '#', sizeof buf);
+    char *end = put_lf(buf, v);
+    const std::string got(buf, end);
+    if (end > buf + lf_max_chars ||
+        std::any_of(end, buf + sizeof buf, [](char c) { return c != '#'; }))
+        return ::testing::AssertionFailure() << "writes past its text: " << got;
+    const std::string want =
+        std::isnan(v) ? (std::signbit(v) ? "-nan" : "nan") : printf_lf(v); // glibc's texts
+    if (got != want)
+        return ::testing::AssertionFailure()
+               << std::hexfloat << v << " gives \"" << got << "\", printf \"" << want << "\"";
+    if (std::fabs(v) < 0x1p33 && got.size() > 18)
+        return ::testing::AssertionFailure() << got << " is longer than 18 characters";
+    return ::testing::AssertionSuccess();
+}
+} // namespace
+
+TEST(PutLf, EdgesOfTheIntegerPathAndTheGeneralOne) {
+    const double edges[] = {0.0,
+                            -0.0,
+                            1.0,
+                            -1.0,
+                            0.5,
+                            613.9,
+                            -9999.9999,
+                            1.0e7,
+                            9999999.9999995,
+                            10000000.0000005,
+                            0.0000005,
+                            0.0000015,
+                            0.0000025,
+                            -0.0000025,
+                            0.0078125,
+                            0.0234375,
+                            123.4565,
+                            0x1p33,
+                            std::nextafter(0x1p33, 0.0),
+                            -0x1p33,
+                            -std::nextafter(0x1p33, 0.0),
+                            8589934591.9999995,
+                            0x1p53,
+                            0x1p53 + 2,
+                            0x1p52 + 0.5,
+                            0x1p-20,
+                            0x1p-21,
+                            3 * 0x1p-21,
+                            DBL_MIN,
+                            DBL_TRUE_MIN,
+                            -DBL_TRUE_MIN,
+                            DBL_MAX,
+                            -DBL_MAX,
+                            INFINITY,
+                            -INFINITY,
+                            NAN,
+                            -NAN,
+                            1e300};
+    for (double v : edges)
+        EXPECT_TRUE(puts_as_printf(v));
+    // The longest texts fill the room exactly.
+    char buf[lf_max_chars];
+    EXPECT_EQ(put_lf(buf, -DBL_MAX), buf + lf_max_chars);
+    // The tab follows the text at once.
+    for (double v : std::vector<double>{2.5, -0.0, 1e20, NAN}) {
+        char a[lf_max_chars + 1], b[lf_max_chars + 1];
+        char *end = put_lf_tab(a, v);
+        ASSERT_EQ(end - a, put_lf(b, v) - b + 1);
+        EXPECT_EQ(end[-1], '\t');
+        EXPECT_EQ(std::string(a, end - 1), std::string(b, end - a - 1));
+    }
+    EXPECT_EQ(format_lf(12.25), "12.250000");
+}
+
+TEST(PutLf, MillionsOfValuesMatchPrintf) {
+    std::mt19937_64 rng(31415);
+    for (int k = 0; k < draws(3'000'000); ++k) {
+        double d;
+        switch (k % 6) {
+        case 0: // any magnitude of the integer path, subnormals included
+            d = std::ldexp(static_cast<double>(rng() >> 11), static_cast<int>(rng() % 1140) - 1128);
+            break;
+        case 1: // exact ties at the sixth decimal and their neighbours
+            d = std::ldexp(static_cast<double>(rng() % 4000000000 * 2 + 1),
+                           -7 - static_cast<int>(rng() % 20));
+            if (k % 12 == 1) d = std::nextafter(d, (rng() & 1) ? INFINITY : -INFINITY);
+            break;
+        case 2: // a DEM's values, read from one to four decimals
+        {
+            char text[40];
+            std::snprintf(
+                text, sizeof text, "%.*f", 1 + static_cast<int>(rng() % 4),
+                static_cast<double>(static_cast<std::int64_t>(rng() % 100000000) - 10000000) /
+                    1000.0);
+            d = std::strtod(text, nullptr);
+            break;
+        }
+        case 3: // about 2^33, where the integer path ends, and about 2^53 and 1e7
+        {
+            const double centre[] = {0x1p33, 0x1p53, 1e7, 1e9};
+            std::uint64_t bits;
+            std::memcpy(&bits, &centre[rng() % 4], sizeof bits);
+            bits += rng() % 4001 - 2000; // up to 2000 doubles either side
+            std::memcpy(&d, &bits, sizeof d);
+            break;
+        }
+        case 4:
+            d = random_double(rng);
+            break;
+        default: // the general path: 2^33 up to 2^120
+            d = std::ldexp(static_cast<double>(rng() >> 11),
+                           33 - 52 + static_cast<int>(rng() % 88));
+        }
+        if (rng() & 1) d = -d;
+        ASSERT_TRUE(puts_as_printf(d));
+    }
+}
+
+TEST(PutLf, EveryTenthOfAMetreOfADemReadsBackAsPrintedByPrintf) {
+    // Every value with one decimal from -1000 m to 10000 m, as grids hold them.
+    std::string all;
+    std::string want;
+    char text[48];
+    for (int k = -10000; k <= draws(100000); ++k) {
+        std::snprintf(text, sizeof text, "%.1f", k / 10.0);
+        const double v = std::strtod(text, nullptr);
+        char buf[lf_max_chars + 1];
+        all.append(buf, put_lf_tab(buf, v));
+        std::snprintf(text, sizeof text, "%lf\t", v);
+        want += text;
+    }
+    EXPECT_EQ(all, want);
 }
