@@ -86,23 +86,41 @@ void ascii_lecture() {
     dtab_in = obtain_grid(dmatrice, "input grid");
     const int lines = grid_has_cells() ? nb_lig : 0;
     const long long expected = grid_has_cells() ? static_cast<long long>(nb_lig) * nb_col : 0;
+    // Whole blocks of the text are read into a line at a time, straight from
+    // the reader's buffer; a word cut by the end of a block waits for the next.
     for (int i = 0; i < lines; ++i) {
         if (i > 0 && i % 100 == 0) say("\tline %d                   \r", i);
         double *row = dtab_in[i];
-        for (int j = 0; j < nb_col; ++j) {
-            std::string_view w = text.peek_word();
-            const long long found = static_cast<long long>(i) * nb_col + j;
-            if (w.empty()) check_read();
-            if (w.empty())
-                fail(nomim1 + " holds " + std::to_string(found) + " values where its header (" +
-                     std::to_string(nb_lig) + " lines x " + std::to_string(nb_col) +
-                     " columns) announces " + std::to_string(expected));
-            if (!parse_double_word(w, row[j]))
+        std::size_t j = 0;
+        const auto cols = static_cast<std::size_t>(nb_col);
+        while (j < cols) {
+            const std::string_view b = text.buffered();
+            const bool ends = text.ended();
+            const ParsedWords r =
+                parse_words(b.data(), b.data() + b.size(), row + j, cols - j, ends);
+            for (std::size_t k = j; k < j + r.count; ++k)
+                add_elevation(input_figures, row[k]);
+            j += r.count;
+            text.consume(static_cast<std::size_t>(r.stop - b.data()));
+            if (r.why == WordsStop::full) break;
+            const long long found = static_cast<long long>(i) * nb_col + static_cast<long long>(j);
+            const auto not_a_number = [&](std::string_view w) {
                 fail(nomim1 + ": value " + std::to_string(found + 1) + " (line " +
                      std::to_string(i + 1) + ", column " + std::to_string(j + 1) + ") is \"" +
                      shown(w) + "\", not a number");
-            add_elevation(input_figures, row[j]);
-            text.consume(w.size());
+            };
+            if (r.why == WordsStop::not_a_number)
+                not_a_number({r.stop, static_cast<std::size_t>(r.word_end - r.stop)});
+            if (ends) {
+                check_read();
+                fail(nomim1 + " holds " + std::to_string(found) + " values where its header (" +
+                     std::to_string(nb_lig) + " lines x " + std::to_string(nb_col) +
+                     " columns) announces " + std::to_string(expected));
+            }
+            // A runaway word (a binary file read as text) can't be a number.
+            const std::string_view rest = text.buffered();
+            if (rest.size() >= TextReader::max_word && r.stop == b.data()) not_a_number(rest);
+            text.read_more();
         }
     }
     check_read();

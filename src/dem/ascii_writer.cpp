@@ -1,6 +1,7 @@
 // The ASCII grid writer: header, then every output elevation as "%lf\t", the
 // whole body on one text line.
 #include <string>
+#include <vector>
 
 #include "app/ask.hpp"
 #include "app/elevations.hpp"
@@ -22,18 +23,24 @@ void ascii_saving() {
         format_text("xllcorner %lf\nyllcorner %lf\ncellsize %lf\n", {X_min, Y_min, dpix_size}));
     f2.write_text("nodata_value -9999.9999\n");
 
-    // The body holds no line feed, so it is written as it stands, in large blocks.
+    // The body holds no line feed, so its text goes to the file as it is made,
+    // in blocks of about 1 MiB.
+    constexpr std::size_t block = std::size_t{1} << 20;
+    std::vector<char> text(block + lf_max_chars + 1);
+    char *end = text.data();
     const double base = new_dtab_min_in;
-    std::string body;
     for_each_block<double>([base](double v) { return raised(v, base); },
-                           [&body](const double *cells, std::size_t n) {
-                               body.clear();
+                           [&](const double *cells, std::size_t n) {
                                for (std::size_t k = 0; k < n; ++k) {
-                                   append_lf(body, cells[k]);
-                                   body += '\t';
+                                   end = put_lf_tab(end, cells[k]);
+                                   if (static_cast<std::size_t>(end - text.data()) >= block) {
+                                       f2.write(text.data(),
+                                                static_cast<std::size_t>(end - text.data()));
+                                       end = text.data();
+                                   }
                                }
-                               f2.write(body.data(), body.size());
                            });
+    f2.write(text.data(), static_cast<std::size_t>(end - text.data()));
     finish_input();
     if (!f2.commit()) fail("cannot write " + f2.name() + " (" + f2.error() + ")");
 }
