@@ -224,7 +224,9 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
             }
         }
         if (pending_answers >= 0 &&
-            slurp(dir / "stdout.txt").find(limits.pause_at) != std::string::npos) {
+            (wine_prefix() != nullptr ? fold_crlf(slurp(dir / "stdout.txt"))
+                                      : slurp(dir / "stdout.txt"))
+                    .find(limits.pause_at) != std::string::npos) {
             if (limits.at_pause) limits.at_pause();
             const std::string &rest = limits.answers_after_pause;
             if (::write(pending_answers, rest.data(), rest.size()) !=
