@@ -21,7 +21,7 @@ unsigned short *jtab = nullptr;
 int *itab = nullptr;
 double **dtab_in = nullptr;
 ElevationFigures input_figures;
-double new_dtab_min_in = search_start;
+double new_dtab_min_in = 0.0;
 bool descr_OK = false;
 bool open_ascii_OK = false;
 std::string nomim1;
@@ -43,7 +43,7 @@ void reset_state() {
     itab = nullptr;
     dtab_in = nullptr;
     input_figures = ElevationFigures{};
-    new_dtab_min_in = search_start;
+    new_dtab_min_in = 0.0;
     f1.close();
     discard_all_outputs();
     nb_lig = nb_col = val = mind = maxd = pix_size = 0;

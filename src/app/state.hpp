@@ -1,5 +1,6 @@
 // The program-wide state that every stage reads and writes. Everything starts
-// at zero, false, null or empty; each comment says which stage sets it.
+// at zero, false, null or empty (the figures at their search starts); each
+// comment says which stage sets it.
 #pragma once
 #include <string>
 

@@ -135,7 +135,7 @@ void check_injected(const InjectedRun &run, const Files &clean, const std::strin
     }
 }
 
-void inject_every_call(const InjectedRun &run) {
+[[maybe_unused]] void inject_every_call(const InjectedRun &run) {
     Workdir clean_dir;
     run.setup(clean_dir);
     const RunResult clean_run = clean_dir.run(run.answers);
@@ -178,6 +178,16 @@ TEST(FaultInjection, EveryCallOfARunCreatingItsDescriptorFailingInTurnEndsCleanO
 #endif
 
 namespace {
+// A run whose every flush to disk is held for three seconds by strace, sent
+// sig as soon as an unfinished output appears.
+RunLimits held_in_flush(int sig) {
+    RunLimits slow;
+    slow.wrapper = {"strace", "-qq",         "-o", "/dev/null",
+                    "-e",     "trace=fsync", "-e", "inject=fsync:delay_enter=3000000"};
+    slow.signal_on_output = sig;
+    return slow;
+}
+
 // A run stopped by sig while its raster output is being written (held in its
 // final flush for a few seconds by strace): it ends by that signal, leaves no
 // unfinished file, and the older output is whole.
@@ -191,11 +201,7 @@ void interrupt_raster_output(int sig) {
     w.write("images/d/a_new_base_m4.raw", "older raster");
     w.write("images/d/a_new_base_m4.txt", "older descriptor");
     const Files before = snapshot(w);
-    RunLimits slow;
-    slow.wrapper = {"strace", "-qq",         "-o", "/dev/null",
-                    "-e",     "trace=fsync", "-e", "inject=fsync:delay_enter=3000000"};
-    slow.signal_on_output = sig;
-    const RunResult r = w.run("d a 1 1 0 0 0 1 1 0\n", slow);
+    const RunResult r = w.run("d a 1 1 0 0 0 1 1 0\n", held_in_flush(sig));
     EXPECT_FALSE(r.hung);
     EXPECT_EQ(r.signal, sig) << "status " << r.status << "\n" << r.err;
     EXPECT_EQ(snapshot(w), before) << names(snapshot(w));
@@ -218,11 +224,7 @@ TEST(Interruption, HangupWhileWritingTheAsciiGridRemovesIt) {
     w.write("images/d/a.asc", "ncols 2\nnrows 1\nxllcorner 1\nyllcorner 2\ncellsize 5\n"
                               "nodata_value 0\n0 4\n");
     const Files before = snapshot(w);
-    RunLimits slow;
-    slow.wrapper = {"strace", "-qq",         "-o", "/dev/null",
-                    "-e",     "trace=fsync", "-e", "inject=fsync:delay_enter=3000000"};
-    slow.signal_on_output = SIGHUP;
-    const RunResult r = w.run("d a 0 0 0 0 7.5\n", slow);
+    const RunResult r = w.run("d a 0 0 0 0 7.5\n", held_in_flush(SIGHUP));
     EXPECT_EQ(r.signal, SIGHUP) << "status " << r.status << "\n" << r.err;
     EXPECT_EQ(snapshot(w), before) << names(snapshot(w));
 }
