@@ -57,6 +57,9 @@ VRT = """<VRTDataset rasterXSize="{n}" rasterYSize="{n}">
 """
 
 
+BEFORE = "groundzero before"
+
+
 class Tool:
     def __init__(self, label, cmd, stdin_text, outputs):
         self.label, self.cmd, self.stdin_text = label, cmd, stdin_text
@@ -164,6 +167,13 @@ def targets(results):
                               "%.1f MiB" % gz[3], gz[3] <= 32))
             peaks[name] = gz[3]
         else:
+            ratio = gz[0] / med["gdal_translate"][0]
+            rows.append(check("%s, %d cells: groundzero at most 0.1 x gdal_translate" % (name, cells),
+                              "%.3f x (%.3f s / %.3f s)" % (ratio, gz[0], med["gdal_translate"][0]),
+                              ratio <= 0.1))
+            if BEFORE in med:
+                rows.append(check("%s, %d cells: not slower than the build before" % (name, cells),
+                                  "%.3f s against %.3f s" % (gz[0], med[BEFORE][0]), gz[0] <= med[BEFORE][0]))
             limit = 8.5 * cells / MIB + 64
             rows.append(check("%s, %d cells: peak RSS of groundzero at most 8.5 B/cell + 64 MiB (%.0f MiB)"
                               % (name, cells, limit), "%.1f MiB" % gz[3], gz[3] <= limit))
@@ -197,6 +207,9 @@ def benchmark(args, exe):
     rows, results = [], []
     for kind, name, n in chosen:
         tools = raster_tools(kind, name, n, exe, bench, out) if kind in RASTER_KINDS else grid_tools(name, exe, bench, out)
+        if args.before:
+            # An earlier build on the same job: same answers, same outputs.
+            tools.insert(1, Tool(BEFORE, [os.path.abspath(args.before)], tools[0].stdin_text, tools[0].outputs))
         samples = {tool.label: [] for tool in tools}
         for _ in range(args.runs):  # alternate the tools run by run
             for tool in tools:
@@ -277,6 +290,7 @@ def main():
     parser.add_argument("--sizes", default="full,4,16",
                         help="sizes to run: full, 4 (1/4 of the cells), 16 (1/16) (default all)")
     parser.add_argument("--work", default=os.path.join(HERE, "work"))
+    parser.add_argument("--before", help="an earlier build of groundzero, timed beside the current one")
     parser.add_argument("--scale", action="store_true",
                         help="run the scale check instead: one large 32-bit raster under an address-space limit")
     parser.add_argument("--scale-size", type=int, default=20000, help="lines = columns of the scale raster (default 20000)")

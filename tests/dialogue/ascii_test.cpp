@@ -2,6 +2,10 @@
 // progress lines, the writer's exact bytes, and bodies that are short or odd.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+#include <vector>
+
 #include "console_text.hpp"
 #include "harness.hpp"
 
@@ -177,4 +181,39 @@ TEST(AsciiReader, ZeroOrNegativeSizesGiveAnEmptyGrid) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(w.read("images/d/a_new_base_m4.raw"), "");
     EXPECT_EQ(w.read("images/d/a_new_base_m4.txt"), "-2\r\n-4\r\n4\r\n10000000\r\n0\r\n1\r\n");
+}
+
+TEST(AsciiWriter, ALargeBodyIsTheTextOfEveryRaisedValueInOrder) {
+    // 600 x 500 cells: a block of the stream made in two halves at once, then a
+    // block holding a value too long for that (made by one thread), both in order.
+    const int lines = 600, cols = 500;
+    std::string grid = "ncols 500\nnrows 600\nxllcorner 1\nyllcorner 2\ncellsize 5\n"
+                       "nodata_value -9999\n";
+    std::string body;
+    char text[400];
+    double base = 1.0e7;
+    std::vector<double> cells;
+    for (int k = 0; k < lines * cols; ++k) {
+        double v = k % 11 == 0 ? 0.0 : (k % 17 == 0 ? -4.5 : 100.0 + (k % 9973) * 0.125);
+        if (k == 290000) v = 12345678901.5; // beyond 2^33
+        if (k == 7) v = 0.25;               // the base level
+        cells.push_back(v);
+        std::snprintf(text, sizeof text, "%.17g ", v);
+        grid += text;
+        if (v > 0.0 && v < base) base = v;
+    }
+    for (double v : cells) {
+        std::snprintf(text, sizeof text, "%lf\t", v < base ? base : v);
+        body += text;
+    }
+    Workdir w;
+    w.write("images/d/a.asc", grid);
+    const RunResult r = w.run("d a 0 0 0 0 5\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string written = w.read("images/d/a_new_base.asc");
+    const std::string head =
+        "ncols 500\r\nnrows 600\r\nxllcorner 1.000000\r\nyllcorner 2.000000\r\n"
+        "cellsize 5.000000\r\nnodata_value -9999.9999\r\n";
+    ASSERT_EQ(written.substr(0, head.size()), head);
+    EXPECT_TRUE(written.substr(head.size()) == body) << "the body differs";
 }
