@@ -4,6 +4,10 @@
 
 #include <algorithm>
 
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace {
 // One block of samples: extremes and smallest positive in one sweep each (the
 // loops vectorise), then the cells at the block's smallest when it matters.
@@ -55,10 +59,68 @@ add_block(SampleFigures &f, const T *s, std::size_t n) {
 }
 
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
-// The same loops compiled for AVX2, where the processor has it: two to four
-// times as many samples an instruction.
-template <class T>
-__attribute__((target("avx2"))) void add_block_avx2(SampleFigures &f, const T *s, std::size_t n) {
+// The same figures with AVX2, where the processor has it: 8 or 16 samples an
+// instruction, extremes and smallest positive in one sweep.
+__attribute__((target("avx2"))) std::int32_t horizontal(__m256i v, bool smallest) {
+    alignas(32) std::int32_t lanes[8];
+    _mm256_store_si256(reinterpret_cast<__m256i *>(lanes), v);
+    std::int32_t r = lanes[0];
+    for (int k = 1; k < 8; ++k)
+        r = smallest ? std::min(r, lanes[k]) : std::max(r, lanes[k]);
+    return r;
+}
+
+__attribute__((target("avx2"))) void add_block_avx2(SampleFigures &f, const std::int32_t *s,
+                                                    std::size_t n) {
+    if (n < 8) return add_block(f, s, n);
+    const __m256i none = _mm256_set1_epi32(INT32_MAX), zero = _mm256_setzero_si256();
+    __m256i lo = none, hi = _mm256_set1_epi32(INT32_MIN), positive = none;
+    std::size_t k = 0;
+    for (; k + 8 <= n; k += 8) {
+        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(s + k));
+        lo = _mm256_min_epi32(lo, x);
+        hi = _mm256_max_epi32(hi, x);
+        positive =
+            _mm256_min_epi32(positive, _mm256_blendv_epi8(none, x, _mm256_cmpgt_epi32(x, zero)));
+    }
+    std::int32_t block_lo = horizontal(lo, true), block_hi = horizontal(hi, false);
+    std::int32_t block_positive = horizontal(positive, true);
+    for (std::size_t j = k; j < n; ++j) {
+        block_lo = std::min(block_lo, s[j]);
+        block_hi = std::max(block_hi, s[j]);
+        if (s[j] > 0) block_positive = std::min(block_positive, s[j]);
+    }
+    if (block_hi > 0) {
+        f.smallest_positive = std::min(f.smallest_positive, block_positive);
+        f.any_positive = true;
+    }
+    if (block_lo <= f.smallest) {
+        const __m256i target = _mm256_set1_epi32(block_lo);
+        __m256i counts = zero; // each lane counts up to n / 8 cells
+        for (k = 0; k + 8 <= n; k += 8) {
+            const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(s + k));
+            counts = _mm256_sub_epi32(counts, _mm256_cmpeq_epi32(x, target));
+        }
+        alignas(32) std::uint32_t lanes[8];
+        _mm256_store_si256(reinterpret_cast<__m256i *>(lanes), counts);
+        std::uint64_t at_lo = 0;
+        for (std::uint32_t c : lanes)
+            at_lo += c;
+        for (; k < n; ++k)
+            at_lo += s[k] == block_lo ? 1u : 0u;
+        if (block_lo < f.smallest) {
+            f.smallest = block_lo;
+            f.smallest_cells = 0;
+        }
+        f.smallest_cells += at_lo;
+    }
+    f.largest = std::max(f.largest, block_hi);
+    f.cells += n;
+}
+
+// 16-bit samples: the same loops, which the compiler turns into AVX2 itself.
+__attribute__((target("avx2"))) void add_block_avx2(SampleFigures &f, const std::uint16_t *s,
+                                                    std::size_t n) {
     add_block(f, s, n);
 }
 

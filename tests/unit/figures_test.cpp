@@ -217,3 +217,41 @@ TEST(Figures, ZerosPastTheEndOfAShortFileAreCountedWithoutBeingVisited) {
     EXPECT_EQ(e.base, 5.0);
     EXPECT_EQ(f.cells, 4000000000000000000ULL);
 }
+
+TEST(Figures, LargeBlocksOfSamplesMatchTheScans) {
+    // Blocks of hundreds and thousands of samples: the vector forms' sweeps and
+    // their tails, in both widths.
+    std::mt19937_64 rng(77);
+    for (int k = 0; k < draws(600); ++k) {
+        std::vector<std::int32_t> wide(1 + rng() % 6000);
+        const int kind = k % 3;
+        for (auto &s : wide) {
+            if (kind == 0)
+                s = rng() % 4 == 0 ? 0 : static_cast<std::int32_t>(rng() % 70000) - 3000;
+            else if (kind == 1)
+                s = static_cast<std::int32_t>(static_cast<std::uint32_t>(rng()));
+            else
+                s = static_cast<std::int32_t>(rng() % 65536);
+        }
+        SampleFigures f;
+        for (std::size_t at = 0; at < wide.size();) {
+            const std::size_t n = std::min<std::size_t>(1 + rng() % 2500, wide.size() - at);
+            add_samples(f, wide.data() + at, n);
+            at += n;
+        }
+        expect_same(scan(elevations(wide, 0, 0.01)), figures_of_samples(f, unit_factor(0.01)),
+                    "32-bit blocks " + std::to_string(k));
+        if (kind == 2) {
+            std::vector<std::uint16_t> narrow(wide.begin(), wide.end());
+            SampleFigures g;
+            for (std::size_t at = 0; at < narrow.size();) {
+                const std::size_t n = std::min<std::size_t>(1 + rng() % 2500, narrow.size() - at);
+                add_samples(g, narrow.data() + at, n);
+                at += n;
+            }
+            expect_same(scan(elevations(wide, 0, 0.1)), figures_of_samples(g, unit_factor(0.1)),
+                        "16-bit blocks " + std::to_string(k));
+        }
+        if (::testing::Test::HasFailure()) return;
+    }
+}
