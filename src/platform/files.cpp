@@ -433,6 +433,9 @@ bool OutFile::open(std::string_view dos_path, Existing existing) {
     buffered_ = 0;
     written_ = writeback_ = 0;
     if (!buffer_) buffer_.reset(new char[buffer_size]);
+    // Interruptions wait until the new file is in the table, so that none can
+    // come between its creation and its registration and leave it behind.
+    InterruptHold hold;
 #ifdef _WIN32
     handle_ =
         CreateFileA(temp_path_.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
