@@ -1,8 +1,7 @@
 // The grid family. Every grid is one zeroed page mapping: a small header, the
 // row-pointer array, then the rows one after another, each its own block
 // aligned to a cache line. One mapping instead of one allocation per row
-// makes big grids several times cheaper to obtain and to fill (far fewer page
-// faults, huge pages where the host has them).
+// makes big grids several times cheaper to obtain and to fill.
 #include "grid/grid_alloc.hpp"
 
 #include <cstddef>

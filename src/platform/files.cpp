@@ -492,14 +492,15 @@ void OutFile::write_through(const char *data, std::size_t size) {
 // Large outputs are sent on to the disk as they are written, a window at a
 // time, so that the flush before the rename has little left to wait for and
 // the written data doesn't pile up in memory. Each window's writing is started
-// at once; the run waits for the one before the last, keeping the disk busy.
+// at once; the run waits only for windows some way behind, keeping the disk busy.
 void OutFile::start_writeback() {
 #if defined(__linux__) && defined(SYNC_FILE_RANGE_WRITE)
-    constexpr unsigned long long window = 8ULL << 20;
+    constexpr unsigned long long window = 2ULL << 20;
+    constexpr unsigned long long behind = 4 * window;
     while (!failed_ && written_ - writeback_ >= window) {
         sync_file_range(handle_, static_cast<off_t>(writeback_), window, SYNC_FILE_RANGE_WRITE);
-        if (writeback_ >= window)
-            sync_file_range(handle_, static_cast<off_t>(writeback_ - window), window,
+        if (writeback_ >= behind)
+            sync_file_range(handle_, static_cast<off_t>(writeback_ - behind), window,
                             SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
                                 SYNC_FILE_RANGE_WAIT_AFTER);
         writeback_ += window;
@@ -735,13 +736,10 @@ void *zeroed_pages(std::size_t size) {
 #ifdef _WIN32
     return VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
 #else
+    // No huge-page advice: where the host compacts memory to find huge pages on
+    // demand, the first touch of a large grid took twice as long now and then.
     void *block = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (block == MAP_FAILED) return nullptr;
-#ifdef MADV_HUGEPAGE
-    // Large grids are touched once each, end to end: huge pages cut the page faults.
-    if (size >= (std::size_t{4} << 20)) madvise(block, size, MADV_HUGEPAGE);
-#endif
-    return block;
+    return block == MAP_FAILED ? nullptr : block;
 #endif
 }
 

@@ -168,7 +168,7 @@ void discard_all_outputs();
 // ends the way that signal ends it.
 void remove_outputs_on_interrupt();
 
-// A zero-filled block of whole pages, advised for huge pages where the host has
-// them; null on failure. Released with release_pages and the same size.
+// A zero-filled block of whole pages; null on failure. Released with
+// release_pages and the same size.
 void *zeroed_pages(std::size_t size);
 void release_pages(void *block, std::size_t size);
