@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "app/state.hpp"
@@ -35,7 +36,9 @@ UnitFactor input_unit();
 // once per sample value). A convert that also has samples(in, n, out), giving
 // the same results from 32-bit raw samples, is handed whole blocks of them.
 template <class T, class Convert, class Sink> void for_each_block(Convert convert, Sink sink) {
-    std::vector<T> out(block_cells);
+    // Not zero-filled: every cell is written before the sink sees it, and pages
+    // never touched cost nothing.
+    const std::unique_ptr<T[]> out(new T[block_cells]);
     if (open_ascii_OK) {
         const int lines = grid_has_cells() ? nb_lig : 0;
         std::size_t n = 0;
@@ -44,12 +47,12 @@ template <class T, class Convert, class Sink> void for_each_block(Convert conver
             for (int j = 0; j < nb_col; ++j) {
                 out[n] = convert(row[j]);
                 if (++n == block_cells) {
-                    sink(out.data(), n);
+                    sink(out.get(), n);
                     n = 0;
                 }
             }
         }
-        if (n > 0) sink(out.data(), n);
+        if (n > 0) sink(out.get(), n);
         return;
     }
     const UnitFactor unit = input_unit();
@@ -61,17 +64,17 @@ template <class T, class Convert, class Sink> void for_each_block(Convert conver
         while (const std::size_t n = next_samples()) {
             for (std::size_t k = 0; k < n; ++k)
                 out[k] = by_sample[jtab[k]];
-            sink(out.data(), n);
+            sink(out.get(), n);
         }
     } else {
         while (const std::size_t n = next_samples()) {
             if constexpr (requires(T * o) { convert.samples(itab, n, o); }) {
-                convert.samples(itab, n, out.data());
+                convert.samples(itab, n, out.get());
             } else {
                 for (std::size_t k = 0; k < n; ++k)
                     out[k] = convert(sample_to_metres_fast(itab[k], unit));
             }
-            sink(out.data(), n);
+            sink(out.get(), n);
         }
     }
 }
