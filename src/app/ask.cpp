@@ -10,6 +10,7 @@
 #include "app/state.hpp"
 #include "dem/number_text.hpp"
 #include "platform/console.hpp"
+#include "platform/files.hpp"
 #include "platform/text_stream.hpp"
 
 void (*run_end_hook)(int status) = nullptr;
@@ -84,13 +85,24 @@ void fail(std::string_view message) {
     end_run(1);
 }
 
+void require_room(const std::string &path, unsigned long long cells, unsigned bytes_per_cell,
+                  bool at_least) {
+    // Beyond 64 bits of bytes no disk has room: the count stops at the largest.
+    const unsigned long long bytes =
+        cells > ULLONG_MAX / bytes_per_cell ? ULLONG_MAX : cells * bytes_per_cell;
+    unsigned long long available = 0;
+    if (room_for(path, bytes, available)) return;
+    fail(format_text(
+        "not enough room on the disk for %s: %s bytes needed%s, %s available",
+        {path, std::to_string(bytes), at_least ? " at the least" : "", std::to_string(available)}));
+}
+
 void fail_out_of_memory() {
     fail("not enough memory to go on");
 }
 
 void fail_memory(std::size_t element_size, const char *what) {
-    const unsigned long long cells =
-        static_cast<unsigned long long>(nb_lig) * static_cast<unsigned long long>(nb_col);
+    const unsigned long long cells = grid_cells();
     std::string m = "not enough memory for the ";
     m += what;
     m += ": " + std::to_string(nb_lig) + " lines x " + std::to_string(nb_col) + " columns, " +

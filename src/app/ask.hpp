@@ -45,6 +45,11 @@ void use_answers(std::FILE *source);
 // complete removed (older files of those names stay as they were), exit status 1.
 [[noreturn]] void fail(std::string_view message);
 
+// Fails, before a byte is written, when the volume of path has not room for
+// cells of bytes_per_cell bytes each ("at the least" when that is a lower bound).
+void require_room(const std::string &path, unsigned long long cells, unsigned bytes_per_cell,
+                  bool at_least);
+
 // Memory ran out where no size can be named: fail with the out-of-memory
 // message, allocating nothing.
 [[noreturn]] void fail_out_of_memory();

@@ -47,9 +47,7 @@ UnitFactor input_unit() {
 
 void start_samples() {
     // Nothing is open after a format answer that loads nothing: no cells.
-    cells_total = grid_has_cells() && f1.is_open()
-                      ? static_cast<std::uint64_t>(nb_lig) * static_cast<std::uint64_t>(nb_col)
-                      : 0;
+    cells_total = f1.is_open() ? grid_cells() : 0;
     cells_given = 0;
     file_ended = false;
     if (!f1.is_open()) return;

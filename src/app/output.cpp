@@ -29,15 +29,7 @@ void output_dialogue() {
     if (format_out == 0) {
         nomim2 += output_ascii_suffix;
         // Every value takes nine characters at the least ("0.000000" and a tab).
-        const unsigned long long least =
-            grid_has_cells() ? 9ULL * static_cast<unsigned long long>(nb_lig) *
-                                   static_cast<unsigned long long>(nb_col)
-                             : 0;
-        unsigned long long available = 0;
-        if (!room_for(nomim2, least, available))
-            fail(format_text("not enough room on the disk for %s: %s bytes needed at the least, "
-                             "%s available",
-                             {nomim2, std::to_string(least), std::to_string(available)}));
+        require_room(nomim2, grid_cells(), 9, true);
         if (!f2.open(nomim2)) fail("cannot create " + nomim2 + " (" + f2.error() + ")");
     }
     if (pix_size == 0)

@@ -35,27 +35,25 @@ template <class T> struct ToOutputSample {
     }
 };
 
-// Writes the output samples, one pass over the input, little-endian.
+// Writes n samples to f2, little-endian (as they stand in memory on such hosts).
+template <class T> void write_little_endian(const T *samples, std::size_t n) {
+    if constexpr (std::endian::native == std::endian::little) {
+        f2.write(samples, n * sizeof(T));
+        return;
+    }
+    unsigned char bytes[sizeof(T)];
+    for (std::size_t k = 0; k < n; ++k) {
+        const auto v = static_cast<std::make_unsigned_t<T>>(samples[k]);
+        for (std::size_t b = 0; b < sizeof(T); ++b)
+            bytes[b] = static_cast<unsigned char>(v >> (8 * b));
+        f2.write(bytes, sizeof(T)); // buffered by f2
+    }
+}
+
+// Writes the output samples, one pass over the input.
 template <class T> void write_samples(std::uint64_t factor) {
     for_each_block<T>(ToOutputSample<T>{{input_unit_factor(), new_dtab_min_in, factor}},
-                      [](const T *samples, std::size_t n) {
-                          if constexpr (std::endian::native == std::endian::little) {
-                              f2.write(samples, n * sizeof(T));
-                          } else {
-                              unsigned char bytes[sizeof(T) * 1024];
-                              for (std::size_t k = 0; k < n; k += 1024) {
-                                  const std::size_t m = n - k < 1024 ? n - k : 1024;
-                                  for (std::size_t j = 0; j < m; ++j) {
-                                      const auto v =
-                                          static_cast<std::make_unsigned_t<T>>(samples[k + j]);
-                                      for (std::size_t b = 0; b < sizeof(T); ++b)
-                                          bytes[sizeof(T) * j + b] =
-                                              static_cast<unsigned char>(v >> (8 * b));
-                                  }
-                                  f2.write(bytes, m * sizeof(T));
-                              }
-                          }
-                      });
+                      write_little_endian<T>);
 }
 } // namespace
 
@@ -85,14 +83,7 @@ void raster_saving() {
     nomdescr2 += output_descriptor_suffix(itype_out);
     val = sample_bytes(itype_out);
 
-    const std::uint64_t cells =
-        grid_has_cells() ? static_cast<std::uint64_t>(nb_lig) * static_cast<std::uint64_t>(nb_col)
-                         : 0;
-    unsigned long long available = 0;
-    if (!room_for(nomim2, cells * static_cast<std::uint64_t>(val), available))
-        fail(format_text("not enough room on the disk for %s: %s bytes needed, %s available",
-                         {nomim2, std::to_string(cells * static_cast<std::uint64_t>(val)),
-                          std::to_string(available)}));
+    require_room(nomim2, grid_cells(), static_cast<unsigned>(val), false);
     if (!f2.open(nomim2)) fail("cannot create " + nomim2 + " (" + f2.error() + ")");
     if (!f2d.open(nomdescr2)) fail("cannot create " + nomdescr2 + " (" + f2d.error() + ")");
     f2d.write_text(format_text("%d\n%d\n%d\n%d\n%d\n%d\n", {nb_lig, nb_col, val, valmin, valmax,

@@ -46,6 +46,12 @@ extern OutFile f2d; // output descriptor (output dialogue)
 inline bool grid_has_cells() {
     return nb_lig > 0 && nb_col > 0;
 }
+// The number of cells: lines times columns, 0 when the grid has none.
+inline unsigned long long grid_cells() {
+    return grid_has_cells()
+               ? static_cast<unsigned long long>(nb_lig) * static_cast<unsigned long long>(nb_col)
+               : 0;
+}
 
 // Releases the grids and buffers, closes the input, removes unfinished outputs
 // and puts every variable back to its starting value: harnesses that run the

@@ -30,9 +30,10 @@ void check_read() {
 // returns the word that follows it.
 std::string_view header_value(TextReader &text, int k) {
     std::string_view keyword = text.peek_word();
-    if (keyword.empty()) check_read();
-    if (keyword.empty())
+    if (keyword.empty()) {
+        check_read();
         fail(nomim1 + " ends in its header, before the " + header_names[k] + " line");
+    }
     // Keywords are read by position and never compared, but the no-data line is
     // optional in grids from other tools: without it the first two values would
     // be taken for it and the whole body shifted.
@@ -43,9 +44,10 @@ std::string_view header_value(TextReader &text, int k) {
              "\"); this program reads a header of six lines");
     text.consume(keyword.size());
     std::string_view value = text.peek_word();
-    if (value.empty()) check_read();
-    if (value.empty())
+    if (value.empty()) {
+        check_read();
         fail(nomim1 + " ends in its header, before the " + header_names[k] + " value");
+    }
     return value;
 }
 
@@ -85,7 +87,7 @@ void ascii_lecture() {
 
     dtab_in = obtain_grid(dmatrice, "input grid");
     const int lines = grid_has_cells() ? nb_lig : 0;
-    const long long expected = grid_has_cells() ? static_cast<long long>(nb_lig) * nb_col : 0;
+    const unsigned long long expected = grid_cells();
     // Whole blocks of the text are read into a line at a time, straight from
     // the reader's buffer; a word cut by the end of a block waits for the next.
     for (int i = 0; i < lines; ++i) {

@@ -9,6 +9,30 @@
 #endif
 
 namespace {
+// Takes in a block of n samples: its extremes, its smallest positive sample
+// (INT32_MAX for none) and at_lo, its cells at lo, which the caller counts
+// only when counts_at(f, lo) says they matter.
+bool counts_at(const SampleFigures &f, std::int32_t lo) {
+    return lo <= f.smallest;
+}
+
+void merge_block(SampleFigures &f, std::size_t n, std::int32_t lo, std::int32_t hi,
+                 std::int32_t positive, std::uint64_t at_lo) {
+    if (hi > 0) {
+        f.smallest_positive = std::min(f.smallest_positive, positive);
+        f.any_positive = true;
+    }
+    if (counts_at(f, lo)) {
+        if (lo < f.smallest) {
+            f.smallest = lo;
+            f.smallest_cells = 0;
+        }
+        f.smallest_cells += at_lo;
+    }
+    f.largest = std::max(f.largest, hi);
+    f.cells += n;
+}
+
 // One block of samples: extremes and smallest positive in one sweep each (the
 // loops vectorise), then the cells at the block's smallest when it matters.
 template <class T>
@@ -24,10 +48,10 @@ add_block(SampleFigures &f, const T *s, std::size_t n) {
         hi = s[k] > hi ? s[k] : hi;
     }
     const auto block_lo = static_cast<std::int32_t>(lo), block_hi = static_cast<std::int32_t>(hi);
+    // The smallest positive sample: non-positive ones count as the largest
+    // value (for 16 bits, 0 wraps to it when 1 is taken away).
+    std::int32_t positive = INT32_MAX;
     if (block_hi > 0) {
-        // The smallest positive sample: non-positive ones count as the largest
-        // value (for 16 bits, 0 wraps to it when 1 is taken away).
-        std::int32_t positive = INT32_MAX;
         if constexpr (sizeof(T) == 2) {
             std::uint16_t below = 0xFFFF;
             for (std::size_t k = 0; k < n; ++k) {
@@ -41,21 +65,12 @@ add_block(SampleFigures &f, const T *s, std::size_t n) {
                 positive = v < positive ? v : positive;
             }
         }
-        f.smallest_positive = std::min(f.smallest_positive, positive);
-        f.any_positive = true;
     }
-    if (block_lo <= f.smallest) {
-        std::uint32_t at_lo = 0; // a block holds far fewer than 2^32 cells
+    std::uint32_t at_lo = 0; // a block holds far fewer than 2^32 cells
+    if (counts_at(f, block_lo))
         for (std::size_t k = 0; k < n; ++k)
             at_lo += s[k] == lo ? 1u : 0u;
-        if (block_lo < f.smallest) {
-            f.smallest = block_lo;
-            f.smallest_cells = 0;
-        }
-        f.smallest_cells += at_lo;
-    }
-    f.largest = std::max(f.largest, block_hi);
-    f.cells += n;
+    merge_block(f, n, block_lo, block_hi, positive, at_lo);
 }
 
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
@@ -90,11 +105,8 @@ __attribute__((target("avx2"))) void add_block_avx2(SampleFigures &f, const std:
         block_hi = std::max(block_hi, s[j]);
         if (s[j] > 0) block_positive = std::min(block_positive, s[j]);
     }
-    if (block_hi > 0) {
-        f.smallest_positive = std::min(f.smallest_positive, block_positive);
-        f.any_positive = true;
-    }
-    if (block_lo <= f.smallest) {
+    std::uint64_t at_lo = 0;
+    if (counts_at(f, block_lo)) {
         const __m256i target = _mm256_set1_epi32(block_lo);
         __m256i counts = zero; // each lane counts up to n / 8 cells
         for (k = 0; k + 8 <= n; k += 8) {
@@ -103,19 +115,12 @@ __attribute__((target("avx2"))) void add_block_avx2(SampleFigures &f, const std:
         }
         alignas(32) std::uint32_t lanes[8];
         _mm256_store_si256(reinterpret_cast<__m256i *>(lanes), counts);
-        std::uint64_t at_lo = 0;
         for (std::uint32_t c : lanes)
             at_lo += c;
         for (; k < n; ++k)
             at_lo += s[k] == block_lo ? 1u : 0u;
-        if (block_lo < f.smallest) {
-            f.smallest = block_lo;
-            f.smallest_cells = 0;
-        }
-        f.smallest_cells += at_lo;
     }
-    f.largest = std::max(f.largest, block_hi);
-    f.cells += n;
+    merge_block(f, n, block_lo, block_hi, block_positive, at_lo);
 }
 
 // 16-bit samples: the same loops, which the compiler turns into AVX2 itself.
@@ -147,14 +152,7 @@ void add_samples(SampleFigures &f, const std::int32_t *samples, std::size_t n) {
 }
 
 void add_zero_samples(SampleFigures &f, std::uint64_t n) {
-    if (n == 0) return;
-    if (0 < f.smallest) {
-        f.smallest = 0;
-        f.smallest_cells = 0;
-    }
-    if (f.smallest == 0) f.smallest_cells += n;
-    f.largest = std::max(f.largest, 0);
-    f.cells += n;
+    if (n != 0) merge_block(f, n, 0, 0, INT32_MAX, n);
 }
 
 ElevationFigures figures_of_samples(const SampleFigures &f, UnitFactor factor) {

@@ -21,18 +21,6 @@ bool is_digit(char c) {
     return static_cast<unsigned char>(c - '0') < 10;
 }
 
-// The white space of formatted reads in the C locale, one bit per byte.
-constexpr std::array<bool, 256> blank_table = [] {
-    std::array<bool, 256> t{};
-    for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'})
-        t[c] = true;
-    return t;
-}();
-
-bool is_blank(char c) {
-    return blank_table[static_cast<unsigned char>(c)];
-}
-
 // strtod on a terminated copy of text (the text may continue beyond the word).
 ParsedDouble strtod_prefix(std::string_view text) {
     std::string copy(text);
@@ -344,7 +332,7 @@ ParsedDouble general_prefix(std::string_view text) {
 
 ParsedDouble parse_double_prefix(std::string_view text) {
     // A word never starts with white space; strtod would skip it.
-    if (text.empty() || is_blank(text[0])) return {0.0, 0};
+    if (text.empty() || is_text_space(text[0])) return {0.0, 0};
     double v = 0;
     if (const char *end = parse_decimal(text.data(), text.data() + text.size(), v))
         return {v, static_cast<std::size_t>(end - text.data())};
@@ -352,7 +340,7 @@ ParsedDouble parse_double_prefix(std::string_view text) {
 }
 
 bool parse_double_word(std::string_view word, double &value) {
-    if (word.empty() || is_blank(word[0])) return false;
+    if (word.empty() || is_text_space(word[0])) return false;
     const char *last = word.data() + word.size();
     double v = 0;
     if (const char *end = parse_decimal(word.data(), last, v)) {
@@ -400,21 +388,21 @@ ParsedWords parse_words(const char *first, const char *last, double *out, std::s
     // read are those before the last white space.
     const char *limit = last;
     if (!text_ends)
-        while (limit != first && !is_blank(limit[-1]))
+        while (limit != first && !is_text_space(limit[-1]))
             --limit;
     const char *p = first;
     std::size_t count = 0;
     while (count < max_values) {
-        while (p != limit && is_blank(*p))
+        while (p != limit && is_text_space(*p))
             ++p;
         if (p == limit) return {count, p, p, WordsStop::need_text};
         double v;
         const char *end = read_short_decimal(p, limit, v);
         if (end == nullptr) end = parse_decimal(p, limit, v);
-        if (end == nullptr || (end != limit && !is_blank(*end))) {
+        if (end == nullptr || (end != limit && !is_text_space(*end))) {
             // Another form, or a number followed by more of the word.
             const char *word_end = end != nullptr ? end : p;
-            while (word_end != limit && !is_blank(*word_end))
+            while (word_end != limit && !is_text_space(*word_end))
                 ++word_end;
             if (!parse_double_word(std::string_view(p, static_cast<std::size_t>(word_end - p)), v))
                 return {count, p, word_end, WordsStop::not_a_number};

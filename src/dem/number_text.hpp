@@ -2,10 +2,23 @@
 // locale give it: "%d" and "%lf" reading of a word's prefix, "%lf" and "%d"
 // writing. Pure functions: no locale, no globals, no I/O.
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+// ' ', '\t', '\n', '\v', '\f' and '\r': the white space of formatted reads
+// in the C locale, looked up by byte.
+inline constexpr std::array<bool, 256> text_space_table = [] {
+    std::array<bool, 256> t{};
+    for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'})
+        t[c] = true;
+    return t;
+}();
+inline bool is_text_space(char c) {
+    return text_space_table[static_cast<unsigned char>(c)];
+}
 
 struct ParsedInt {
     int value;

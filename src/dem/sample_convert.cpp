@@ -137,12 +137,3 @@ void output_samples(const std::int32_t *in, std::size_t n, const SampleConversio
                     std::int32_t *out) {
     convert(in, n, c, out);
 }
-
-bool vector_conversion_available() {
-    return has_vector_form();
-}
-
-void output_samples_general(const std::int32_t *in, std::size_t n, const SampleConversion &c,
-                            std::int32_t *out) {
-    general(in, n, c, out);
-}

@@ -26,9 +26,3 @@ void output_samples(const std::int32_t *in, std::size_t n, const SampleConversio
                     std::uint16_t *out);
 void output_samples(const std::int32_t *in, std::size_t n, const SampleConversion &c,
                     std::int32_t *out);
-
-// Whether the vector form is used on this processor (for the tests).
-bool vector_conversion_available();
-// The block forms with the vector form off, for comparison.
-void output_samples_general(const std::int32_t *in, std::size_t n, const SampleConversion &c,
-                            std::int32_t *out);

@@ -2,19 +2,12 @@
 // reads see them: any white space separates words, CR LF and LF alike, and a
 // Ctrl-Z byte ends the text.
 #pragma once
-#include <array>
 #include <cstddef>
 #include <cstdio>
 #include <string_view>
 #include <vector>
 
-// ' ', '\t', '\n', '\v', '\f' and '\r': the white space of formatted reads.
-inline constexpr std::array<bool, 256> text_space_table = [] {
-    std::array<bool, 256> t{};
-    for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'})
-        t[c] = true;
-    return t;
-}();
+#include "dem/number_text.hpp"
 
 class TextReader {
   public:
@@ -65,7 +58,7 @@ class TextReader {
     // nothing follows the buffered text.
     bool ended() const { return ended_ || file_ == nullptr; }
 
-    static bool is_space(char c) { return text_space_table[static_cast<unsigned char>(c)]; }
+    static bool is_space(char c) { return is_text_space(c); }
 
   private:
     // Appends more text to the buffer, keeping the unread part; false at the end.

@@ -218,6 +218,19 @@ TEST(Figures, ZerosPastTheEndOfAShortFileAreCountedWithoutBeingVisited) {
     EXPECT_EQ(f.cells, 4000000000000000000ULL);
 }
 
+namespace {
+// The figures of samples taken in blocks of random sizes up to 2500.
+template <class T> SampleFigures in_blocks(const std::vector<T> &samples, std::mt19937_64 &rng) {
+    SampleFigures f;
+    for (std::size_t at = 0; at < samples.size();) {
+        const std::size_t n = std::min<std::size_t>(1 + rng() % 2500, samples.size() - at);
+        add_samples(f, samples.data() + at, n);
+        at += n;
+    }
+    return f;
+}
+} // namespace
+
 TEST(Figures, LargeBlocksOfSamplesMatchTheScans) {
     // Blocks of hundreds and thousands of samples: the vector forms' sweeps and
     // their tails, in both widths.
@@ -233,22 +246,12 @@ TEST(Figures, LargeBlocksOfSamplesMatchTheScans) {
             else
                 s = static_cast<std::int32_t>(rng() % 65536);
         }
-        SampleFigures f;
-        for (std::size_t at = 0; at < wide.size();) {
-            const std::size_t n = std::min<std::size_t>(1 + rng() % 2500, wide.size() - at);
-            add_samples(f, wide.data() + at, n);
-            at += n;
-        }
+        const SampleFigures f = in_blocks(wide, rng);
         expect_same(scan(elevations(wide, 0, 0.01)), figures_of_samples(f, unit_factor(0.01)),
                     "32-bit blocks " + std::to_string(k));
         if (kind == 2) {
-            std::vector<std::uint16_t> narrow(wide.begin(), wide.end());
-            SampleFigures g;
-            for (std::size_t at = 0; at < narrow.size();) {
-                const std::size_t n = std::min<std::size_t>(1 + rng() % 2500, narrow.size() - at);
-                add_samples(g, narrow.data() + at, n);
-                at += n;
-            }
+            const SampleFigures g =
+                in_blocks(std::vector<std::uint16_t>(wide.begin(), wide.end()), rng);
             expect_same(scan(elevations(wide, 0, 0.1)), figures_of_samples(g, unit_factor(0.1)),
                         "16-bit blocks " + std::to_string(k));
         }
