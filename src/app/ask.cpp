@@ -11,6 +11,7 @@
 #include "dem/number_text.hpp"
 #include "platform/console.hpp"
 #include "platform/files.hpp"
+#include "platform/progress.hpp"
 #include "platform/text_stream.hpp"
 
 void (*run_end_hook)(int status) = nullptr;
@@ -39,6 +40,7 @@ void use_answers(std::FILE *source) {
 
 void end_run(int status) {
     std::fflush(stdout);
+    report_files_written();
     if (run_end_hook != nullptr) run_end_hook(status);
     std::exit(status);
 }

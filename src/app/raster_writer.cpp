@@ -14,6 +14,7 @@
 #include "dem/figures.hpp"
 #include "dem/sample_convert.hpp"
 #include "dem/text_format.hpp"
+#include "platform/progress.hpp"
 
 namespace {
 const double output_factors[4] = {1.0, 10.0, 100.0, 1000.0};
@@ -52,8 +53,12 @@ template <class T> void write_little_endian(const T *samples, std::size_t n) {
 
 // Writes the output samples, one pass over the input.
 template <class T> void write_samples(std::uint64_t factor) {
+    Progress shown("writing " + nomim2, grid_cells());
     for_each_block<T>(ToOutputSample<T>{{input_unit_factor(), new_dtab_min_in, factor}},
-                      write_little_endian<T>);
+                      [&shown](const T *samples, std::size_t n) {
+                          write_little_endian<T>(samples, n);
+                          shown.advance(n);
+                      });
 }
 } // namespace
 
@@ -100,4 +105,6 @@ void raster_saving() {
     const OutFile *failed = nullptr;
     if (!commit_outputs({&f2, &f2d}, &failed))
         fail("cannot write " + failed->name() + " (" + failed->error() + ")");
+    note_file_written(f2.name());
+    note_file_written(f2d.name());
 }

@@ -2,6 +2,7 @@
 #include "app/state.hpp"
 
 #include "grid/grid_alloc.hpp"
+#include "platform/progress.hpp"
 
 int nb_lig = 0;
 int nb_col = 0;
@@ -46,6 +47,7 @@ void reset_state() {
     new_dtab_min_in = 0.0;
     f1.close();
     discard_all_outputs();
+    forget_files_written();
     nb_lig = nb_col = val = mind = maxd = pix_size = 0;
     format = itype = dyn_scale = format_out = itype_out = 0;
     dpix_size = X_min = Y_min = nodata = 0.0;

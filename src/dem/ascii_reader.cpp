@@ -9,6 +9,7 @@
 #include "dem/number_text.hpp"
 #include "grid/grid_alloc.hpp"
 #include "platform/files.hpp"
+#include "platform/progress.hpp"
 #include "platform/text_stream.hpp"
 
 namespace {
@@ -88,9 +89,12 @@ void ascii_lecture() {
     dtab_in = obtain_grid(dmatrice, "input grid");
     const int lines = grid_has_cells() ? nb_lig : 0;
     const unsigned long long expected = grid_cells();
+    // The line count below is the stage's own progress on standard output.
+    Progress progress("reading " + nomim1, static_cast<std::uint64_t>(lines), true);
     // Whole blocks of the text are read into a line at a time, straight from
     // the reader's buffer; a word cut by the end of a block waits for the next.
     for (int i = 0; i < lines; ++i) {
+        progress.advance(1);
         if (i > 0 && i % 100 == 0) say("\tline %d                   \r", i);
         double *row = dtab_in[i];
         std::size_t j = 0;

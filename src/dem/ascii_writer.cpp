@@ -11,6 +11,7 @@
 #include "dem/number_text.hpp"
 #include "dem/text_format.hpp"
 #include "platform/helper_thread.hpp"
+#include "platform/progress.hpp"
 
 namespace {
 // The "%lf\t" texts of n cells at out; returns their end.
@@ -57,9 +58,11 @@ void ascii_saving() {
     std::unique_ptr<HelperThread> helper;
     char *end = text.get();
     const double base = new_dtab_min_in;
+    Progress shown("writing " + nomim2, grid_cells());
     for_each_block<double>(
         [base](double v) { return raised(v, base); },
         [&](const double *cells, std::size_t n) {
+            shown.advance(n);
             if (n >= two_way && all_short(cells, n)) {
                 if (!helper) {
                     helper = std::make_unique<HelperThread>();
@@ -94,4 +97,5 @@ void ascii_saving() {
     helper.reset();
     finish_input();
     if (!f2.commit()) fail("cannot write " + f2.name() + " (" + f2.error() + ")");
+    note_file_written(f2.name());
 }

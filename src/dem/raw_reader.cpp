@@ -11,6 +11,7 @@
 #include "dem/figures.hpp"
 #include "grid/grid_alloc.hpp"
 #include "platform/console.hpp"
+#include "platform/progress.hpp"
 
 // Reads nb_lig, nb_col, itype, descr_OK, dpix_size, nomim2 and f1; sets
 // jtab or itab (the block buffers), dyn_scale and input_figures, and completes
@@ -26,18 +27,21 @@ void dem_lecture() {
              nomim2 + " (" + f1.error() + ")");
 
     SampleFigures samples;
+    Progress shown("reading " + nomim1, grid_cells());
     start_samples();
     while (const std::size_t n = next_samples()) {
         if (itype == 0)
             add_samples(samples, jtab, n);
         else
             add_samples(samples, itab, n);
+        shown.advance(n);
         // Beyond the end of a short file every cell is 0: no need to go through them.
         if (samples_past_file_end()) {
             add_zero_samples(samples, samples_left());
             break;
         }
     }
+    shown.finish();
     // The range starts at 1000000 and 0, so it never passes them inward.
     const int min = samples.cells != 0 && samples.smallest < 1000000 ? samples.smallest : 1000000;
     const int max = samples.cells != 0 && samples.largest > 0 ? samples.largest : 0;
@@ -58,5 +62,7 @@ void dem_lecture() {
         else if (f1d.kept_existing())
             console_error("\ngroundzero: a descriptor " + f1d.name() +
                           " appeared meanwhile; it is kept as it is\n");
+        else
+            note_file_written(f1d.name());
     }
 }

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/progress.hpp"
+
 #ifdef _WIN32
 #include <conio.h>
 #include <io.h>
@@ -17,12 +19,14 @@
 bool key_wait_enabled = true;
 
 void console_print(std::string_view text) {
+    progress_before_console_text(text);
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
 }
 
 void console_error(std::string_view text) {
     std::fflush(stdout);
+    progress_before_error_text();
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
 }
