@@ -2,10 +2,13 @@
 #include <new>
 
 #include "app/ask.hpp"
+#include "app/command_line.hpp"
 #include "app/state.hpp"
 #include "platform/files.hpp"
+#include "platform/progress.hpp"
 
-int main() {
+int main(int argc, char **argv) {
+    if (const int status = command_line(argc, argv); status >= 0) return status;
     remove_outputs_on_interrupt();
     try {
         opening();
@@ -13,5 +16,6 @@ int main() {
     } catch (const std::bad_alloc &) {
         fail_out_of_memory();
     }
+    report_files_written();
     return 0;
 }

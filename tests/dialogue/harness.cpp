@@ -14,6 +14,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -162,6 +163,16 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
     std::signal(SIGPIPE, SIG_IGN); // a program that ended early must not end the test too
     int answer_pipe[2] = {-1, -1};
     if (!limits.pause_at.empty() && pipe(answer_pipe) != 0) throw std::runtime_error("pipe failed");
+    int pty[2] = {-1, -1}; // master, slave
+    if (limits.stdout_on_terminal || limits.stderr_on_terminal) {
+        if (openpty(&pty[0], &pty[1], nullptr, nullptr, nullptr) != 0)
+            throw std::runtime_error("openpty failed");
+        termios raw{};
+        tcgetattr(pty[1], &raw);
+        cfmakeraw(&raw);
+        tcsetattr(pty[1], TCSANOW, &raw);
+        fcntl(pty[0], F_SETFL, O_NONBLOCK);
+    }
     pid_t pid = fork();
     if (pid == 0) {
         setsid(); // no controlling terminal: the key wait returns at once
@@ -174,6 +185,10 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
+        if (limits.stdout_on_terminal) dup2(pty[1], 1);
+        if (limits.stderr_on_terminal) dup2(pty[1], 2);
+        for (int fd : pty)
+            if (fd >= 0) close(fd);
         if (limits.address_space > 0) {
             rlimit r{static_cast<rlim_t>(limits.address_space),
                      static_cast<rlim_t>(limits.address_space)};
@@ -196,6 +211,7 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
             command.push_back("wine");
         }
         command.push_back(exe);
+        command.insert(command.end(), limits.args.begin(), limits.args.end());
         std::vector<char *> argv;
         for (std::string &word : command)
             argv.push_back(word.data());
@@ -213,6 +229,13 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
         pending_answers = answer_pipe[1];
     }
     RunResult result;
+    if (pty[1] >= 0) close(pty[1]);
+    const auto read_terminal = [&] {
+        char buffer[4096];
+        ssize_t n = 0;
+        while (pty[0] >= 0 && (n = ::read(pty[0], buffer, sizeof buffer)) > 0)
+            result.terminal.append(buffer, static_cast<std::size_t>(n));
+    };
     int wstatus = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     bool signalled = false;
@@ -223,10 +246,9 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
                 signalled = true;
             }
         }
-        if (pending_answers >= 0 &&
-            (wine_prefix() != nullptr ? fold_crlf(slurp(dir / "stdout.txt"))
-                                      : slurp(dir / "stdout.txt"))
-                    .find(limits.pause_at) != std::string::npos) {
+        if (pending_answers >= 0 && (wine_prefix() != nullptr ? fold_crlf(slurp(dir / "stdout.txt"))
+                                                              : slurp(dir / "stdout.txt"))
+                                            .find(limits.pause_at) != std::string::npos) {
             if (limits.at_pause) limits.at_pause();
             const std::string &rest = limits.answers_after_pause;
             if (::write(pending_answers, rest.data(), rest.size()) !=
@@ -241,8 +263,11 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
             result.hung = true;
             break;
         }
+        read_terminal();
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    read_terminal();
+    if (pty[0] >= 0) close(pty[0]);
     if (pending_answers >= 0) close(pending_answers);
     if (!result.hung && WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
     if (!result.hung && WIFSIGNALED(wstatus)) result.signal = WTERMSIG(wstatus);

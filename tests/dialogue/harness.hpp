@@ -13,6 +13,7 @@ struct RunResult {
     int status = -1; // exit status; -1 if killed or hung
     int signal = 0;  // the signal that ended the program, 0 if it exited
     bool hung = false;
+    std::string terminal; // what the pseudo-terminal showed, when one was asked for
 };
 
 struct RunLimits {
@@ -29,6 +30,11 @@ struct RunLimits {
     std::string pause_at = {};
     std::function<void()> at_pause = {};
     std::string answers_after_pause = {};
+    std::vector<std::string> args = {}; // the program's arguments
+    // Standard output, standard error or both on a pseudo-terminal (raw, so
+    // bytes arrive as written) instead of files; never a controlling one.
+    bool stdout_on_terminal = false;
+    bool stderr_on_terminal = false;
 };
 
 class Workdir {
