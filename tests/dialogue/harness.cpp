@@ -164,9 +164,8 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
     int answer_pipe[2] = {-1, -1};
     if (!limits.pause_at.empty() && pipe(answer_pipe) != 0) throw std::runtime_error("pipe failed");
     int pty[2] = {-1, -1}; // master, slave
-    if (limits.stdout_on_terminal || limits.stderr_on_terminal) {
-        if (openpty(&pty[0], &pty[1], nullptr, nullptr, nullptr) != 0)
-            throw std::runtime_error("openpty failed");
+    if ((limits.stdout_on_terminal || limits.stderr_on_terminal) &&
+        openpty(&pty[0], &pty[1], nullptr, nullptr, nullptr) == 0) {
         termios raw{};
         tcgetattr(pty[1], &raw);
         cfmakeraw(&raw);
@@ -232,8 +231,7 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
     if (pty[1] >= 0) close(pty[1]);
     const auto read_terminal = [&] {
         char buffer[4096];
-        ssize_t n = 0;
-        while (pty[0] >= 0 && (n = ::read(pty[0], buffer, sizeof buffer)) > 0)
+        for (ssize_t n = 0; pty[0] >= 0 && (n = ::read(pty[0], buffer, sizeof buffer)) > 0;)
             result.terminal.append(buffer, static_cast<std::size_t>(n));
     };
     int wstatus = 0;
@@ -246,9 +244,10 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
                 signalled = true;
             }
         }
-        if (pending_answers >= 0 && (wine_prefix() != nullptr ? fold_crlf(slurp(dir / "stdout.txt"))
-                                                              : slurp(dir / "stdout.txt"))
-                                            .find(limits.pause_at) != std::string::npos) {
+        if (pending_answers >= 0 &&
+            (wine_prefix() != nullptr ? fold_crlf(slurp(dir / "stdout.txt"))
+                                      : slurp(dir / "stdout.txt"))
+                    .find(limits.pause_at) != std::string::npos) {
             if (limits.at_pause) limits.at_pause();
             const std::string &rest = limits.answers_after_pause;
             if (::write(pending_answers, rest.data(), rest.size()) !=
