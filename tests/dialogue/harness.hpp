@@ -31,8 +31,7 @@ struct RunLimits {
     std::function<void()> at_pause = {};
     std::string answers_after_pause = {};
     std::vector<std::string> args = {}; // the program's arguments
-    // Standard output, standard error or both on a pseudo-terminal (raw, so
-    // bytes arrive as written) instead of files; never a controlling one.
+    // Standard output or error on a raw pseudo-terminal (not a controlling one), not a file.
     bool stdout_on_terminal = false;
     bool stderr_on_terminal = false;
 };

@@ -1,27 +1,23 @@
 // What a person at a terminal sees beyond the dialogue (progress and the files
 // written, on standard error only), and the command line.
 #include <filesystem>
-#include <regex>
 #include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "console_text.hpp"
 #include "harness.hpp"
 
 TEST(Terminal, ProgressAndTheFilesWrittenShowOnAStandardErrorTerminalOnly) {
     if (under_wine()) GTEST_SKIP() << "pseudo-terminals and named pipes of the host";
     const std::string answers = "d a 1 0 2 0 0 1 0 2\n", descriptor = "300\n2621\n2\n0\n0\n25\n";
-    std::string samples; // three blocks
-    for (int k = 0; k < 300 * 2621; ++k)
-        samples += u16le({k % 2621 < 2 ? 0u : 4000u + k % 3000});
+    const std::string samples(2 * 300 * 2621, '\x10'); // three blocks of 16-bit samples
     Workdir plain;
     plain.write("images/d/a_m2.txt", descriptor);
     plain.write("images/d/a_m2.raw", samples);
     const RunResult expected = plain.run(answers);
-    const std::regex progress(R"((\rgroundzero: reading c:\\images\\d\\a_m2\.raw: \d+% *)+\r +\r)");
+    const std::string draw = "\rgroundzero: reading c:\\images\\d\\a_m2.raw: ";
     const struct {
         bool slow, out_on_terminal, err_on_terminal;
     } cases[] = {
@@ -51,9 +47,16 @@ TEST(Terminal, ProgressAndTheFilesWrittenShowOnAStandardErrorTerminalOnly) {
         const std::string folder = std::filesystem::canonical(w.root()).string() + "/c/images/d/";
         const std::string wrote = "\ngroundzero: wrote " + folder + "a_new_base_m2.raw, " + folder +
                                   "a_new_base_m2.txt\n";
-        EXPECT_EQ(std::regex_search(r.terminal, progress), c.slow && c.err_on_terminal) << what;
-        // Without its progress, erased before the dialogue went on, the screen reads as before.
-        EXPECT_TEXT(std::regex_replace(r.terminal, progress, ""),
+        // Without its progress (drawn, then erased before any other text) the screen is as before.
+        std::string screen = r.terminal;
+        std::size_t at = 0, drawn = 0;
+        for (; (at = screen.find(draw)) != std::string::npos; ++drawn) {
+            const std::size_t erased = screen.find("\r ", at);
+            screen.erase(at, erased == std::string::npos ? erased
+                                                         : screen.find('\r', erased + 1) + 1 - at);
+        }
+        EXPECT_EQ(drawn > 0, c.slow && c.err_on_terminal) << what;
+        EXPECT_TEXT(screen,
                     (c.out_on_terminal ? expected.out : "") + (c.err_on_terminal ? wrote : ""));
         EXPECT_TEXT(r.out, c.out_on_terminal ? "" : expected.out);
     }
@@ -70,10 +73,9 @@ TEST(CommandLine, HelpVersionAndAnythingElseEndWithoutTheDialogue) {
         {{"--hepl"}, 2, "", "groundzero: unknown argument '--hepl'; see groundzero --help\n"},
         {{"--help", "x"}, 2, "", "groundzero: unknown argument 'x'; see groundzero --help\n"}};
     for (const auto &c : cases) {
-        const RunResult r = Workdir().run("d a 1 0\n", {.args = c.args});
+        const RunResult r = Workdir().run("", {.args = c.args}); // a dialogue would fail: no answer
         EXPECT_EQ(r.status, c.status) << c.args[0];
         EXPECT_EQ(r.out.substr(0, c.out_start.size()), c.out_start) << c.args[0];
-        EXPECT_EQ(r.out.find(text::banner), std::string::npos) << c.args[0];
         EXPECT_EQ(r.err, c.err) << c.args[0];
     }
 }
