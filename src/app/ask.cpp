@@ -46,9 +46,10 @@ void end_run(int status) {
 }
 
 std::string ask_word(std::string_view what) {
-    std::string w(next_word(what));
+    const std::string_view w = next_word(what);
     answers().consume(w.size());
-    return w;
+    // Names are C strings: a NUL byte typed in one ends it there.
+    return std::string(w.substr(0, w.find('\0')));
 }
 
 int ask_int(std::string_view prompt, int low, int high, std::string_view what) {
@@ -97,6 +98,20 @@ void require_room(const std::string &path, unsigned long long cells, unsigned by
     fail(format_text(
         "not enough room on the disk for %s: %s bytes needed%s, %s available",
         {path, std::to_string(bytes), at_least ? " at the least" : "", std::to_string(available)}));
+}
+
+void fail_console(int err) {
+    fail("cannot write to standard output (" + system_error_text(err) + ")");
+}
+
+void publish(std::initializer_list<OutFile *> files) {
+    const OutFile *failed = nullptr;
+    if (!commit_outputs(files, &failed))
+        fail("cannot write " + failed->name() + " (" + failed->error() + ")");
+    for (const OutFile *f : files)
+        if (!f->left_behind().empty())
+            console_error("\ngroundzero: the older file " + f->left_behind() +
+                          " could not be removed\n");
 }
 
 void fail_out_of_memory() {

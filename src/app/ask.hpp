@@ -2,11 +2,13 @@
 #pragma once
 #include <cstddef>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
 #include "dem/text_format.hpp"
 #include "platform/console.hpp"
+#include "platform/out_file.hpp"
 
 // The menus asked on both the input and the output side.
 inline constexpr const char *format_menu =
@@ -49,6 +51,13 @@ void use_answers(std::FILE *source);
 // cells of bytes_per_cell bytes each ("at the least" when that is a lower bound).
 void require_room(const std::string &path, unsigned long long cells, unsigned bytes_per_cell,
                   bool at_least);
+
+// Standard output can't be written (err): fails with a message on standard
+// error; outputs already published stay.
+[[noreturn]] void fail_console(int err);
+
+// Publishes files (see commit_outputs), or fails naming the one that failed.
+void publish(std::initializer_list<OutFile *> files);
 
 // Memory ran out where no size can be named: fail with the out-of-memory
 // message, allocating nothing.

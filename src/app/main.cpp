@@ -10,6 +10,7 @@
 int main(int argc, char **argv) {
     if (const int status = command_line(argc, argv); status >= 0) return status;
     remove_outputs_on_interrupt();
+    watch_console(fail_console);
     try {
         opening();
         treatment();

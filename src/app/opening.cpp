@@ -35,6 +35,15 @@ void ask_pixel_size(const char *prompt) {
     pix_size = pixel_size_metres(dpix_size);
 }
 
+// Opens the input data file f1, or ends the run: the missing-input end when it
+// (or its folder) does not exist, a failure when it exists and can't be opened.
+void open_data(const std::string &path) {
+    if (f1.open(path)) return;
+    const int err = errno;
+    if (is_missing_file_error(err)) end_missing_input(path);
+    fail("cannot open " + path + " (" + system_error_text(err) + ")");
+}
+
 // Opens the raw raster and reads or creates its descriptor (sets nb_lig,
 // nb_col, pix_size and dpix_size), then hands over to the raster reader.
 void open_raster() {
@@ -42,11 +51,17 @@ void open_raster() {
     itype = ask_int(raster_type_menu, INT_MIN, 1, "the type of DEM raster");
     std::string nomdescr1 = nomim1 + std::string(input_descriptor_suffix(itype));
     nomim1 += input_raw_suffix(itype);
-    if (!f1.open(nomim1)) end_missing_input(nomim1);
+    std::FILE *descriptor = nullptr;
+    int open_error = 0;
+    {
+        // The raster and its descriptor come from one publishing run.
+        const PairReading pair(nomim1);
+        open_data(nomim1);
+        descriptor = open_input(nomdescr1);
+        open_error = errno;
+    }
 
     int val = 0; // descriptor line 3: read and not used, or written when created
-    std::FILE *descriptor = open_input(nomdescr1);
-    const int open_error = errno;
     // Only a descriptor that does not exist is created: one that exists and
     // can't be read must not be replaced by one made from typed answers.
     if (descriptor == nullptr && !is_missing_file_error(open_error))
@@ -80,7 +95,7 @@ void open_raster() {
 void open_ascii() {
     open_ascii_OK = true;
     nomim1 += input_ascii_suffix;
-    if (!f1.open(nomim1)) end_missing_input(nomim1);
+    open_data(nomim1);
     ascii_lecture();
 }
 } // namespace

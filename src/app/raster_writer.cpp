@@ -102,9 +102,7 @@ void raster_saving() {
     finish_input();
     // Both files complete before either takes its name: a descriptor must never
     // stand beside a raster it doesn't describe.
-    const OutFile *failed = nullptr;
-    if (!commit_outputs({&f2, &f2d}, &failed))
-        fail("cannot write " + failed->name() + " (" + failed->error() + ")");
+    publish({&f2, &f2d});
     note_file_written(f2.name());
     note_file_written(f2d.name());
 }

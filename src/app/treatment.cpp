@@ -33,6 +33,11 @@ void treatment() {
 
     new_dtab_min_in = in.base;
     say("\n\n\tRecalculated minimum altitude value = %lf ", new_dtab_min_in);
+    // The texts and files stay as they are; a batch user is told why every cell changes.
+    if (grid_has_cells() && !(new_dtab_min_in < search_start))
+        console_error("\ngroundzero: warning: no elevation lies above 0 m and below 10000000 m; "
+                      "the base level is the search start, 10000000 m, and every cell below it "
+                      "is raised to it\n");
     say("\n\n\tDigital Elevation Model transformed");
     output_dialogue();
 }

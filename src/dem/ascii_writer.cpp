@@ -96,6 +96,6 @@ void ascii_saving() {
     f2.write(text.get(), static_cast<std::size_t>(end - text.get()));
     helper.reset();
     finish_input();
-    if (!f2.commit()) fail("cannot write " + f2.name() + " (" + f2.error() + ")");
+    publish({&f2});
     note_file_written(f2.name());
 }

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "platform/files.hpp"
+#include "platform/pages.hpp"
 
 namespace {
 constexpr std::size_t align = 64;

@@ -18,10 +18,27 @@
 
 bool key_wait_enabled = true;
 
+namespace {
+void (*console_failed)(int err) = nullptr;
+} // namespace
+
+void watch_console(void (*failed)(int err)) {
+#ifndef _WIN32
+    // Opened for reading only: writes to it fail (EBADF), reads find the end.
+    for (int fd = 0; fd <= 2; ++fd)
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF && open("/dev/null", O_RDONLY) != fd) break;
+#endif
+    console_failed = failed;
+}
+
 void console_print(std::string_view text) {
     progress_before_console_text(text);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    if ((std::fflush(stdout) != 0 || !written) && console_failed != nullptr) {
+        const auto failed = console_failed;
+        console_failed = nullptr; // once: the failure's own message goes to standard error
+        failed(errno);
+    }
 }
 
 void console_error(std::string_view text) {

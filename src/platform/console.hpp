@@ -7,6 +7,12 @@
 // feed is on screen before the answer is read.
 void console_print(std::string_view text);
 
+// From now on a failure to write standard output (a full disk, a closed or
+// broken pipe) calls failed, once, with the C library's error number. A
+// standard stream closed at the start is given a stand-in that fails every
+// write, so that no file the program opens takes its place.
+void watch_console(void (*failed)(int err));
+
 // Flushes standard output, then writes text to standard error: failure
 // messages of our own stay apart from the dialogue a script captures.
 void console_error(std::string_view text);

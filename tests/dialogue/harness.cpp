@@ -43,16 +43,17 @@ std::string fold_crlf(const std::string &text) {
     return s;
 }
 
-// The process id in the name of an unfinished output ("a.raw.part1234") below
-// folder, or 0 when there is none yet.
+// The process id in the name of an unfinished output
+// ("groundzero-1234-<random>.part") below folder, or 0 when there is none yet.
 long unfinished_output_pid(const fs::path &folder) {
+    const std::string lead = "groundzero-", ending = ".part";
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(folder, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        const std::size_t at = name.rfind(".part");
-        if (at != std::string::npos && at + 5 < name.size())
-            return std::strtol(name.c_str() + at + 5, nullptr, 10);
+        if (name.rfind(lead, 0) == 0 && name.size() > ending.size() &&
+            name.compare(name.size() - ending.size(), ending.size(), ending) == 0)
+            return std::strtol(name.c_str() + lead.size(), nullptr, 10);
     }
     return 0;
 }

@@ -1,0 +1,104 @@
+// The host's file system calls that the file layer makes, in one narrow
+// interface: host_posix.cpp and host_win.cpp implement it, the build picks one.
+// Every call that reaches the system asks the fault hook first, so tests can
+// make any of them fail, on every host.
+#pragma once
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace host {
+
+// A failure a test can give a call, each turned into the host's own error code.
+enum class Fault { none, io, no_space, denied, exists };
+// Asked with the call's name ("create", "write", "sync", "rename", ...) before
+// the call; null (the default) lets every call through.
+extern Fault (*fault_hook)(const char *call);
+// Where temporary names take their randomness from; tests replace it to know
+// the names in advance. Fills size bytes; false if the host gives none.
+extern bool (*random_source)(void *data, std::size_t size);
+
+#ifdef _WIN32
+using Handle = void *;
+inline constexpr Handle no_handle = nullptr;
+#else
+using Handle = int;
+inline constexpr Handle no_handle = -1;
+#endif
+
+// The host path of a path text in its Windows form ("c:\images\dems\a.raw").
+std::string host_path(std::string_view dos_path);
+// The folder part of a host path, separator included ("." when it has none).
+std::string folder_of(const std::string &path);
+int process_id();
+// A file name no other process produces, short whatever the output's name:
+// "groundzero-<pid>-<16 random hex digits><ending>". Without randomness from the
+// host, the time and a counter stand in (creation is exclusive all the same).
+std::string unique_name(std::string_view ending);
+
+// The text of the last failure of a call below ("Permission denied"), and
+// whether it says the file (or a folder on its way) does not exist.
+std::string error_text();
+bool error_is_missing();
+// The text of a C library error number.
+std::string errno_text(int err);
+
+// Opens an existing file for binary reading; null with the error set.
+std::FILE *open_read(const std::string &path);
+// Creates a new file for writing; fails (error_is_exists) where any entry of
+// that name stands already, be it a file, a link or a pipe; nothing is followed.
+Handle create_new(const std::string &path);
+bool error_is_exists();
+// Writes up to size bytes; done receives how many (0 only on failure).
+bool write_some(Handle h, const char *data, std::size_t size, std::size_t &done);
+// Starts the writing to disk of the bytes from..to, waiting for those some way
+// behind (a hint: nothing where the host has no such call).
+void start_writeback(Handle h, unsigned long long from, unsigned long long to, bool wait_behind);
+// Gives the file the permission bits (and group, where allowed) of the file
+// now at path, if there is one: a replaced output keeps them.
+bool take_permissions(Handle h, const std::string &path);
+// Flushed to the disk itself (not to a cache of the drive where the host can tell them apart).
+bool sync(Handle h);
+bool close(Handle h);
+
+// Renames from onto to, replacing what is there (write-through where the host has that form).
+bool replace(const std::string &from, const std::string &to);
+// 1: renamed; 0: an entry of that name exists (left as it is); -1: failed.
+int rename_no_replace(const std::string &from, const std::string &to);
+// A second name copy for the file at path, so it can be put back: a hard link,
+// or a copy where the volume has no links; never over an existing entry.
+// 1: made; 0: there is no such file; -1: failed.
+int keep_copy(const std::string &path, const std::string &copy);
+bool remove(const std::string &path);
+// Makes the renames in folder durable (nothing to do where moves are written through).
+bool sync_folder(const std::string &folder);
+// Removes the file at path, open as h, allocating nothing: safe in signal handlers.
+void remove_now(Handle h, const char *path);
+
+// The input's size and modification time (nanoseconds or the host's own unit); false if unknown.
+bool identity(std::FILE *file, long long &size, long long &modified);
+// Whether the file can be read again from its start (a file on disk, not a pipe).
+bool can_reread(std::FILE *file);
+// A read-write scratch file in folder that leaves no trace however the program ends; null on failure.
+std::FILE *open_scratch(const std::string &folder);
+
+// Bytes free to the user on the volume of folder; false when the host can't tell.
+bool free_space(const std::string &folder, unsigned long long &available);
+
+// The publishing lock of a folder, between processes: held exclusive while a
+// run renames its outputs into the folder, shared while a run opens a raster
+// and its descriptor, so that no reader pairs files of two runs. Taken for a
+// few calls only: one that can't be had within seconds is gone without.
+class FolderLock {
+  public:
+    FolderLock(const std::string &folder, bool shared);
+    ~FolderLock();
+    FolderLock(const FolderLock &) = delete;
+    FolderLock &operator=(const FolderLock &) = delete;
+
+  private:
+    Handle handle_;
+};
+
+} // namespace host

@@ -1,0 +1,290 @@
+// The file layer's system calls on POSIX hosts (Linux, the BSDs, macOS).
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <time.h>
+#include <unistd.h>
+#ifdef __APPLE__
+#include <sys/random.h>
+#endif
+
+#include "platform/host.hpp"
+
+namespace host {
+namespace {
+bool system_random(void *data, std::size_t size) {
+    auto *bytes = static_cast<unsigned char *>(data);
+    while (size > 0) { // getentropy gives at most 256 bytes a call
+        const std::size_t n = std::min<std::size_t>(size, 256);
+        if (getentropy(bytes, n) != 0) return false;
+        bytes += n;
+        size -= n;
+    }
+    return true;
+}
+
+// Whether the fault hook fails this call; errno is then set as the call would set it.
+bool faulted(const char *call) {
+    if (fault_hook == nullptr) return false;
+    switch (fault_hook(call)) {
+    case Fault::none:
+        return false;
+    case Fault::io:
+        errno = EIO;
+        break;
+    case Fault::no_space:
+        errno = ENOSPC;
+        break;
+    case Fault::denied:
+        errno = EACCES;
+        break;
+    case Fault::exists:
+        errno = EEXIST;
+        break;
+    }
+    return true;
+}
+
+// fsync, or on macOS the call that reaches the disk's platters, not only its cache.
+int full_sync(int fd) {
+#ifdef __APPLE__
+    if (fcntl(fd, F_FULLFSYNC) == 0) return 0;
+#endif
+    return fsync(fd);
+}
+} // namespace
+
+Fault (*fault_hook)(const char *call) = nullptr;
+bool (*random_source)(void *data, std::size_t size) = system_random;
+
+std::string host_path(std::string_view dos_path) {
+    std::string path(dos_path);
+    if (path.size() >= 3 && (path[0] == 'c' || path[0] == 'C') && path[1] == ':' && path[2] == '\\')
+        path.erase(0, 3);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+std::string folder_of(const std::string &path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+}
+
+int process_id() {
+    return static_cast<int>(getpid());
+}
+
+std::string errno_text(int err) {
+    return err == 0 ? "unknown error" : std::strerror(err);
+}
+
+std::string error_text() {
+    return errno_text(errno);
+}
+
+bool error_is_missing() {
+    return errno == ENOENT || errno == ENOTDIR;
+}
+
+bool error_is_exists() {
+    return errno == EEXIST;
+}
+
+std::FILE *open_read(const std::string &path) {
+    if (faulted("open")) return nullptr;
+    int fd;
+    do
+        fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) return nullptr;
+    std::FILE *file = fdopen(fd, "rb");
+    if (file == nullptr) ::close(fd);
+    return file;
+}
+
+Handle create_new(const std::string &path) {
+    if (faulted("create")) return no_handle;
+    int fd;
+    do
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+                    0666);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+bool write_some(Handle h, const char *data, std::size_t size, std::size_t &done) {
+    done = 0;
+    if (faulted("write")) return false;
+    ssize_t n;
+    do
+        n = ::write(h, data, std::min<std::size_t>(size, std::size_t{1} << 30));
+    while (n < 0 && errno == EINTR);
+    if (n == 0) errno = ENOSPC;
+    if (n <= 0) return false;
+    done = static_cast<std::size_t>(n);
+    return true;
+}
+
+void start_writeback(Handle h, unsigned long long from, unsigned long long to, bool wait_behind) {
+#if defined(__linux__) && defined(SYNC_FILE_RANGE_WRITE)
+    sync_file_range(h, static_cast<off_t>(from), static_cast<off_t>(to - from),
+                    wait_behind ? SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                      SYNC_FILE_RANGE_WAIT_AFTER
+                                : SYNC_FILE_RANGE_WRITE);
+#else
+    static_cast<void>(h), static_cast<void>(from), static_cast<void>(to),
+        static_cast<void>(wait_behind);
+#endif
+}
+
+bool take_permissions(Handle h, const std::string &path) {
+    if (faulted("stat")) return false;
+    struct stat older {};
+    if (lstat(path.c_str(), &older) != 0) return error_is_missing();
+    if (!S_ISREG(older.st_mode)) return true;
+    struct stat now {};
+    if (fstat(h, &now) != 0) return false;
+    // The group only where the user belongs to it; the owner can't be given away.
+    if (now.st_gid != older.st_gid && fchown(h, static_cast<uid_t>(-1), older.st_gid) == 0)
+        now.st_mode &= ~static_cast<mode_t>(S_ISGID);
+    const mode_t bits = older.st_mode & 0777;
+    if ((now.st_mode & 07777) == bits) return true;
+    if (faulted("chmod")) return false;
+    return fchmod(h, bits) == 0;
+}
+
+bool sync(Handle h) {
+    if (faulted("sync")) return false;
+    // EINVAL: a special file, which can't be synced.
+    return full_sync(h) == 0 || errno == EINVAL;
+}
+
+bool close(Handle h) {
+    if (faulted("close")) {
+        ::close(h);
+        return false;
+    }
+    // After EINTR the descriptor is closed all the same.
+    return ::close(h) == 0 || errno == EINTR;
+}
+
+bool replace(const std::string &from, const std::string &to) {
+    if (faulted("rename")) return false;
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+int rename_no_replace(const std::string &from, const std::string &to) {
+    if (faulted("rename")) return -1;
+#ifdef RENAME_NOREPLACE
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 1;
+    if (errno == EEXIST) return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return -1;
+#endif
+    // Without the flag: a link fails where the name is taken, then the temporary name goes.
+    if (link(from.c_str(), to.c_str()) != 0) return errno == EEXIST ? 0 : -1;
+    unlink(from.c_str());
+    return 1;
+}
+
+int keep_copy(const std::string &path, const std::string &copy) {
+    if (faulted("link")) return -1;
+    if (link(path.c_str(), copy.c_str()) == 0) return 1;
+    return error_is_missing() ? 0 : -1;
+}
+
+bool remove(const std::string &path) {
+    if (faulted("unlink")) return false;
+    return unlink(path.c_str()) == 0;
+}
+
+bool sync_folder(const std::string &folder) {
+    if (faulted("sync_folder")) return false;
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // A folder the user may write into but not read can't be synced by him.
+    if (fd < 0) return errno == EACCES;
+    // EINVAL: a file system whose folders can't be synced (their changes are
+    // written at once, or never).
+    const bool synced = full_sync(fd) == 0 || errno == EINVAL;
+    ::close(fd);
+    return synced;
+}
+
+void remove_now(Handle, const char *path) {
+    unlink(path);
+}
+
+bool identity(std::FILE *file, long long &size, long long &modified) {
+    struct stat st {};
+    if (fstat(fileno(file), &st) != 0) return false;
+    size = static_cast<long long>(st.st_size);
+#ifdef __APPLE__
+    const timespec &m = st.st_mtimespec;
+#else
+    const timespec &m = st.st_mtim;
+#endif
+    modified = static_cast<long long>(m.tv_sec) * 1000000000LL + m.tv_nsec;
+    return true;
+}
+
+bool can_reread(std::FILE *file) {
+    struct stat st {};
+    return fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::FILE *open_scratch(const std::string &folder) {
+    if (faulted("create")) return nullptr;
+    // A file with no name at all where the host allows it; otherwise one whose
+    // name goes at once. Either way nothing is left behind.
+    int fd = -1;
+#ifdef O_TMPFILE
+    fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+#endif
+    for (int attempt = 0; fd < 0 && attempt < 16; ++attempt) {
+        const std::string name = folder + unique_name(".copy");
+        fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) unlink(name.c_str());
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) return nullptr;
+    std::FILE *file = fdopen(fd, "w+b");
+    if (file == nullptr) ::close(fd);
+    return file;
+}
+
+bool free_space(const std::string &folder, unsigned long long &available) {
+    struct statvfs vfs {};
+    // A volume that reports no size at all (some network and user-space ones) can't tell.
+    if (statvfs(folder.c_str(), &vfs) != 0 || vfs.f_blocks == 0) return false;
+    available = static_cast<unsigned long long>(vfs.f_bavail) * vfs.f_frsize;
+    return true;
+}
+
+// A lock on the folder itself, so nothing is left behind. Without it (a folder
+// that can't be opened, or a holder that keeps it for seconds, stopped or
+// hung) the run goes on unlocked.
+FolderLock::FolderLock(const std::string &folder, bool shared) : handle_(no_handle) {
+    if (faulted("lock")) return;
+    handle_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (handle_ < 0) return;
+    for (int wait = 0; wait < 5000; ++wait) {
+        if (flock(handle_, (shared ? LOCK_SH : LOCK_EX) | LOCK_NB) == 0) return;
+        if (errno != EWOULDBLOCK && errno != EINTR) break;
+        const timespec ms{0, 1000000};
+        nanosleep(&ms, nullptr);
+    }
+    ::close(handle_);
+    handle_ = no_handle;
+}
+
+FolderLock::~FolderLock() {
+    if (handle_ == no_handle) return;
+    flock(handle_, LOCK_UN);
+    ::close(handle_);
+}
+
+} // namespace host

@@ -1,0 +1,261 @@
+// The file layer's system calls on Windows.
+#define _CRT_RAND_S // rand_s: the system's random numbers
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+
+#include "platform/host.hpp"
+
+namespace host {
+namespace {
+bool system_random(void *data, std::size_t size) {
+    auto *bytes = static_cast<unsigned char *>(data);
+    for (std::size_t k = 0; k < size; ++k) {
+        unsigned int r = 0;
+        if (rand_s(&r) != 0) return false;
+        bytes[k] = static_cast<unsigned char>(r);
+    }
+    return true;
+}
+
+// Whether the fault hook fails this call; the last error is then set as the
+// call would set it.
+bool faulted(const char *call) {
+    if (fault_hook == nullptr) return false;
+    switch (fault_hook(call)) {
+    case Fault::none:
+        return false;
+    case Fault::io:
+        SetLastError(ERROR_IO_DEVICE);
+        errno = EIO;
+        break;
+    case Fault::no_space:
+        SetLastError(ERROR_DISK_FULL);
+        errno = ENOSPC;
+        break;
+    case Fault::denied:
+        SetLastError(ERROR_ACCESS_DENIED);
+        errno = EACCES;
+        break;
+    case Fault::exists:
+        SetLastError(ERROR_FILE_EXISTS);
+        errno = EEXIST;
+        break;
+    }
+    return true;
+}
+
+bool last_error_is(std::initializer_list<DWORD> codes) {
+    const DWORD e = GetLastError();
+    for (DWORD c : codes)
+        if (e == c) return true;
+    return false;
+}
+} // namespace
+
+Fault (*fault_hook)(const char *call) = nullptr;
+bool (*random_source)(void *data, std::size_t size) = system_random;
+
+std::string host_path(std::string_view dos_path) {
+    return std::string(dos_path);
+}
+
+std::string folder_of(const std::string &path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? std::string(".\\") : path.substr(0, slash + 1);
+}
+
+int process_id() {
+    return _getpid();
+}
+
+std::string errno_text(int err) {
+    return err == 0 ? "unknown error" : std::strerror(err);
+}
+
+std::string error_text() {
+    const DWORD code = GetLastError();
+    char text[512];
+    DWORD n =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                       MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT), text, sizeof text, nullptr);
+    while (n > 0 &&
+           (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ' || text[n - 1] == '.'))
+        --n;
+    if (n == 0) return "system error " + std::to_string(code);
+    return std::string(text, n);
+}
+
+bool error_is_missing() {
+    return last_error_is({ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND});
+}
+
+bool error_is_exists() {
+    return last_error_is({ERROR_FILE_EXISTS, ERROR_ALREADY_EXISTS});
+}
+
+std::FILE *open_read(const std::string &path) {
+    if (faulted("open")) return nullptr;
+    return std::fopen(path.c_str(), "rb");
+}
+
+Handle create_new(const std::string &path) {
+    if (faulted("create")) return no_handle;
+    // CREATE_NEW fails where any entry stands, a link included, and follows none.
+    const HANDLE h =
+        CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                    nullptr);
+    return h == INVALID_HANDLE_VALUE ? no_handle : h;
+}
+
+bool write_some(Handle h, const char *data, std::size_t size, std::size_t &done) {
+    done = 0;
+    if (faulted("write")) return false;
+    const DWORD chunk = static_cast<DWORD>(size < (std::size_t{1} << 30) ? size : std::size_t{1} << 30);
+    DWORD n = 0;
+    if (WriteFile(h, data, chunk, &n, nullptr) == 0) return false;
+    if (n == 0) {
+        SetLastError(ERROR_DISK_FULL);
+        return false;
+    }
+    done = n;
+    return true;
+}
+
+void start_writeback(Handle, unsigned long long, unsigned long long, bool) {}
+
+// Files there take the permissions their folder gives them; a read-only
+// attribute on the older file makes its replacement fail, as it should.
+bool take_permissions(Handle, const std::string &) {
+    return !faulted("stat");
+}
+
+bool sync(Handle h) {
+    if (faulted("sync")) return false;
+    return FlushFileBuffers(h) != 0;
+}
+
+bool close(Handle h) {
+    if (faulted("close")) {
+        CloseHandle(h);
+        return false;
+    }
+    return CloseHandle(h) != 0;
+}
+
+// The write-through form of the move returns only once the new name is on the disk.
+bool replace(const std::string &from, const std::string &to) {
+    if (faulted("rename")) return false;
+    return MoveFileExA(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+int rename_no_replace(const std::string &from, const std::string &to) {
+    if (faulted("rename")) return -1;
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0) return 1;
+    return error_is_exists() ? 0 : -1;
+}
+
+int keep_copy(const std::string &path, const std::string &copy) {
+    if (faulted("link")) return -1;
+    if (CreateHardLinkA(copy.c_str(), path.c_str(), nullptr) != 0) return 1;
+    if (error_is_missing()) return 0;
+    if (CopyFileA(path.c_str(), copy.c_str(), TRUE) != 0) return 1; // never over an entry
+    return error_is_missing() ? 0 : -1;
+}
+
+bool remove(const std::string &path) {
+    if (faulted("unlink")) return false;
+    return DeleteFileA(path.c_str()) != 0;
+}
+
+// Moves are written through: nothing more to make durable.
+bool sync_folder(const std::string &) {
+    return !faulted("sync_folder");
+}
+
+void remove_now(Handle h, const char *path) {
+    // An open file is marked to go when its handle closes, at the end.
+    FILE_DISPOSITION_INFO gone{};
+    gone.DeleteFile = TRUE;
+    if (h != no_handle)
+        SetFileInformationByHandle(h, FileDispositionInfo, &gone, sizeof gone);
+    else
+        DeleteFileA(path);
+}
+
+bool identity(std::FILE *file, long long &size, long long &modified) {
+    const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (h == INVALID_HANDLE_VALUE || GetFileInformationByHandle(h, &info) == 0) return false;
+    size = static_cast<long long>((static_cast<unsigned long long>(info.nFileSizeHigh) << 32) |
+                                  info.nFileSizeLow);
+    modified = static_cast<long long>(
+        (static_cast<unsigned long long>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+        info.ftLastWriteTime.dwLowDateTime);
+    return true;
+}
+
+bool can_reread(std::FILE *file) {
+    return GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) == FILE_TYPE_DISK;
+}
+
+std::FILE *open_scratch(const std::string &folder) {
+    if (faulted("create")) return nullptr;
+    HANDLE copy = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 16 && copy == INVALID_HANDLE_VALUE; ++attempt) {
+        const std::string name = folder + unique_name(".copy");
+        copy = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (copy == INVALID_HANDLE_VALUE && !error_is_exists()) break;
+    }
+    if (copy == INVALID_HANDLE_VALUE) return nullptr;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(copy), 0);
+    std::FILE *file = fd < 0 ? nullptr : _fdopen(fd, "w+b");
+    if (file == nullptr) {
+        if (fd >= 0)
+            _close(fd);
+        else
+            CloseHandle(copy);
+        SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+    }
+    return file;
+}
+
+bool free_space(const std::string &folder, unsigned long long &available) {
+    ULARGE_INTEGER free_to_caller{};
+    if (GetDiskFreeSpaceExA(folder.c_str(), &free_to_caller, nullptr, nullptr) == 0) return false;
+    available = free_to_caller.QuadPart;
+    return true;
+}
+
+// A named mutex per folder, between the processes of the session; it has no
+// shared mode, so readers take it alone for the moment of their two opens.
+FolderLock::FolderLock(const std::string &folder, bool) : handle_(no_handle) {
+    if (faulted("lock")) return;
+    std::string name = "Local\\groundzero-publish-";
+    for (char c : folder) // names are not case-sensitive there; '\\' is reserved in them
+        name += c == '\\' ? '/' : (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    handle_ = CreateMutexA(nullptr, FALSE, name.c_str());
+    if (handle_ == nullptr) return;
+    const DWORD r = WaitForSingleObject(handle_, 5000);
+    if (r != WAIT_OBJECT_0 && r != WAIT_ABANDONED) {
+        CloseHandle(handle_);
+        handle_ = no_handle;
+    }
+}
+
+FolderLock::~FolderLock() {
+    if (handle_ == no_handle) return;
+    ReleaseMutex(handle_);
+    CloseHandle(handle_);
+}
+
+} // namespace host

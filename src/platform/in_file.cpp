@@ -1,0 +1,106 @@
+// Input files through the host's calls: whole-file passes, the copy of a pipe,
+// and the shared hold on a folder's publishing lock.
+#include "platform/in_file.hpp"
+
+#include <cerrno>
+
+std::FILE *open_input(std::string_view dos_path) {
+    return host::open_read(host::host_path(dos_path));
+}
+
+bool is_missing_file_error(int err) {
+    return err == ENOENT || err == ENOTDIR;
+}
+
+std::string system_error_text(int err) {
+    return host::errno_text(err);
+}
+
+PairReading::PairReading(std::string_view dos_path)
+    : lock_(host::folder_of(host::host_path(dos_path)), true) {}
+
+InFile::~InFile() {
+    close();
+}
+
+bool InFile::open(std::string_view dos_path) {
+    close();
+    file_ = open_input(dos_path);
+    if (file_ == nullptr) return false;
+    // Blocks are read straight into the caller's buffers.
+    static_cast<void>(std::setvbuf(file_, nullptr, _IONBF, 0));
+    failed_ = false;
+    read_any_ = false;
+    error_.clear();
+    opened_ = identity();
+    return true;
+}
+
+void InFile::adopt(std::FILE *stream) {
+    close();
+    file_ = stream;
+    failed_ = false;
+    read_any_ = false;
+    error_.clear();
+    opened_ = identity();
+}
+
+void InFile::record_failure() {
+    if (failed_) return;
+    failed_ = true;
+    error_ = system_error_text(errno);
+}
+
+InFile::Identity InFile::identity() const {
+    Identity id;
+    if (file_ == nullptr || !host::identity(file_, id.size, id.modified)) return Identity{};
+    return id;
+}
+
+bool InFile::prepare_passes(std::string_view dos_folder) {
+    if (host::can_reread(file_)) return true;
+    const std::string folder = host::folder_of(host::host_path(std::string(dos_folder) + "x"));
+    copy_ = host::open_scratch(folder);
+    if (copy_ == nullptr) {
+        error_ = host::error_text();
+        return false;
+    }
+    return true;
+}
+
+std::size_t InFile::read(void *data, std::size_t size) {
+    if (file_ == nullptr || failed_) return 0;
+    read_any_ = true;
+    std::FILE *from = reading_copy_ ? copy_ : file_;
+    const std::size_t got = std::fread(data, 1, size, from);
+    if (got < size && std::ferror(from)) {
+        record_failure();
+        return got;
+    }
+    if (copy_ != nullptr && !reading_copy_ && got > 0 && std::fwrite(data, 1, got, copy_) != got)
+        record_failure();
+    return got;
+}
+
+bool InFile::rewind() {
+    if (file_ == nullptr || failed_) return false;
+    if (!read_any_) return true;
+    if (copy_ != nullptr) {
+        if (std::fflush(copy_) != 0) record_failure();
+        reading_copy_ = true;
+    }
+    std::FILE *from = reading_copy_ ? copy_ : file_;
+    if (!failed_ && std::fseek(from, 0, SEEK_SET) != 0) record_failure();
+    return !failed_;
+}
+
+bool InFile::unchanged() {
+    return copy_ != nullptr || identity() == opened_;
+}
+
+void InFile::close() {
+    if (copy_ != nullptr) std::fclose(copy_);
+    if (file_ != nullptr) std::fclose(file_);
+    copy_ = file_ = nullptr;
+    reading_copy_ = false;
+}

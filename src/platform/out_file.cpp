@@ -1,0 +1,275 @@
+// Outputs written beside their final name and published whole, through the
+// host's calls, with the table of unfinished ones that interruptions clean up.
+#include "platform/out_file.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "platform/interrupts.hpp"
+
+namespace {
+constexpr std::size_t buffer_size = std::size_t{1} << 20;
+// Attempts at a fresh temporary name when one is taken (by chance, or by a
+// neighbour who planted something there).
+constexpr int name_attempts = 16;
+
+// Outputs opened and not yet committed or discarded, in a fixed table that the
+// interruption handler can walk without allocating. Changed only while
+// interruptions are held back.
+constexpr int max_pending = 64;
+OutFile *volatile pending[max_pending];
+
+bool register_pending(OutFile *file) {
+    InterruptHold hold;
+    for (auto &slot : pending)
+        if (slot == nullptr) {
+            slot = file;
+            return true;
+        }
+    return false;
+}
+
+void forget_pending(OutFile *file) {
+    InterruptHold hold;
+    for (auto &slot : pending)
+        if (slot == file) slot = nullptr;
+}
+
+bool remove_twice(const std::string &path) {
+    return host::remove(path) || host::remove(path);
+}
+} // namespace
+
+OutFile::~OutFile() {
+    discard();
+}
+
+void OutFile::record_failure() {
+    if (failed_) return;
+    failed_ = true;
+    error_ = host::error_text();
+}
+
+bool OutFile::open(std::string_view dos_path, Existing existing) {
+    discard();
+    dos_path_ = std::string(dos_path);
+    existing_ = existing;
+    failed_ = false;
+    kept_existing_ = false;
+    error_.clear();
+    left_behind_.clear();
+    buffered_ = 0;
+    written_ = writeback_ = 0;
+    if (!buffer_) buffer_.reset(new char[buffer_size]);
+    const std::string folder = host::folder_of(host::host_path(dos_path));
+    // Interruptions wait until the new file is in the table, so that none can
+    // come between its creation and its registration and leave it behind.
+    InterruptHold hold;
+    for (int attempt = 0; attempt < name_attempts && !is_open(); ++attempt) {
+        temp_path_ = folder + host::unique_name(".part");
+        handle_ = host::create_new(temp_path_);
+        if (!is_open() && !host::error_is_exists()) break;
+    }
+    if (!is_open()) {
+        error_ = host::error_text();
+        temp_path_.clear();
+        return false;
+    }
+    if (!register_pending(this)) {
+        error_ = "too many files open for writing";
+        discard();
+        return false;
+    }
+    return true;
+}
+
+void OutFile::write_through(const char *data, std::size_t size) {
+    while (size > 0 && !failed_) {
+        std::size_t done = 0;
+        if (!host::write_some(handle_, data, size, done)) {
+            record_failure();
+            return;
+        }
+        data += done;
+        size -= done;
+        written_ += done;
+    }
+    start_writeback();
+}
+
+// Large outputs are sent on to the disk as they are written, a window at a
+// time, so that the flush before the rename has little left to wait for and
+// the written data doesn't pile up in memory. Each window's writing is started
+// at once; the run waits only for windows some way behind, keeping the disk busy.
+void OutFile::start_writeback() {
+    constexpr unsigned long long window = 2ULL << 20;
+    constexpr unsigned long long behind = 4 * window;
+    while (!failed_ && written_ - writeback_ >= window) {
+        host::start_writeback(handle_, writeback_, writeback_ + window, false);
+        if (writeback_ >= behind)
+            host::start_writeback(handle_, writeback_ - behind, writeback_ - behind + window, true);
+        writeback_ += window;
+    }
+}
+
+bool OutFile::flush_buffer() {
+    if (buffered_ > 0) write_through(buffer_.get(), buffered_);
+    buffered_ = 0;
+    return !failed_;
+}
+
+void OutFile::write(const void *data, std::size_t size) {
+    if (!is_open() || failed_ || size == 0) return;
+    const char *bytes = static_cast<const char *>(data);
+    if (buffered_ + size <= buffer_size) {
+        std::memcpy(buffer_.get() + buffered_, bytes, size);
+        buffered_ += size;
+        return;
+    }
+    // Large writes go straight to the file, without a copy.
+    if (!flush_buffer()) return;
+    if (size >= buffer_size) {
+        write_through(bytes, size);
+    } else {
+        std::memcpy(buffer_.get(), bytes, size);
+        buffered_ = size;
+    }
+}
+
+void OutFile::write_text(std::string_view text) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n') continue;
+        write(text.data() + start, i - start);
+        write("\r\n", 2);
+        start = i + 1;
+    }
+    write(text.data() + start, text.size() - start);
+}
+
+bool OutFile::finish() {
+    if (!is_open()) return !failed_;
+    flush_buffer();
+    if (!failed_ && existing_ == Existing::replace &&
+        !host::take_permissions(handle_, host::host_path(dos_path_)))
+        record_failure();
+    if (!failed_ && !host::sync(handle_)) record_failure();
+    if (!host::close(handle_)) record_failure();
+    handle_ = host::no_handle;
+    return !failed_;
+}
+
+bool OutFile::commit() {
+    const OutFile *failed = nullptr;
+    return commit_outputs({this}, &failed);
+}
+
+void OutFile::discard() {
+    if (!is_open() && temp_path_.empty()) return;
+    if (is_open()) {
+        host::close(handle_);
+        handle_ = host::no_handle;
+    }
+    if (!temp_path_.empty()) remove_twice(temp_path_);
+    forget_pending(this);
+    temp_path_.clear();
+}
+
+void OutFile::remove_now() {
+    host::remove_now(handle_, temp_path_.c_str());
+}
+
+// Why a crash at any moment leaves each final name with its older whole file
+// or its new whole file: the new file is complete and synced to the disk before
+// any name changes, so the name can only ever point at whole data; a rename
+// swaps a name from one inode to the other in one step, which the file system
+// journals as a whole; the older file stays reachable (under a second name)
+// until the last rename is done and the folder is synced, so a failure
+// before that puts it back; and the folder is synced before the run reports
+// success, so a status 0 means the new names survive a power cut.
+bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **failed) {
+    OutFile *bad = nullptr;
+    for (OutFile *f : files)
+        if (!f->finish() && bad == nullptr) bad = f;
+
+    struct Published {
+        OutFile *file;
+        std::string final_path, kept_copy; // kept_copy: the older file, to put back
+        bool had_older;
+    };
+    std::vector<Published> done;
+    done.reserve(files.size());
+    if (bad == nullptr) {
+        const std::string folder =
+            host::folder_of(host::host_path((*files.begin())->dos_path_));
+        InterruptHold hold;
+        host::FolderLock lock(folder, false);
+        for (OutFile *f : files) {
+            const std::string final_path = host::host_path(f->dos_path_);
+            if (f->existing_ == OutFile::Existing::keep) {
+                const int r = host::rename_no_replace(f->temp_path_, final_path);
+                if (r < 0) {
+                    f->record_failure();
+                    bad = f;
+                    break;
+                }
+                if (r == 0) {
+                    f->kept_existing_ = true;
+                    remove_twice(f->temp_path_);
+                } else {
+                    done.push_back({f, final_path, std::string(), false});
+                }
+                continue;
+            }
+            // Each file keeps the older file of its name under a second name
+            // until every new one is in place and durable.
+            const std::string kept = folder + host::unique_name(".old");
+            const int r = host::keep_copy(final_path, kept);
+            if (r < 0) {
+                f->record_failure();
+                bad = f;
+                break;
+            }
+            if (!host::replace(f->temp_path_, final_path)) {
+                f->record_failure();
+                if (r == 1) remove_twice(kept);
+                bad = f;
+                break;
+            }
+            done.push_back({f, final_path, kept, r == 1});
+        }
+        if (bad == nullptr && !host::sync_folder(folder)) {
+            bad = *files.begin();
+            bad->record_failure();
+        }
+        if (bad != nullptr) {
+            for (auto p = done.rbegin(); p != done.rend(); ++p) {
+                if (p->had_older)
+                    host::replace(p->kept_copy, p->final_path);
+                else
+                    host::remove(p->final_path);
+            }
+        } else {
+            for (const Published &p : done)
+                if (p.had_older && !remove_twice(p.kept_copy)) p.file->left_behind_ = p.kept_copy;
+        }
+    }
+    for (OutFile *f : files) {
+        if (bad != nullptr) remove_twice(f->temp_path_);
+        forget_pending(f);
+        f->temp_path_.clear();
+    }
+    if (failed != nullptr) *failed = bad;
+    return bad == nullptr;
+}
+
+void discard_all_outputs() {
+    for (OutFile *file : pending)
+        if (file != nullptr) file->discard();
+}
+
+void remove_unfinished_outputs() {
+    for (OutFile *file : pending)
+        if (file != nullptr) file->remove_now();
+}

@@ -1,0 +1,94 @@
+// Outputs that appear under their final name only once complete: written
+// beside it under a name of their own, synced, and renamed onto it.
+#pragma once
+#include <cstddef>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/host.hpp"
+
+// An output file written beside its final name and renamed onto it when
+// complete, flushed and synced, so a failed run never leaves a half-written
+// file there and an older file of that name survives until the new one is whole.
+class OutFile {
+  public:
+    // What publishing does when a file of the final name exists.
+    enum class Existing {
+        replace, // the new file takes its place (outputs), with its permission bits
+        keep     // the existing file stays and the new one is dropped (a created descriptor)
+    };
+
+    OutFile() = default;
+    OutFile(const OutFile &) = delete;
+    OutFile &operator=(const OutFile &) = delete;
+    ~OutFile();
+
+    // Creates the temporary file, under a name of its own that nothing stood
+    // at; false if it can't (error() says why).
+    bool open(std::string_view dos_path, Existing existing = Existing::replace);
+    bool is_open() const { return handle_ != host::no_handle; }
+    // The final name, in its Windows form.
+    const std::string &name() const { return dos_path_; }
+    // Why the file failed: the system's reason for its first failure.
+    const std::string &error() const { return error_; }
+    // After a commit of a file opened with Existing::keep: true when a file of
+    // that name had appeared meanwhile and was kept.
+    bool kept_existing() const { return kept_existing_; }
+    // After a successful commit: a copy of the older file that could not be
+    // removed, or empty.
+    const std::string &left_behind() const { return left_behind_; }
+
+    // Binary bytes, written as they are.
+    void write(const void *data, std::size_t size);
+    // Text: every "\n" is stored as CR LF, on every platform.
+    void write_text(std::string_view text);
+
+    // commit_outputs({this}).
+    bool commit();
+    // Closes and removes the temporary file; the final name is left untouched.
+    void discard();
+    // Removes the temporary file at once, allocating nothing: for the
+    // interruption handlers, just before the program ends.
+    void remove_now();
+
+  private:
+    friend bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **failed);
+
+    bool flush_buffer();
+    void write_through(const char *data, std::size_t size);
+    void start_writeback();
+    void record_failure();
+    // Flushed, synced and closed: false on any failure so far.
+    bool finish();
+
+    host::Handle handle_ = host::no_handle;
+    std::string dos_path_;
+    std::string temp_path_;
+    Existing existing_ = Existing::replace;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t buffered_ = 0;
+    unsigned long long written_ = 0;   // bytes handed to the system
+    unsigned long long writeback_ = 0; // bytes whose writing to disk has been started
+    bool failed_ = false;
+    bool kept_existing_ = false;
+    std::string error_;
+    std::string left_behind_;
+};
+
+// Completes every file (written, flushed, synced, closed), and only when all of
+// them are complete renames them onto their final names, in the order given,
+// then syncs their folder. A failure at any step leaves every final name as it
+// was before (renames already done are undone) and removes every temporary
+// file; *failed then names the file that failed. Interruptions are held back
+// while the names change, and other runs neither publish into the folder nor
+// open a raster and its descriptor from it meanwhile.
+bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **failed);
+
+// Removes the temporary file of every output not yet committed (on a failure exit).
+void discard_all_outputs();
+
+// Removes the temporary file of every output not yet committed, allocating
+// nothing and taking no lock: for the interruption handlers.
+void remove_unfinished_outputs();
