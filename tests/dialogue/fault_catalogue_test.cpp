@@ -11,6 +11,7 @@
 #include "harness.hpp"
 
 using namespace text;
+using namespace std::string_literals;
 
 namespace {
 std::vector<std::string> split(const std::string &answers) {
@@ -144,6 +145,50 @@ const Fault faults[] = {
      0,
      unknown("c:\\images\\nowhere\\a_m2.raw"),
      {}},
+    {"input folder is a file: the input does not exist either",
+     [](const Workdir &w) { w.write("images/d", "a file"); },
+     "d a 1 0",
+     0,
+     unknown("c:\\images\\d\\a_m2.raw"),
+     {}},
+    {"input raster exists but can't be opened: a failure, not unknown",
+     [](const Workdir &w) {
+         raster16(w, "1 2 2 0 0 1", {4, 9});
+         w.set_unreadable("images/d/a_m2.raw");
+     },
+     "d a 1 0",
+     1,
+     "cannot open c:\\images\\d\\a_m2.raw (Permission denied)",
+     {},
+     RunLimits{0, 0, true}},
+    {"ASCII input exists but can't be opened",
+     [](const Workdir &w) {
+         w.write("images/d/a.asc", grid_2x3 + "1 2 3 4 5 6");
+         w.set_unreadable("images/d/a.asc");
+     },
+     "d a 0",
+     1,
+     "cannot open c:\\images\\d\\a.asc (Permission denied)",
+     {},
+     RunLimits{0, 0, true}},
+    {"a NUL byte ends a typed name: the suffix stays, the file of the bare name is untouched",
+     [](const Workdir &w) {
+         w.write("images/d/a.asc", grid_2x3 + "1 2 3 4 5 6");
+         w.write("images/victim", "precious");
+     },
+     "d a 0 0 1 ../victim\0tail 0 1"s,
+     0,
+     "Pixel Size",
+     {"images/victim_new_base.asc"}},
+    {"a NUL byte ends a typed name, raster form",
+     [](const Workdir &w) {
+         raster16(w, "1 2 2 0 0 1", {4, 9});
+         w.write("images/victim", "precious");
+     },
+     "d a 1 0 0 0 1 ../victim\0 1 0 0"s,
+     0,
+     "Dynamic hypsometric scale out",
+     {"images/victim_new_base_m2.raw", "images/victim_new_base_m2.txt"}},
     {"ASCII input missing",
      [](const Workdir &w) { w.make_folder("images/d"); },
      "d a 0",

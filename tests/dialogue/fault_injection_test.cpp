@@ -228,3 +228,34 @@ TEST(Interruption, HangupWhileWritingTheAsciiGridRemovesIt) {
     EXPECT_EQ(r.signal, SIGHUP) << "status " << r.status << "\n" << r.err;
     EXPECT_EQ(snapshot(w), before) << names(snapshot(w));
 }
+
+TEST(Interruption, EveryOtherSignalThatEndsTheProgramRemovesTheUnfinishedOutputToo) {
+    if (under_wine() || !have_strace()) GTEST_SKIP() << "needs strace and a native build";
+    for (int sig : {SIGQUIT, SIGUSR1, SIGALRM, SIGXCPU})
+        interrupt_raster_output(sig);
+}
+
+// A successful run makes its renames durable: the folder is synced after the
+// last of them, before the run ends.
+TEST(Durability, TheFolderIsSyncedAfterTheRenamesOfASuccessfulRun) {
+    if (under_wine() || !have_strace()) GTEST_SKIP() << "needs strace and a native build";
+    for (const InjectedRun &run : injected_runs) {
+        Workdir w;
+        run.setup(w);
+        const std::string log = w.root() + "/trace.txt";
+        RunLimits traced;
+        traced.wrapper = {"strace", "-qq", "-y", "-o", log, "-e", "trace=%file,fsync"};
+        const RunResult r = w.run(run.answers, traced);
+        ASSERT_EQ(r.status, 0) << run.name << "\n" << r.err;
+        std::istringstream lines(w.read("../trace.txt"));
+        bool renamed = false, synced_after = false;
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind("rename", 0) == 0) renamed = true, synced_after = false;
+            if (renamed && line.rfind("fsync(", 0) == 0 &&
+                line.find("/c/images/d>)") != std::string::npos)
+                synced_after = true;
+        }
+        EXPECT_TRUE(renamed) << run.name;
+        EXPECT_TRUE(synced_after) << run.name << "\n" << w.read("../trace.txt");
+    }
+}

@@ -182,6 +182,12 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
         if (answer_pipe[1] >= 0) close(answer_pipe[1]);
         int out = open((dir / "stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open((dir / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (limits.console == ConsoleOut::full_disk) out = open("/dev/full", O_WRONLY);
+        int no_reader[2] = {-1, -1};
+        if (limits.console == ConsoleOut::broken_pipe && pipe(no_reader) == 0) {
+            close(no_reader[0]);
+            out = no_reader[1];
+        }
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
@@ -189,13 +195,15 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
         if (limits.stderr_on_terminal) dup2(pty[1], 2);
         for (int fd : pty)
             if (fd >= 0) close(fd);
+        if (limits.console == ConsoleOut::closed) close(1);
+        signal(SIGPIPE, SIG_DFL); // as a shell starts it
         if (limits.address_space > 0) {
             rlimit r{static_cast<rlim_t>(limits.address_space),
                      static_cast<rlim_t>(limits.address_space)};
             setrlimit(RLIMIT_AS, &r);
         }
         if (limits.file_size > 0) {
-            signal(SIGXFSZ, SIG_IGN);
+            if (wine_prefix() != nullptr) signal(SIGXFSZ, SIG_IGN); // Wine itself would end
             rlimit r{static_cast<rlim_t>(limits.file_size), static_cast<rlim_t>(limits.file_size)};
             setrlimit(RLIMIT_FSIZE, &r);
         }

@@ -16,9 +16,17 @@ struct RunResult {
     std::string terminal; // what the pseudo-terminal showed, when one was asked for
 };
 
+// Where the program's standard output goes.
+enum class ConsoleOut {
+    file,        // a file the run's out is read from
+    full_disk,   // /dev/full: every write fails with ENOSPC
+    broken_pipe, // a pipe whose reader has gone
+    closed       // no standard output at all
+};
+
 struct RunLimits {
     long long address_space = 0;           // bytes; 0 = no limit
-    long long file_size = 0;               // bytes; 0 = no limit (SIGXFSZ is ignored)
+    long long file_size = 0;               // bytes; 0 = no limit
     bool unprivileged = false;             // run as nobody when the tests run as root, so
                                            // folder permissions apply
     std::vector<std::string> wrapper = {}; // a command the program runs under ("strace", ...)
@@ -34,6 +42,7 @@ struct RunLimits {
     // Standard output or error on a raw pseudo-terminal (not a controlling one), not a file.
     bool stdout_on_terminal = false;
     bool stderr_on_terminal = false;
+    ConsoleOut console = ConsoleOut::file;
 };
 
 class Workdir {

@@ -126,6 +126,10 @@ TEST(Treatment, NoPositiveValueRaisesEverythingTo1e7) {
     EXPECT_NE(
         r.out.find(report("-4.000000", "0.000000", "1") + yes_no + base_level("10000000.000000")),
         std::string::npos);
+    // The texts stay as they are; standard error says why every cell changes.
+    EXPECT_NE(r.err.find("warning: no elevation lies above 0 m and below 10000000 m"),
+              std::string::npos)
+        << r.err;
     // 10^7 m in a 16-bit raster wraps to 38528; the descriptor keeps the true range.
     EXPECT_EQ(read_u16le(w.read("images/d/a_new_base_m2.raw")), (U{38528, 38528}));
     EXPECT_EQ(w.read("images/d/a_new_base_m2.txt"), descriptor({1, 2, 2, 10000000, 10000000, 10}));

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -9,6 +10,10 @@
 
 #include "platform/files.hpp"
 #include "platform/text_stream.hpp"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -236,4 +241,150 @@ TEST(OutFile, LargeAndSmallWritesKeepTheirOrder) {
     }
     ASSERT_TRUE(out.commit());
     EXPECT_TRUE(slurp("images/d/big.raw") == expected);
+}
+
+namespace {
+// Randomness the test knows in advance: the same bytes after every reset.
+unsigned char next_random = 0;
+bool known_random(void *data, std::size_t size) {
+    std::memset(data, next_random++, size);
+    return true;
+}
+
+// The host's randomness replaced for the life of the object.
+struct KnownNames {
+    KnownNames() { host::random_source = known_random; }
+    ~KnownNames() { host::random_source = saved; }
+    // The folder-relative name of the first temporary file the next open tries.
+    std::string first_name() {
+        next_random = 0;
+        std::string name = host::unique_name(".part");
+        next_random = 0;
+        return name;
+    }
+    bool (*saved)(void *, std::size_t) = host::random_source;
+};
+} // namespace
+
+TEST(OutFile, NothingPlantedAtItsTemporaryNameIsFollowedBlocksOrIsWrittenInto) {
+    const struct {
+        const char *what;
+        bool (*plant)(const fs::path &at); // false where the host can't make one
+    } plants[] = {
+        {"a symlink to a file outside the folder",
+         [](const fs::path &at) {
+             std::error_code ec;
+             fs::create_symlink(fs::absolute("images/victim"), at, ec);
+             return !ec;
+         }},
+        {"a hard link to a file outside the folder",
+         [](const fs::path &at) {
+             std::error_code ec;
+             fs::create_hard_link("images/victim", at, ec);
+             return !ec;
+         }},
+#ifndef _WIN32
+        {"a named pipe", [](const fs::path &at) { return mkfifo(at.c_str(), 0600) == 0; }},
+#endif
+        {"a file", [](const fs::path &at) { return bool(std::ofstream(at) << "planted"); }},
+    };
+    for (const auto &p : plants) {
+        ScratchDrive drive;
+        KnownNames names;
+        { std::ofstream("images/victim") << "precious"; }
+        const fs::path at = fs::path("images/d") / names.first_name();
+        if (!p.plant(at)) continue;
+        const auto planted = fs::symlink_status(at).type();
+        OutFile out;
+        ASSERT_TRUE(out.open(drive.dos("images/d/a.raw"))) << p.what << ": " << out.error();
+        out.write("new", 3);
+        ASSERT_TRUE(out.commit()) << p.what;
+        EXPECT_EQ(slurp("images/d/a.raw"), "new") << p.what;
+        EXPECT_EQ(fs::symlink_status("images/d/a.raw").type(), fs::file_type::regular) << p.what;
+        EXPECT_EQ(slurp("images/victim"), "precious") << p.what;
+        EXPECT_EQ(fs::symlink_status(at).type(), planted) << p.what;
+    }
+}
+
+// Two runs of one process id (in two containers sharing a volume) are two
+// writers in one process here: neither ever writes into the other's file.
+TEST(OutFile, TwoWritersOfOneNameNeverShareAFile) {
+    ScratchDrive drive;
+    OutFile first, second;
+    ASSERT_TRUE(first.open(drive.dos("images/d/a.asc")));
+    ASSERT_TRUE(second.open(drive.dos("images/d/a.asc")));
+    first.write_text("ncols 10\n");
+    second.write_text("ncols 2\n");
+    first.write_text("0.000000\t");
+    ASSERT_TRUE(first.commit());
+    EXPECT_EQ(slurp("images/d/a.asc"), "ncols 10\r\n0.000000\t");
+    second.write_text("1.000000\t");
+    ASSERT_TRUE(second.commit());
+    EXPECT_EQ(slurp("images/d/a.asc"), "ncols 2\r\n1.000000\t");
+    EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}), 1);
+}
+
+#ifndef _WIN32
+TEST(OutFile, AReplacedOutputKeepsItsPermissionBitsANewOneTakesTheUmask) {
+    const mode_t mask = umask(022);
+    umask(mask);
+    for (int older : {0640, 0600, 0444, -1}) {
+        ScratchDrive drive;
+        if (older >= 0) {
+            std::ofstream("images/d/a.raw") << "older";
+            chmod("images/d/a.raw", static_cast<mode_t>(older));
+        }
+        OutFile out;
+        ASSERT_TRUE(out.open(drive.dos("images/d/a.raw")));
+        out.write("new", 3);
+        ASSERT_TRUE(out.commit()) << out.error();
+        struct stat st {};
+        ASSERT_EQ(stat("images/d/a.raw", &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, older >= 0 ? static_cast<mode_t>(older) : 0666 & ~mask)
+            << std::oct << older;
+    }
+}
+#endif
+
+// Every call through the host seam of a two-file publish over older files,
+// failing in turn: the publish either succeeds whole or leaves both older files.
+TEST(HostSeam, EveryCallOfAPublishFailingInTurnEndsWholeOrAsBefore) {
+    static int calls = 0, failing = 0;
+    static host::Fault fault = host::Fault::io;
+    host::fault_hook = [](const char *) {
+        return ++calls == failing ? fault : host::Fault::none;
+    };
+    const auto publish = [](const ScratchDrive &drive) {
+        { std::ofstream("images/d/a.raw") << "older raster"; }
+        { std::ofstream("images/d/a.txt") << "older descriptor"; }
+        OutFile raster, descriptor;
+        calls = 0;
+        const bool opened =
+            raster.open(drive.dos("images/d/a.raw")) && descriptor.open(drive.dos("images/d/a.txt"));
+        raster.write("new raster", 10);
+        descriptor.write("new descriptor", 14);
+        const OutFile *failed = nullptr;
+        return opened && commit_outputs({&raster, &descriptor}, &failed);
+    };
+    int clean_calls = 0;
+    {
+        ScratchDrive drive;
+        failing = 0;
+        ASSERT_TRUE(publish(drive));
+        clean_calls = calls;
+    }
+    EXPECT_GT(clean_calls, 10);
+    for (host::Fault f : {host::Fault::io, host::Fault::no_space, host::Fault::denied}) {
+        fault = f;
+        for (failing = 1; failing <= clean_calls; ++failing) {
+            ScratchDrive drive;
+            const bool ok = publish(drive);
+            const std::string what = "call " + std::to_string(failing) + " failing";
+            EXPECT_EQ(slurp("images/d/a.raw"), ok ? "new raster" : "older raster") << what;
+            EXPECT_EQ(slurp("images/d/a.txt"), ok ? "new descriptor" : "older descriptor") << what;
+            EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}), 2)
+                << what;
+        }
+    }
+    host::fault_hook = nullptr;
 }

@@ -1,0 +1,64 @@
+// Runs beside others and beside a console that has gone: a reader never pairs
+// files of two publishing runs, and output nobody can read ends in a failure.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "console_text.hpp"
+#include "harness.hpp"
+
+TEST(Console, OutputThatCantBeWrittenEndsWithAMessageAndStatus1) {
+    const struct {
+        ConsoleOut console;
+        const char *reason;
+    } cases[] = {
+        {ConsoleOut::full_disk, "No space left on device"},
+        {ConsoleOut::broken_pipe, "Broken pipe"},
+        {ConsoleOut::closed, "Bad file descriptor"},
+    };
+    for (const auto &c : cases) {
+        if (under_wine() && c.console == ConsoleOut::closed) continue; // Wine gives it a console
+        Workdir w;
+        w.write("images/d/a.asc", "ncols 2\nnrows 1\nx 0\ny 0\nc 1\nn 0\n0 4\n");
+        RunLimits limits;
+        limits.console = c.console;
+        const RunResult r = w.run("d a 0 0 0 0 7.5\n", limits);
+        EXPECT_EQ(r.signal, 0) << c.reason;
+        EXPECT_EQ(r.status, 1) << c.reason;
+        EXPECT_NE(r.err.find(std::string("groundzero: cannot write to standard output (") +
+                             (under_wine() ? "" : c.reason)),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(w.files(), std::vector<std::string>{"images/d/a.asc"}) << c.reason;
+    }
+}
+
+// A publishing run holds the folder's lock while it renames its raster, then
+// its descriptor: a reader that comes between the two waits, and then reads
+// the new pair, not the new raster with the older descriptor.
+TEST(Neighbours, AReaderDuringAPublishSeesTheWholeNewPair) {
+    if (under_wine()) GTEST_SKIP() << "the lock there is a named mutex of the Windows session";
+    Workdir w;
+    w.write("images/d/a_m2.raw", u16le({7, 7}));
+    w.write("images/d/a_m2.txt", "1\r\n2\r\n2\r\n7\r\n7\r\n10\r\n");
+    const int folder = open((w.root() + "/c/images/d").c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+    ASSERT_EQ(flock(folder, LOCK_EX), 0);
+    w.write("images/d/a_m2.raw", u16le({3, 4, 5, 6, 8, 9})); // the first rename
+    std::thread publisher([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        w.write("images/d/a_m2.txt", "2\r\n3\r\n2\r\n3\r\n9\r\n10\r\n"); // the second
+        flock(folder, LOCK_UN);
+    });
+    const RunResult r = w.run("d a 1 0 0 1\n");
+    publisher.join();
+    close(folder);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(text::dem_has("2", "3")), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(text::input_range("3", "9")), std::string::npos) << r.out;
+}
