@@ -62,3 +62,16 @@ TEST(Neighbours, AReaderDuringAPublishSeesTheWholeNewPair) {
     EXPECT_NE(r.out.find(text::dem_has("2", "3")), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(text::input_range("3", "9")), std::string::npos) << r.out;
 }
+
+// The temporary name is short whatever the output's: a name the file system
+// takes (253 characters with its suffix) is written, and nothing else is left.
+TEST(Names, TheLongestLegalOutputNameIsWritten) {
+    if (under_wine()) GTEST_SKIP() << "Windows paths end at 260 characters";
+    Workdir w;
+    w.write("images/d/a.asc", "ncols 2\nnrows 1\nx 0\ny 0\nc 1\nn 0\n0 4\n");
+    const std::string name(255 - std::string("_new_base.asc").size(), 'n');
+    const RunResult r = w.run("d a 0 0 1 " + name + " 0 1\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(w.files(),
+              (std::vector<std::string>{"images/d/a.asc", "images/d/" + name + "_new_base.asc"}));
+}
