@@ -80,7 +80,8 @@ void remove_now(Handle h, const char *path);
 bool identity(std::FILE *file, long long &size, long long &modified);
 // Whether the file can be read again from its start (a file on disk, not a pipe).
 bool can_reread(std::FILE *file);
-// A read-write scratch file in folder that leaves no trace however the program ends; null on failure.
+// A read-write scratch file in folder that leaves no trace however the program ends; null on
+// failure.
 std::FILE *open_scratch(const std::string &folder);
 
 // Bytes free to the user on the volume of folder; false when the host can't tell.

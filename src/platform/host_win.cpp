@@ -108,17 +108,17 @@ std::FILE *open_read(const std::string &path) {
 Handle create_new(const std::string &path) {
     if (faulted("create")) return no_handle;
     // CREATE_NEW fails where any entry stands, a link included, and follows none.
-    const HANDLE h =
-        CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-                    nullptr);
+    const HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE | DELETE,
+                                 FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     return h == INVALID_HANDLE_VALUE ? no_handle : h;
 }
 
 bool write_some(Handle h, const char *data, std::size_t size, std::size_t &done) {
     done = 0;
     if (faulted("write")) return false;
-    const DWORD chunk = static_cast<DWORD>(size < (std::size_t{1} << 30) ? size : std::size_t{1} << 30);
+    const DWORD chunk =
+        static_cast<DWORD>(size < (std::size_t{1} << 30) ? size : std::size_t{1} << 30);
     DWORD n = 0;
     if (WriteFile(h, data, chunk, &n, nullptr) == 0) return false;
     if (n == 0) {

@@ -10,7 +10,7 @@
 namespace {
 // Sent by others, or by the terminal: held back while names change.
 const int sent_signals[] = {
-    SIGINT,  SIGTERM, SIGHUP,  SIGQUIT, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU,
+    SIGINT,    SIGTERM, SIGHUP, SIGQUIT, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU,
 #ifdef SIGPOLL
     SIGPOLL,
 #endif

@@ -197,12 +197,12 @@ bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **fail
         OutFile *file;
         std::string final_path, kept_copy; // kept_copy: the older file, to put back
         bool had_older;
+        bool undoable = true; // false: replaced with no copy of the older file to put back
     };
     std::vector<Published> done;
     done.reserve(files.size());
     if (bad == nullptr) {
-        const std::string folder =
-            host::folder_of(host::host_path((*files.begin())->dos_path_));
+        const std::string folder = host::folder_of(host::host_path((*files.begin())->dos_path_));
         InterruptHold hold;
         host::FolderLock lock(folder, false);
         for (OutFile *f : files) {
@@ -223,10 +223,13 @@ bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **fail
                 continue;
             }
             // Each file keeps the older file of its name under a second name
-            // until every new one is in place and durable.
+            // until every new one is in place and durable. The last may go
+            // without where the volume has no links: nothing comes after its
+            // rename but the folder's sync.
             const std::string kept = folder + host::unique_name(".old");
             const int r = host::keep_copy(final_path, kept);
-            if (r < 0) {
+            const bool undoable = r >= 0;
+            if (r < 0 && f != *(files.end() - 1)) {
                 f->record_failure();
                 bad = f;
                 break;
@@ -237,14 +240,19 @@ bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **fail
                 bad = f;
                 break;
             }
-            done.push_back({f, final_path, kept, r == 1});
+            done.push_back({f, final_path, kept, r == 1, undoable});
         }
         if (bad == nullptr && !host::sync_folder(folder)) {
             bad = *files.begin();
             bad->record_failure();
         }
+        // Where one older file can't come back, none is put back: the new
+        // files stay together, never beside older ones.
+        const bool undo =
+            bad != nullptr &&
+            std::all_of(done.begin(), done.end(), [](const Published &p) { return p.undoable; });
         if (bad != nullptr) {
-            for (auto p = done.rbegin(); p != done.rend(); ++p) {
+            for (auto p = done.rbegin(); undo && p != done.rend(); ++p) {
                 if (p->had_older)
                     host::replace(p->kept_copy, p->final_path);
                 else

@@ -31,8 +31,8 @@ struct RunLimits {
                                            // folder permissions apply
     std::vector<std::string> wrapper = {}; // a command the program runs under ("strace", ...)
     std::vector<std::string> env = {};     // NAME=value settings added to the environment
-    int signal_on_output = 0; // sent to the program once an unfinished output ("groundzero-<pid>-...part")
-                              // appears below images/; the pid is taken from its name
+    int signal_on_output = 0; // sent to the program once an unfinished output
+                              // ("groundzero-<pid>-...part") appears below images/
     // With pause_at set, the answers reach the program through a pipe: once its
     // console shows pause_at, at_pause runs, then answers_after_pause follow.
     std::string pause_at = {};

@@ -351,16 +351,14 @@ TEST(OutFile, AReplacedOutputKeepsItsPermissionBitsANewOneTakesTheUmask) {
 TEST(HostSeam, EveryCallOfAPublishFailingInTurnEndsWholeOrAsBefore) {
     static int calls = 0, failing = 0;
     static host::Fault fault = host::Fault::io;
-    host::fault_hook = [](const char *) {
-        return ++calls == failing ? fault : host::Fault::none;
-    };
+    host::fault_hook = [](const char *) { return ++calls == failing ? fault : host::Fault::none; };
     const auto publish = [](const ScratchDrive &drive) {
         { std::ofstream("images/d/a.raw") << "older raster"; }
         { std::ofstream("images/d/a.txt") << "older descriptor"; }
         OutFile raster, descriptor;
         calls = 0;
-        const bool opened =
-            raster.open(drive.dos("images/d/a.raw")) && descriptor.open(drive.dos("images/d/a.txt"));
+        const bool opened = raster.open(drive.dos("images/d/a.raw")) &&
+                            descriptor.open(drive.dos("images/d/a.txt"));
         raster.write("new raster", 10);
         descriptor.write("new descriptor", 14);
         const OutFile *failed = nullptr;
@@ -382,7 +380,8 @@ TEST(HostSeam, EveryCallOfAPublishFailingInTurnEndsWholeOrAsBefore) {
             const std::string what = "call " + std::to_string(failing) + " failing";
             EXPECT_EQ(slurp("images/d/a.raw"), ok ? "new raster" : "older raster") << what;
             EXPECT_EQ(slurp("images/d/a.txt"), ok ? "new descriptor" : "older descriptor") << what;
-            EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}), 2)
+            EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}),
+                      2)
                 << what;
         }
     }
