@@ -251,8 +251,8 @@ bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **fail
         const bool undo =
             bad != nullptr &&
             std::all_of(done.begin(), done.end(), [](const Published &p) { return p.undoable; });
-        if (bad != nullptr) {
-            for (auto p = done.rbegin(); undo && p != done.rend(); ++p) {
+        if (undo) {
+            for (auto p = done.rbegin(); p != done.rend(); ++p) {
                 if (p->had_older)
                     host::replace(p->kept_copy, p->final_path);
                 else
