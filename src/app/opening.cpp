@@ -35,11 +35,9 @@ void ask_pixel_size(const char *prompt) {
     pix_size = pixel_size_metres(dpix_size);
 }
 
-// Opens the input data file f1, or ends the run: the missing-input end when it
+// The input data file could not be opened (err): the missing-input end when it
 // (or its folder) does not exist, a failure when it exists and can't be opened.
-void open_data(const std::string &path) {
-    if (f1.open(path)) return;
-    const int err = errno;
+[[noreturn]] void end_unopened(const std::string &path, int err) {
     if (is_missing_file_error(err)) end_missing_input(path);
     fail("cannot open " + path + " (" + system_error_text(err) + ")");
 }
@@ -54,12 +52,13 @@ void open_raster() {
     std::FILE *descriptor = nullptr;
     int open_error = 0;
     {
-        // The raster and its descriptor come from one publishing run.
+        // The raster and its descriptor come from one publishing run; the
+        // lock is let go before any message or key wait.
         const PairReading pair(nomim1);
-        open_data(nomim1);
-        descriptor = open_input(nomdescr1);
-        open_error = errno;
+        if (f1.open(nomim1)) descriptor = open_input(nomdescr1);
+        open_error = errno; // of the raster, or else of the descriptor
     }
+    if (!f1.is_open()) end_unopened(nomim1, open_error);
 
     int val = 0; // descriptor line 3: read and not used, or written when created
     // Only a descriptor that does not exist is created: one that exists and
@@ -95,7 +94,7 @@ void open_raster() {
 void open_ascii() {
     open_ascii_OK = true;
     nomim1 += input_ascii_suffix;
-    open_data(nomim1);
+    if (!f1.open(nomim1)) end_unopened(nomim1, errno);
     ascii_lecture();
 }
 } // namespace
