@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "dem/number_text.hpp"
+#include "dem/number/number_text.hpp"
 #include "platform/text_stream.hpp"
 
 namespace {

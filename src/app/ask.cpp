@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "app/state.hpp"
-#include "dem/number_text.hpp"
+#include "dem/number/number_text.hpp"
 #include "platform/console.hpp"
 #include "platform/files.hpp"
 #include "platform/progress.hpp"

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "dem/text_format.hpp"
+#include "dem/number/text_format.hpp"
 #include "platform/console.hpp"
 #include "platform/out_file.hpp"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/state.hpp"
-#include "dem/extended_arith.hpp"
+#include "dem/number/extended_arith.hpp"
 
 // Cells per block: the block buffers are this size whatever the grid's.
 inline constexpr std::size_t block_cells = std::size_t{1} << 18;

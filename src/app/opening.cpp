@@ -7,8 +7,8 @@
 #include "app/state.hpp"
 #include "dem/dem_files.hpp"
 #include "dem/descriptor.hpp"
-#include "dem/extended_arith.hpp"
-#include "dem/number_text.hpp"
+#include "dem/number/extended_arith.hpp"
+#include "dem/number/number_text.hpp"
 #include "platform/console.hpp"
 
 namespace {

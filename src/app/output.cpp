@@ -5,7 +5,7 @@
 #include "app/ask.hpp"
 #include "app/state.hpp"
 #include "dem/dem_files.hpp"
-#include "dem/text_format.hpp"
+#include "dem/number/text_format.hpp"
 
 // Reads nomfic1, nomim2 (folder prefix), pix_size; sets nomfic, nomim2,
 // nomdescr2, format_out and the output files.

@@ -10,10 +10,10 @@
 #include "app/elevations.hpp"
 #include "app/state.hpp"
 #include "dem/dem_files.hpp"
-#include "dem/extended_arith.hpp"
+#include "dem/number/extended_arith.hpp"
 #include "dem/figures.hpp"
 #include "dem/sample_convert.hpp"
-#include "dem/text_format.hpp"
+#include "dem/number/text_format.hpp"
 #include "platform/progress.hpp"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "app/ask.hpp"
 #include "app/state.hpp"
-#include "dem/number_text.hpp"
+#include "dem/number/number_text.hpp"
 #include "grid/grid_alloc.hpp"
 #include "platform/files.hpp"
 #include "platform/progress.hpp"

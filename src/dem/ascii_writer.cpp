@@ -8,8 +8,8 @@
 #include "app/elevations.hpp"
 #include "app/state.hpp"
 #include "dem/figures.hpp"
-#include "dem/number_text.hpp"
-#include "dem/text_format.hpp"
+#include "dem/number/number_text.hpp"
+#include "dem/number/text_format.hpp"
 #include "platform/helper_thread.hpp"
 #include "platform/progress.hpp"
 

@@ -1,7 +1,7 @@
 // Raster descriptor reading.
 #include "dem/descriptor.hpp"
 
-#include "dem/number_text.hpp"
+#include "dem/number/number_text.hpp"
 #include "platform/text_stream.hpp"
 
 int read_descriptor(std::FILE *file, int *const fields[6]) {

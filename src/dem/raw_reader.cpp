@@ -7,7 +7,7 @@
 #include "app/ask.hpp"
 #include "app/elevations.hpp"
 #include "app/state.hpp"
-#include "dem/extended_arith.hpp"
+#include "dem/number/extended_arith.hpp"
 #include "dem/figures.hpp"
 #include "grid/grid_alloc.hpp"
 #include "platform/console.hpp"

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "dem/extended_arith.hpp"
+#include "dem/number/extended_arith.hpp"
 #include "dem/figures.hpp"
 
 struct SampleConversion {

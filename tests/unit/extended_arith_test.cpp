@@ -9,7 +9,7 @@
 #include <cstring>
 #include <random>
 
-#include "dem/extended_arith.hpp"
+#include "dem/number/extended_arith.hpp"
 #include "test_support.hpp"
 
 TEST(SampleToMetres, HalfwayProductsRoundTwiceLikeTheX87) {

@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "dem/extended_arith.hpp"
+#include "dem/number/extended_arith.hpp"
 #include "dem/figures.hpp"
 #include "test_support.hpp"
 

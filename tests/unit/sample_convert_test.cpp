@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "dem/extended_arith.hpp"
+#include "dem/number/extended_arith.hpp"
 #include "dem/sample_convert.hpp"
 #include "test_support.hpp"
 

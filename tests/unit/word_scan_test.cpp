@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "dem/number_text.hpp"
+#include "dem/number/number_text.hpp"
 #include "platform/text_stream.hpp"
 #include "test_support.hpp"
 

@@ -1,7 +1,7 @@
 // Number parsing and formatting, equal to the bit and the byte to the C library
 // in the C locale. The common decimal forms are read and written with integer
 // arithmetic; std::from_chars, strtod and std::to_chars (all exact) do the rest.
-#include "dem/number_text.hpp"
+#include "dem/number/number_text.hpp"
 
 #include <array>
 #include <bit>

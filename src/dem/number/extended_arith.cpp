@@ -1,5 +1,5 @@
 // Extended-precision multiplication, rounding and truncation on integers.
-#include "dem/extended_arith.hpp"
+#include "dem/number/extended_arith.hpp"
 
 #include <bit>
 #include <climits>
