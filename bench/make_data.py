@@ -5,7 +5,7 @@ R: 16-bit raw rasters in decimetres (8000 x 8000, 4000 x 4000, 2000 x 2000),
 W: the same terrain as 32-bit raw rasters in millimetres, same sizes.
 S<n>: the same terrain as a 32-bit raster in millimetres, n x n (the scale run).
 A: ASCII grids in metres with one decimal, one text line per grid line, CR LF,
-   zero collar (3000 x 3000, 1500 x 1500, 750 x 750).
+   zero collar (3000 x 3000, 1500 x 1500, 750 x 750, and A-large, 6000 x 6000).
 
 make_data.py WORK [NAME ...] makes the named DEMs (all of R, W and A without
 names). A raster is made a block of lines at a time, so that the generator stays
@@ -21,7 +21,7 @@ RASTERS = {
     "R": (8000, 2, 10), "R4": (4000, 2, 10), "R16": (2000, 2, 10),
     "W": (8000, 4, 1000), "W4": (4000, 4, 1000), "W16": (2000, 4, 1000),
 }
-GRIDS = {"A": 3000, "A4": 1500, "A16": 750}
+GRIDS = {"A": 3000, "A4": 1500, "A16": 750, "A-large": 6000}
 CHUNK_CELLS = 1 << 21  # cells generated at a time: about 16 MB per temporary
 
 
@@ -72,12 +72,14 @@ def ascii_grid(folder, name):
     path = os.path.join(folder, name + ".asc")
     if os.path.exists(path):
         return
-    z = np.round(terrain(n), 1)
-    with open(path, "wb") as out:
+    step = max(1, CHUNK_CELLS // n)
+    with open(path + ".part", "wb") as out:
         out.write(b"ncols %d\r\nnrows %d\r\nxllcorner 500000.0\r\nyllcorner 4000000.0\r\n"
                   b"cellsize 30.0\r\nNODATA_value -9999\r\n" % (n, n))
-        for row in z:
-            out.write(" ".join("%.1f" % v for v in row).encode() + b"\r\n")
+        for y0 in range(0, n, step):
+            for row in np.round(terrain_rows(n, y0, min(n, y0 + step)), 1):
+                out.write(" ".join("%.1f" % v for v in row).encode() + b"\r\n")
+    os.replace(path + ".part", path)
 
 
 def main(work, names):

@@ -1,4 +1,4 @@
-// Block reading of the raw input samples, pass after pass.
+// Passes over the input file, and block reading of its raw samples.
 #include "app/elevations.hpp"
 
 #include <algorithm>
@@ -31,11 +31,23 @@ template <class T> void to_host_order(T *samples, std::size_t n) {
     }
 }
 
-void fail_changed() {
+} // namespace
+
+void fail_changed_input() {
     fail(nomim1 + " changed while it was being read (its size or modification time is not what "
                   "it was at the start); nothing is written");
 }
-} // namespace
+
+void prepare_input_passes() {
+    if (!f1.prepare_passes(nomim2))
+        fail("cannot make a temporary copy of " + nomim1 + ", which can't be read twice, in " +
+             nomim2 + " (" + f1.error() + ")");
+}
+
+void rewind_input() {
+    if (!f1.unchanged()) fail_changed_input();
+    if (!f1.rewind()) fail("cannot read " + nomim1 + " again (" + f1.error() + ")");
+}
 
 double input_unit_factor() {
     return unit_factors[dyn_scale >= 0 && dyn_scale <= 3 ? dyn_scale : 0];
@@ -50,9 +62,7 @@ void start_samples() {
     cells_total = f1.is_open() ? grid_cells() : 0;
     cells_given = 0;
     file_ended = false;
-    if (!f1.is_open()) return;
-    if (!f1.unchanged()) fail_changed();
-    if (!f1.rewind()) fail("cannot read " + nomim1 + " again (" + f1.error() + ")");
+    if (f1.is_open()) rewind_input();
 }
 
 std::size_t next_samples() {
@@ -83,6 +93,6 @@ std::uint64_t samples_left() {
 }
 
 void finish_input() {
-    if (!open_ascii_OK && !f1.unchanged()) fail_changed();
+    if (f1.is_open() && !f1.unchanged()) fail_changed_input();
     f1.close();
 }

@@ -1,6 +1,6 @@
 // The input elevations as one stream, read a block of cells at a time in line
 // order, whatever the input form: raw samples are read again from the file for
-// each pass, an ASCII grid is read from its held elevations.
+// each pass, an ASCII grid's values are parsed again from its text.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/state.hpp"
+#include "dem/ascii_reader.hpp"
 #include "dem/number/extended_arith.hpp"
 
 // Cells per block: the block buffers are this size whatever the grid's.
@@ -26,6 +27,15 @@ std::uint64_t samples_left();
 // output may take the input's own name.
 void finish_input();
 
+// Before the first pass: an input that can't be read twice (a named pipe) gets
+// its temporary copy, or the run fails.
+void prepare_input_passes();
+// Before every pass after the first: fails if the input changed since it was
+// opened, then goes back to its start.
+void rewind_input();
+// The input is not what it was when the run began: nothing is written.
+[[noreturn]] void fail_changed_input();
+
 // The unit factor of the input samples (the unit answer), as a double and taken apart.
 double input_unit_factor();
 UnitFactor input_unit();
@@ -40,19 +50,14 @@ template <class T, class Convert, class Sink> void for_each_block(Convert conver
     // never touched cost nothing.
     const std::unique_ptr<T[]> out(new T[block_cells]);
     if (open_ascii_OK) {
-        const int lines = grid_has_cells() ? nb_lig : 0;
-        std::size_t n = 0;
-        for (int i = 0; i < lines; ++i) {
-            const double *row = dtab_in[i];
-            for (int j = 0; j < nb_col; ++j) {
-                out[n] = convert(row[j]);
-                if (++n == block_cells) {
-                    sink(out.get(), n);
-                    n = 0;
-                }
-            }
+        if (!grid_has_cells()) return;
+        AsciiValues values;
+        while (const std::size_t n = values.next()) {
+            const double *cells = values.cells();
+            for (std::size_t k = 0; k < n; ++k)
+                out[k] = convert(cells[k]);
+            sink(out.get(), n);
         }
-        if (n > 0) sink(out.get(), n);
         return;
     }
     const UnitFactor unit = input_unit();

@@ -100,8 +100,8 @@ void open_ascii() {
 } // namespace
 
 // Reads the user's answers and the input files; sets the sizes, the pixel size,
-// the paths and the input's figures (and an ASCII grid's elevations), or leaves
-// them empty for a negative format answer.
+// the paths and the input's figures, or leaves them empty for a negative
+// format answer.
 void opening() {
     for (const char *line : banner)
         say(line);

@@ -20,7 +20,6 @@ double Y_min = 0.0;
 double nodata = 0.0;
 unsigned short *jtab = nullptr;
 int *itab = nullptr;
-double **dtab_in = nullptr;
 ElevationFigures input_figures;
 double new_dtab_min_in = 0.0;
 bool descr_OK = false;
@@ -39,10 +38,8 @@ void reset_state() {
     // The release function needs no line count beyond what the grid records.
     frusvecteur(jtab);
     frivecteur(itab);
-    frdmatrice(dtab_in, nb_lig);
     jtab = nullptr;
     itab = nullptr;
-    dtab_in = nullptr;
     input_figures = ElevationFigures{};
     new_dtab_min_in = 0.0;
     f1.close();

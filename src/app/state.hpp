@@ -23,8 +23,6 @@ extern double Y_min;         // lower-left corner northing, m (likewise)
 extern double nodata;        // no-data value of an ASCII header; not used (ASCII reader)
 extern unsigned short *jtab; // block buffer of 16-bit input samples (raster reader)
 extern int *itab;            // block buffer of 32-bit input samples (raster reader)
-extern double **dtab_in;     // input elevations of an ASCII grid, m (ASCII reader); a raw
-                             // raster is never held whole, its samples are read again
 extern ElevationFigures input_figures; // range, count of the minimum and smallest positive
                                        // elevation of the input (reader)
 extern double new_dtab_min_in; // base level, m: output elevations are the input raised to it
@@ -61,7 +59,7 @@ void reset_state();
 // The stages, in the order of a run.
 void opening();         // greets, asks for the input, loads its elevations
 void dem_lecture();     // reads the raw raster f1 once for its figures; asks the unit
-void ascii_lecture();   // loads the ASCII grid f1 into dtab_in, with its figures
+void ascii_lecture();   // reads the ASCII grid f1 once for its size and figures
 void treatment();       // reports, asks, raises the collar, then the output dialogue
 void output_dialogue(); // asks for the output and writes it
 void raster_saving();   // writes the output elevations as a raw raster and its descriptor

@@ -1,20 +1,28 @@
-// The ASCII grid reader: the positional six-line header, then every value of
-// the body into dtab_in, as metres.
-#include <cerrno>
-#include <cstdio>
+// The ASCII grid reader: the positional six-line header, then one pass over
+// the body for the figures (every value is checked here, so a bad or short
+// body stops the run before any question), and the values again, a block at a
+// time, for the output.
+#include "dem/ascii_reader.hpp"
+
+#include <algorithm>
+#include <new>
 #include <string>
 
 #include "app/ask.hpp"
+#include "app/elevations.hpp"
 #include "app/state.hpp"
+#include "dem/figures.hpp"
 #include "dem/number/number_text.hpp"
-#include "grid/grid_alloc.hpp"
-#include "platform/files.hpp"
-#include "platform/progress.hpp"
-#include "platform/text_stream.hpp"
 
 namespace {
 const char *const header_names[6] = {"ncols",     "nrows",    "xllcorner",
                                      "yllcorner", "cellsize", "nodata_value"};
+
+// A piece of the body holds at most this much text unless one word is longer:
+// it then has no more values than a block has cells.
+constexpr std::size_t piece_bytes = 2 * block_cells - 2;
+// Pieces shorter than this are parsed by one thread: a hand-over costs more.
+constexpr std::size_t two_way_bytes = std::size_t{64} << 10;
 
 // What a failing header line shows of its text: at most 40 characters.
 std::string shown(std::string_view word) {
@@ -23,8 +31,7 @@ std::string shown(std::string_view word) {
 
 // The text ends early: a read error is named as such, not as a short file.
 void check_read() {
-    if (std::ferror(f1.stream()))
-        fail("cannot read " + nomim1 + " (" + system_error_text(errno) + ")");
+    if (f1.failed()) fail("cannot read " + nomim1 + " (" + f1.error() + ")");
 }
 
 // Skips the keyword of header line k (never compared with anything) and
@@ -71,63 +78,223 @@ double header_double(TextReader &text, int k) {
     text.consume(p.used);
     return p.value;
 }
+
+struct Header {
+    int cols, lines;
+    double x, y, cell, nodata;
+};
+
+Header read_header(TextReader &text) {
+    Header h{};
+    h.cols = header_int(text, 0);
+    h.lines = header_int(text, 1);
+    h.x = header_double(text, 2);
+    h.y = header_double(text, 3);
+    h.cell = header_double(text, 4);
+    h.nodata = header_double(text, 5);
+    return h;
+}
+
+// Copies the next piece of the body's text into chunk: up to white space (or
+// the end of the text), at most piece_bytes unless one word is longer. Empty
+// once the text has ended.
+BodyPiece next_piece(TextReader &text, std::vector<char> &chunk) {
+    for (;;) {
+        const std::string_view b = text.buffered();
+        const bool ends = text.ended();
+        std::size_t n = std::min(b.size(), piece_bytes);
+        bool runaway = false;
+        if (!ends || n < b.size()) {
+            std::size_t cut = n;
+            while (cut > 0 && !is_text_space(b[cut - 1]))
+                --cut;
+            if (cut == 0) { // one word fills the window: it ends at the white space after it
+                const auto space = std::find_if(b.begin() + static_cast<std::ptrdiff_t>(n),
+                                                b.end(), is_text_space);
+                if (space != b.end())
+                    cut = static_cast<std::size_t>(space - b.begin()) + 1;
+                else if (ends)
+                    cut = b.size();
+                else if (b.size() >= TextReader::max_word) // a binary file read as text
+                    cut = b.size(), runaway = true;
+            }
+            n = cut;
+        }
+        if (n > 0 || ends) {
+            chunk.resize(std::max(chunk.size(), n));
+            std::copy_n(b.data(), n, chunk.data());
+            text.consume(n);
+            BodyPiece p;
+            p.first = chunk.data();
+            p.last = chunk.data() + n;
+            p.runaway = runaway;
+            return p;
+        }
+        text.read_more();
+    }
+}
+
+// Parses a piece into out (at most max values), and takes them into figures
+// when given. Runs on either thread: it allocates only for rare words, and
+// reports running out of memory instead of throwing.
+void parse_piece(BodyPiece &p, double *out, std::size_t max, ElevationFigures *figures) {
+    if (p.runaway) {
+        p.count = 0;
+        p.bad = true;
+        return;
+    }
+    try {
+        const ParsedWords r = parse_words(p.first, p.last, out, max, true);
+        p.count = r.count;
+        p.bad = r.why == WordsStop::not_a_number;
+        if (p.bad) p.first = r.stop, p.last = r.word_end; // the word, for the message
+        if (figures != nullptr)
+            for (std::size_t k = 0; k < r.count; ++k)
+                add_elevation(*figures, out[k]);
+    } catch (const std::bad_alloc &) {
+        p.out_of_memory = true;
+    }
+}
 } // namespace
 
-// Reads f1; sets nb_col, nb_lig, X_min, Y_min, dpix_size, nodata, dtab_in and input_figures.
+// Reads f1; sets nb_col, nb_lig, X_min, Y_min, dpix_size, nodata and input_figures.
 // A body with fewer values than the header announces ends the run: repeating
 // or inventing values would corrupt the DEM.
 void ascii_lecture() {
     say("\n");
-    TextReader text(f1.stream());
-    nb_col = header_int(text, 0);
-    nb_lig = header_int(text, 1);
-    X_min = header_double(text, 2);
-    Y_min = header_double(text, 3);
-    dpix_size = header_double(text, 4);
-    nodata = header_double(text, 5);
+    prepare_input_passes();
+    TextReader text(f1);
+    const Header h = read_header(text);
+    nb_col = h.cols;
+    nb_lig = h.lines;
+    X_min = h.x;
+    Y_min = h.y;
+    dpix_size = h.cell;
+    nodata = h.nodata;
 
-    dtab_in = obtain_grid(dmatrice, "input grid");
-    const int lines = grid_has_cells() ? nb_lig : 0;
-    const unsigned long long expected = grid_cells();
-    // The line count below is the stage's own progress on standard output.
-    Progress progress("reading " + nomim1, static_cast<std::uint64_t>(lines), true);
-    // Whole blocks of the text are read into a line at a time, straight from
-    // the reader's buffer; a word cut by the end of a block waits for the next.
-    for (int i = 0; i < lines; ++i) {
-        progress.advance(1);
-        if (i > 0 && i % 100 == 0) say("\tline %d                   \r", i);
-        double *row = dtab_in[i];
-        std::size_t j = 0;
-        const auto cols = static_cast<std::size_t>(nb_col);
-        while (j < cols) {
-            const std::string_view b = text.buffered();
-            const bool ends = text.ended();
-            const ParsedWords r =
-                parse_words(b.data(), b.data() + b.size(), row + j, cols - j, ends);
-            for (std::size_t k = j; k < j + r.count; ++k)
-                add_elevation(input_figures, row[k]);
-            j += r.count;
-            text.consume(static_cast<std::size_t>(r.stop - b.data()));
-            if (r.why == WordsStop::full) break;
-            const long long found = static_cast<long long>(i) * nb_col + static_cast<long long>(j);
-            const auto not_a_number = [&](std::string_view w) {
-                fail(nomim1 + ": value " + std::to_string(found + 1) + " (line " +
-                     std::to_string(i + 1) + ", column " + std::to_string(j + 1) + ") is \"" +
-                     shown(w) + "\", not a number");
-            };
-            if (r.why == WordsStop::not_a_number)
-                not_a_number({r.stop, static_cast<std::size_t>(r.word_end - r.stop)});
-            if (ends) {
-                check_read();
-                fail(nomim1 + " holds " + std::to_string(found) + " values where its header (" +
-                     std::to_string(nb_lig) + " lines x " + std::to_string(nb_col) +
-                     " columns) announces " + std::to_string(expected));
-            }
-            // A runaway word (a binary file read as text) can't be a number.
-            const std::string_view rest = text.buffered();
-            if (rest.size() >= TextReader::max_word && r.stop == b.data()) not_a_number(rest);
-            text.read_more();
+    const unsigned long long total = grid_cells();
+    unsigned long long done = 0; // values read so far
+    long long next_line = 100;   // the next progress line
+    const auto not_a_number = [&](std::string_view w) {
+        const auto line = done / static_cast<unsigned long long>(nb_col);
+        const auto column = done % static_cast<unsigned long long>(nb_col);
+        fail(nomim1 + ": value " + std::to_string(done + 1) + " (line " +
+             std::to_string(line + 1) + ", column " + std::to_string(column + 1) + ") is \"" +
+             shown(w) + "\", not a number");
+    };
+    // Takes the values of a piece in line order; the last piece may hold more
+    // than the grid needs.
+    const auto take = [&](BodyPiece &p, const double *values, ElevationFigures &figures) {
+        if (p.out_of_memory) fail_out_of_memory();
+        std::size_t n = p.count;
+        if (n > total - done) {
+            n = static_cast<std::size_t>(total - done);
+            figures = ElevationFigures{};
+            for (std::size_t k = 0; k < n; ++k)
+                add_elevation(figures, values[k]);
         }
+        add_figures(input_figures, figures);
+        done += n;
+        for (; next_line < nb_lig && static_cast<unsigned long long>(next_line) *
+                                             static_cast<unsigned long long>(nb_col) <=
+                                         done;
+             next_line += 100)
+            say("\tline %d                   \r", static_cast<int>(next_line));
+        if (done < total && p.bad) not_a_number({p.first, static_cast<std::size_t>(p.last - p.first)});
+    };
+
+    std::vector<char> chunk;
+    std::unique_ptr<double[]> values;
+    std::unique_ptr<HelperThread> helper;
+    while (done < total) {
+        const BodyPiece whole = next_piece(text, chunk);
+        if (whole.first == whole.last) {
+            check_read();
+            fail(nomim1 + " holds " + std::to_string(done) + " values where its header (" +
+                 std::to_string(nb_lig) + " lines x " + std::to_string(nb_col) +
+                 " columns) announces " + std::to_string(total));
+        }
+        if (!values) values.reset(new double[block_cells]);
+        // Large pieces are parsed in two halves cut at white space, one on each
+        // processor; each half holds at most half the values of the piece.
+        const auto size = static_cast<std::size_t>(whole.last - whole.first);
+        const char *mid = size < two_way_bytes || whole.runaway ? whole.last : whole.first + size / 2;
+        while (mid != whole.last && !is_text_space(*mid))
+            ++mid;
+        BodyPiece first = whole, second;
+        first.last = second.first = mid;
+        second.last = whole.last;
+        double *const first_values = values.get();
+        double *const second_values = values.get() + (mid - whole.first + 1) / 2;
+        const std::size_t max = static_cast<std::size_t>(std::min<unsigned long long>(total - done, block_cells));
+        ElevationFigures first_figures, second_figures;
+        auto parse_second = [&] { parse_piece(second, second_values, max, &second_figures); };
+        if (second.first != second.last && !helper) helper = std::make_unique<HelperThread>();
+        if (second.first != second.last && helper->available()) {
+            helper->start(parse_second);
+            parse_piece(first, first_values, max, &first_figures);
+            helper->finish();
+        } else {
+            parse_piece(first, first_values, max, &first_figures);
+            parse_second();
+        }
+        take(first, first_values, first_figures);
+        if (done < total) take(second, second_values, second_figures);
     }
     check_read();
+}
+
+AsciiValues::AsciiValues() : text_(f1) {
+    rewind_input();
+    // The output dialogue may have replaced the cell size: only the size is compared.
+    const Header h = read_header(text_);
+    if (h.cols != nb_col || h.lines != nb_lig) fail_changed_input();
+    total_ = grid_cells();
+    for (auto &v : values_)
+        v.reset(new double[block_cells]);
+    helper_ = std::make_unique<HelperThread>();
+    if (total_ > 0 && read_piece(0)) launch(0);
+}
+
+AsciiValues::~AsciiValues() {
+    if (pending_ && helper_->available()) helper_->finish();
+}
+
+bool AsciiValues::read_piece(int slot) {
+    piece_[slot] = next_piece(text_, chunk_[slot]);
+    return piece_[slot].first != piece_[slot].last;
+}
+
+void AsciiValues::launch(int slot) {
+    pending_ = true;
+    pending_slot_ = slot;
+    job_ = [this, slot] { parse_piece(piece_[slot], values_[slot].get(), block_cells, nullptr); };
+    if (helper_->available())
+        helper_->start(job_);
+    else
+        job_();
+}
+
+std::size_t AsciiValues::next() {
+    while (done_ < total_) {
+        if (!pending_) { // the text ended before the grid did
+            check_read();
+            fail_changed_input();
+        }
+        if (helper_->available()) helper_->finish();
+        pending_ = false;
+        const int slot = pending_slot_;
+        const BodyPiece &p = piece_[slot];
+        if (p.out_of_memory) fail_out_of_memory();
+        const auto n = static_cast<std::size_t>(std::min<unsigned long long>(p.count, total_ - done_));
+        if (n < total_ - done_ && p.bad) fail_changed_input();
+        done_ += n;
+        // The next piece is parsed while the caller works on this one.
+        if (done_ < total_ && read_piece(slot ^ 1)) launch(slot ^ 1);
+        if (n > 0) {
+            current_ = slot;
+            return n;
+        }
+    }
+    return 0;
 }

@@ -35,6 +35,19 @@ inline void add_elevation(ElevationFigures &f, double v) {
     if (!std::isnan(v)) f.any = true;
 }
 
+// The figures of a scan that goes on over the cells whose figures are next:
+// the same as adding those cells one by one (ties keep the first value seen).
+inline void add_figures(ElevationFigures &f, const ElevationFigures &next) {
+    if (f.min > next.min) {
+        f.min = next.min;
+        f.min_cells = 0;
+    }
+    if (next.min == f.min) f.min_cells += next.min_cells;
+    if (f.max < next.max) f.max = next.max;
+    if (f.base > next.base) f.base = next.base;
+    f.any = f.any || next.any;
+}
+
 // An elevation raised to the base level: cells below it take it.
 inline double raised(double v, double base) {
     return v < base ? base : v;

@@ -22,9 +22,7 @@ void dem_lecture() {
     else
         itab = ivecteur(static_cast<int>(block_cells));
     if (jtab == nullptr && itab == nullptr) fail_out_of_memory();
-    if (!f1.prepare_passes(nomim2))
-        fail("cannot make a temporary copy of " + nomim1 + ", which can't be read twice, in " +
-             nomim2 + " (" + f1.error() + ")");
+    prepare_input_passes();
 
     SampleFigures samples;
     Progress shown("reading " + nomim1, grid_cells());

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "platform/files.hpp"
+
 namespace {
 constexpr char ctrl_z = 0x1A;
 constexpr std::size_t file_block = std::size_t{1} << 20;
@@ -11,8 +13,11 @@ constexpr std::size_t file_block = std::size_t{1} << 20;
 TextReader::TextReader(std::FILE *file, bool line_at_a_time)
     : file_(file), line_at_a_time_(line_at_a_time), buf_(line_at_a_time ? 4096 : file_block) {}
 
+TextReader::TextReader(InFile &file)
+    : file_(nullptr), in_(&file), line_at_a_time_(false), buf_(file_block) {}
+
 bool TextReader::fill() {
-    if (ended_ || file_ == nullptr) return false;
+    if (ended_ || (file_ == nullptr && in_ == nullptr)) return false;
     if (pos_ > 0) { // keep only the unread part, at the front
         std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
         end_ -= pos_;
@@ -26,6 +31,8 @@ bool TextReader::fill() {
             buf_[end_ + got++] = static_cast<char>(c);
             if (c == '\n') break;
         }
+    } else if (in_ != nullptr) {
+        got = in_->read(buf_.data() + end_, buf_.size() - end_);
     } else {
         got = std::fread(buf_.data() + end_, 1, buf_.size() - end_, file_);
     }

@@ -9,6 +9,8 @@
 
 #include "dem/number/number_text.hpp"
 
+class InFile;
+
 class TextReader {
   public:
     // Words longer than this are cut into pieces of this length, so a runaway
@@ -18,6 +20,9 @@ class TextReader {
     // line_at_a_time: take what one read line gives and don't wait for more
     // (the console); otherwise read large blocks (files).
     explicit TextReader(std::FILE *file, bool line_at_a_time = false);
+    // Reads an input data file in large blocks through its own reads, so that
+    // a file that can't be read twice keeps its copy for the next pass.
+    explicit TextReader(InFile &file);
 
     // Skips white space and returns the next word without consuming it; an
     // empty view at the end of the text. The view stays valid until the next call.
@@ -56,7 +61,7 @@ class TextReader {
 
     // True once the text has ended (end of file, a Ctrl-Z, a read error):
     // nothing follows the buffered text.
-    bool ended() const { return ended_ || file_ == nullptr; }
+    bool ended() const { return ended_ || (file_ == nullptr && in_ == nullptr); }
 
     static bool is_space(char c) { return is_text_space(c); }
 
@@ -65,6 +70,7 @@ class TextReader {
     bool fill();
 
     std::FILE *file_;
+    InFile *in_ = nullptr;
     bool line_at_a_time_;
     bool ended_ = false;
     bool at_start_ = true; // a UTF-8 byte-order mark may open the text: not content
