@@ -237,3 +237,48 @@ TEST(Streaming, AnAsciiOutputMayTakeTheAsciiInputsOwnName) {
     EXPECT_EQ(same.read("images/d/b_new_base.asc"), other.read("images/d/b_new_base.asc"));
     EXPECT_NE(same.read("images/d/b_new_base.asc"), grid);
 }
+
+#ifndef GZ_SANITIZE // the sanitizers reserve more address space than the limit allows
+TEST(Streaming, AnAsciiGridLargerThanTheAddressSpaceGivesTheBytesOfAnUnlimitedRun) {
+    if (under_wine()) GTEST_SKIP() << "Wine's loader does not run under an address-space limit";
+    // 8 M cells: 64 MB as doubles, more than the 48 MiB the run may map.
+    const int lines = 2000, cols = 4000;
+    std::string grid = "ncols 4000\r\nnrows 2000\r\nxllcorner 0\r\nyllcorner 0\r\ncellsize 5\r\n"
+                       "nodata_value -9999\r\n";
+    grid.reserve(std::size_t{6} * lines * cols);
+    for (int i = 0; i < lines; ++i) {
+        for (int j = 0; j < cols; ++j) {
+            const bool collar = i < 5 || j < 7 || i >= lines - 5;
+            grid += collar ? "-9999 " : std::to_string(100 + (i * 7 + j * 3) % 900) + ".5 ";
+        }
+        grid += "\r\n";
+    }
+    const std::string answers = "d a 0 0 0 0 5\n";
+    Workdir free_run;
+    free_run.write("images/d/a.asc", grid);
+    const RunResult expected = free_run.run(answers);
+    ASSERT_EQ(expected.status, 0) << expected.err;
+    for (const bool pipe : {false, true}) {
+        Workdir limited;
+        std::thread feeder;
+        if (pipe) {
+            limited.make_folder("images/d");
+            const std::string fifo = limited.root() + "/c/images/d/a.asc";
+            ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+            feeder = feed_pipe(fifo, grid);
+        } else {
+            limited.write("images/d/a.asc", grid);
+        }
+        const RunResult r = limited.run(answers, RunLimits{48LL << 20, 0, false});
+        if (feeder.joinable()) feeder.join();
+        EXPECT_EQ(r.status, 0) << (pipe ? "pipe: " : "file: ") << r.err;
+        EXPECT_TEXT(r.out, expected.out);
+        EXPECT_TRUE(limited.read("images/d/a_new_base.asc") ==
+                    free_run.read("images/d/a_new_base.asc"))
+            << (pipe ? "from a pipe" : "from a file");
+        std::vector<std::string> wanted = free_run.files();
+        if (pipe) wanted.erase(wanted.begin()); // the pipe isn't listed, and no copy is left
+        EXPECT_EQ(limited.files(), wanted);
+    }
+}
+#endif
