@@ -7,18 +7,6 @@
 #include <cstring>
 
 namespace {
-struct U128 {
-    std::uint64_t hi, lo;
-};
-
-U128 mul64(std::uint64_t a, std::uint64_t b) {
-    const std::uint64_t a0 = a & 0xFFFFFFFFu, a1 = a >> 32;
-    const std::uint64_t b0 = b & 0xFFFFFFFFu, b1 = b >> 32;
-    const std::uint64_t p00 = a0 * b0, p01 = a0 * b1, p10 = a1 * b0, p11 = a1 * b1;
-    const std::uint64_t mid = (p00 >> 32) + (p01 & 0xFFFFFFFFu) + (p10 & 0xFFFFFFFFu);
-    return {p11 + (p01 >> 32) + (p10 >> 32) + (mid >> 32), (mid << 32) | (p00 & 0xFFFFFFFFu)};
-}
-
 int leading_zeros(std::uint64_t v) {
     return std::countl_zero(v);
 }
@@ -31,13 +19,8 @@ struct Decomposed {
 };
 
 Decomposed decompose(double d) {
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &d, sizeof bits);
-    const bool negative = (bits >> 63) != 0;
-    const int biased = static_cast<int>((bits >> 52) & 0x7FF);
-    std::uint64_t m = bits & ((std::uint64_t{1} << 52) - 1);
-    if (biased == 0) return {negative, m, -1074}; // zero or subnormal
-    return {negative, m | (std::uint64_t{1} << 52), biased - 1075};
+    const std::uint64_t bits = bits_of(d);
+    return {sign_of(bits), significand_of(bits), exponent_of(bits)};
 }
 
 // Shifts v right by s (1..127) rounding to nearest, ties to even.
@@ -89,7 +72,7 @@ Extended extended_mul(double a, double b) {
     }
     const Decomposed x = decompose(a), y = decompose(b);
     if (x.m == 0 || y.m == 0) return r; // a signed zero
-    U128 p = mul64(x.m, y.m);
+    U128 p = multiply_64x64(x.m, y.m);
     int e = x.e + y.e;
     // Normalise to exactly 64 significant bits, rounding what falls off.
     const int bits = p.hi != 0 ? 128 - leading_zeros(p.hi) : 64 - leading_zeros(p.lo);
@@ -116,13 +99,15 @@ double extended_to_double(Extended x) {
     if (x.sig == 0) return x.negative ? -0.0 : 0.0;
     // Keep 53 of the 64 bits (fewer for a subnormal result, whose last bit
     // stands for 2^-1074), to nearest, ties to even: one rounding, as a store does.
-    int shift = 11;
-    if (x.exp + shift < -1074) shift = -1074 - x.exp < 128 ? -1074 - x.exp : 128;
+    constexpr int smallest_exponent = 1 - integer_bias; // of the last bit of any double: -1074
+    int shift = 64 - (fraction_bits + 1);
+    if (x.exp + shift < smallest_exponent)
+        shift = smallest_exponent - x.exp < 128 ? smallest_exponent - x.exp : 128;
     bool carry = false;
     U128 k = shift_right_even({0, x.sig}, shift, carry);
     int e = x.exp + shift;
     std::uint64_t m = k.lo;
-    if (m == (std::uint64_t{1} << 53)) {
+    if (m == 2 * implied_bit) {
         m >>= 1;
         ++e;
     }

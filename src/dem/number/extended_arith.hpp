@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "dem/number/double_bits.hpp"
+
 // A value of the extended format: sign, 64-bit significand, exponent
 // (value = sig * 2^exp), or one of the special kinds.
 struct Extended {
@@ -45,16 +47,8 @@ inline double sample_to_metres_fast(std::int32_t sample, UnitFactor f) {
                                 ? 0 - static_cast<std::uint64_t>(static_cast<std::int64_t>(sample))
                                 : static_cast<std::uint64_t>(sample);
     // The exact product, below 2^84, as hi * 2^64 + lo.
-#if defined(__SIZEOF_INT128__)
-    __extension__ const unsigned __int128 p = static_cast<unsigned __int128>(s) * f.m;
-    const std::uint64_t hi = static_cast<std::uint64_t>(p >> 64),
-                        lo = static_cast<std::uint64_t>(p);
-#else
-    const std::uint64_t p00 = (s & 0xFFFFFFFFu) * (f.m & 0xFFFFFFFFu);
-    const std::uint64_t p01 = (s & 0xFFFFFFFFu) * (f.m >> 32); // s < 2^32: no s >> 32 part
-    const std::uint64_t lo = p00 + (p01 << 32);
-    const std::uint64_t hi = (p01 >> 32) + (lo < p00);
-#endif
+    const U128 p = multiply_64x64(s, f.m);
+    const std::uint64_t hi = p.hi, lo = p.lo;
     // First rounding: to a 64-bit significand, to nearest, ties to even.
     std::uint64_t sig;
     int exp = f.e;
@@ -76,21 +70,19 @@ inline double sample_to_metres_fast(std::int32_t sample, UnitFactor f) {
         }
     }
     // Second rounding: to 53 bits, to nearest, ties to even.
-    std::uint64_t m = sig >> 11;
-    const std::uint64_t rest = sig & 0x7FF;
-    if (rest > 0x400 || (rest == 0x400 && (m & 1))) ++m;
-    exp += 11;
-    if (m == (std::uint64_t{1} << 53)) {
+    constexpr int dropped = 64 - (fraction_bits + 1);
+    constexpr std::uint64_t half = std::uint64_t{1} << (dropped - 1);
+    std::uint64_t m = sig >> dropped;
+    const std::uint64_t rest = sig & ((std::uint64_t{1} << dropped) - 1);
+    if (rest > half || (rest == half && (m & 1))) ++m;
+    exp += dropped;
+    if (m == 2 * implied_bit) {
         m >>= 1;
         ++exp;
     }
     // m * 2^exp, a normal double: the products of the unit factors are far from the limits.
-    const std::uint64_t bits = (static_cast<std::uint64_t>(exp + 52 + 1023) << 52) |
-                               (m & ((std::uint64_t{1} << 52) - 1)) |
-                               (sample < 0 ? std::uint64_t{1} << 63 : 0);
-    double v;
-    std::memcpy(&v, &bits, sizeof v);
-    return v;
+    return double_of((static_cast<std::uint64_t>(exp + integer_bias) << fraction_bits) |
+                     (m & fraction_mask) | (sample < 0 ? sign_bit : 0));
 }
 
 // An output sample before its width is applied: metres times the output
@@ -101,13 +93,10 @@ std::int64_t metres_to_sample(double metres, double factor);
 // loops. The product of a 53-bit significand and such a factor has at most 63
 // bits: exact in 64-bit integers, so no rounding comes before the truncation.
 inline std::int64_t metres_to_sample_integer(double metres, std::uint64_t factor) {
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &metres, sizeof bits);
-    const int biased = static_cast<int>((bits >> 52) & 0x7FF);
-    if (biased == 0x7FF) return INT64_MIN; // infinity or NaN
-    std::uint64_t m = bits & ((std::uint64_t{1} << 52) - 1);
-    if (biased != 0) m |= std::uint64_t{1} << 52;
-    const int e = (biased == 0 ? 1 : biased) - 1075;
+    const std::uint64_t bits = bits_of(metres);
+    if (biased_exponent(bits) == special_exponent) return INT64_MIN; // infinity or NaN
+    const std::uint64_t m = significand_of(bits);
+    const int e = exponent_of(bits);
     const std::uint64_t p = m * factor;
     std::uint64_t magnitude = 0;
     if (e >= 0) {
@@ -117,7 +106,7 @@ inline std::int64_t metres_to_sample_integer(double metres, std::uint64_t factor
         magnitude = p >> -e;
     }
     const auto v = static_cast<std::int64_t>(magnitude);
-    return (bits >> 63) != 0 ? -v : v;
+    return sign_of(bits) ? -v : v;
 }
 
 // A double truncated toward zero to 64 bits; INT64_MIN where it does not fit.

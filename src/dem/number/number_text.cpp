@@ -3,6 +3,8 @@
 // arithmetic; std::from_chars, strtod and std::to_chars (all exact) do the rest.
 #include "dem/number/number_text.hpp"
 
+#include "dem/number/double_bits.hpp"
+
 #include <array>
 #include <bit>
 #include <cfloat>
@@ -27,26 +29,6 @@ ParsedDouble strtod_prefix(std::string_view text) {
     char *end = nullptr;
     double v = std::strtod(copy.c_str(), &end);
     return {v, static_cast<std::size_t>(end - copy.c_str())};
-}
-
-// ---------------------------------------------------------------------------
-// 64 x 64 -> 128-bit products.
-struct U128 {
-    std::uint64_t hi, lo;
-};
-
-U128 mul_64x64(std::uint64_t a, std::uint64_t b) {
-#if defined(__SIZEOF_INT128__)
-    __extension__ using u128 = unsigned __int128;
-    const u128 p = static_cast<u128>(a) * b;
-    return {static_cast<std::uint64_t>(p >> 64), static_cast<std::uint64_t>(p)};
-#else
-    const std::uint64_t a_lo = a & 0xFFFFFFFFu, a_hi = a >> 32;
-    const std::uint64_t b_lo = b & 0xFFFFFFFFu, b_hi = b >> 32;
-    const std::uint64_t ll = a_lo * b_lo, lh = a_lo * b_hi, hl = a_hi * b_lo, hh = a_hi * b_hi;
-    const std::uint64_t mid = (ll >> 32) + (lh & 0xFFFFFFFFu) + (hl & 0xFFFFFFFFu);
-    return {hh + (lh >> 32) + (hl >> 32) + (mid >> 32), (mid << 32) | (ll & 0xFFFFFFFFu)};
-#endif
 }
 
 // ---------------------------------------------------------------------------
@@ -156,10 +138,7 @@ constexpr double exact_powers_of_ten[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  
 constexpr bool plain_double_arithmetic = FLT_EVAL_METHOD == 0;
 
 double with_sign(std::uint64_t bits, bool negative) {
-    bits |= static_cast<std::uint64_t>(negative) << 63;
-    double d;
-    std::memcpy(&d, &bits, sizeof d);
-    return d;
+    return double_of(bits | (negative ? sign_bit : 0));
 }
 
 // w * 10^q, rounded to nearest, ties to even, for w != 0, by the Eisel-Lemire
@@ -172,25 +151,25 @@ bool eisel_lemire(std::uint64_t w, std::int64_t q, bool negative, double &value)
         return true;
     }
     if (q > largest_power) {
-        value = with_sign(std::uint64_t{0x7FF} << 52, negative);
+        value = with_sign(std::uint64_t{special_exponent} << fraction_bits, negative);
         return true;
     }
     const int lz = std::countl_zero(w);
     w <<= lz;
     const Power128 &p = powers_of_five[static_cast<std::size_t>(q - smallest_power)];
-    U128 product = mul_64x64(w, p.high);
+    U128 product = multiply_64x64(w, p.high);
     if ((product.hi & 0x1FF) == 0x1FF) { // the low bits may carry into the kept ones
-        const U128 second = mul_64x64(w, p.low);
+        const U128 second = multiply_64x64(w, p.low);
         product.lo += second.hi;
         if (second.hi > product.lo) ++product.hi;
     }
     // Outside these exponents the truncated 5^q may leave the rounding open.
     if (product.lo == ~std::uint64_t{0} && (q < -27 || q > 55)) return false;
     const int upper = static_cast<int>(product.hi >> 63);
-    const int shift = upper + 64 - 52 - 3;
+    const int shift = upper + 64 - fraction_bits - 3;
     std::uint64_t mantissa = product.hi >> shift;
     // floor(q log2(10)) + 63, then biased.
-    int power2 = static_cast<int>(((152170 + 65536) * q) >> 16) + 63 + upper - lz + 1023;
+    int power2 = static_cast<int>(((152170 + 65536) * q) >> 16) + 63 + upper - lz + exponent_bias;
     if (power2 <= 0) { // subnormal, or zero
         if (-power2 + 1 >= 64) {
             value = with_sign(0, negative);
@@ -209,16 +188,16 @@ bool eisel_lemire(std::uint64_t w, std::int64_t q, bool negative, double &value)
         mantissa &= ~std::uint64_t{1};
     mantissa += mantissa & 1;
     mantissa >>= 1;
-    if (mantissa >= std::uint64_t{2} << 52) {
-        mantissa = std::uint64_t{1} << 52;
+    if (mantissa >= 2 * implied_bit) {
+        mantissa = implied_bit;
         ++power2;
     }
-    mantissa &= ~(std::uint64_t{1} << 52);
-    if (power2 >= 0x7FF) {
-        power2 = 0x7FF;
+    mantissa &= ~implied_bit;
+    if (power2 >= special_exponent) {
+        power2 = special_exponent;
         mantissa = 0;
     }
-    value = with_sign(mantissa | (static_cast<std::uint64_t>(power2) << 52), negative);
+    value = with_sign(mantissa | (static_cast<std::uint64_t>(power2) << fraction_bits), negative);
     return true;
 }
 
@@ -453,16 +432,18 @@ char *put_whole(char *out, std::uint64_t x) {
     return end;
 }
 
-// round(|value| * 10^6), ties to even, for |value| below 2^33 (biased
-// exponent below 1023 + 33): |value| = m / 2^shift, so the scaled value is
+// Values below 2^short_lf_bits in magnitude are written on integers: their
+// millionths fit 53 bits.
+constexpr int short_lf_bits = 33;
+
+// round(|value| * 10^6), ties to even, for |value| below 2^short_lf_bits
+// (biased exponent below that of 2^33): |value| = m / 2^shift, so the scaled value is
 // m * 10^6 / 2^shift, exact in 128 bits and below 2^53 once divided.
 std::uint64_t millionths(std::uint64_t bits) {
-    const int biased = static_cast<int>((bits >> 52) & 0x7FF);
-    const std::uint64_t m =
-        (bits & ((std::uint64_t{1} << 52) - 1)) | (biased != 0 ? std::uint64_t{1} << 52 : 0);
-    const int shift = 1075 - (biased == 0 ? 1 : biased); // 20 .. 1074
+    const std::uint64_t m = significand_of(bits);
+    const int shift = -exponent_of(bits); // 20 .. 1074
     if (shift >= 74) return 0;                           // m * 10^6 < 2^73: below half a millionth
-    const U128 x = mul_64x64(m, 1000000);
+    const U128 x = multiply_64x64(m, 1000000);
     std::uint64_t q, rem_hi, rem_lo, half_hi, half_lo;
     if (shift < 64) {
         q = (x.lo >> shift) | (x.hi << (64 - shift));
@@ -484,9 +465,9 @@ std::uint64_t millionths(std::uint64_t bits) {
 }
 
 char *put_lf_general(char *out, double value, std::uint64_t bits) {
-    const bool negative = (bits >> 63) != 0;
-    if (((bits >> 52) & 0x7FF) == 0x7FF) { // glibc's texts, on every platform
-        const bool nan = (bits & ((std::uint64_t{1} << 52) - 1)) != 0;
+    const bool negative = sign_of(bits);
+    if (biased_exponent(bits) == special_exponent) { // glibc's texts, on every platform
+        const bool nan = (bits & fraction_mask) != 0;
         *out = '-';
         out += negative;
         std::memcpy(out, nan ? "nan" : "inf", 3);
@@ -498,12 +479,12 @@ char *put_lf_general(char *out, double value, std::uint64_t bits) {
 } // namespace
 
 char *put_lf(char *out, double value) {
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    if (((bits >> 52) & 0x7FF) >= 1023 + 33) return put_lf_general(out, value, bits);
+    const std::uint64_t bits = bits_of(value);
+    if (biased_exponent(bits) >= exponent_bias + short_lf_bits)
+        return put_lf_general(out, value, bits);
     const std::uint64_t q = millionths(bits);
     *out = '-';
-    out += bits >> 63;
+    out += sign_of(bits);
     const std::uint64_t whole = q / 1000000;
     const auto fraction = static_cast<std::uint32_t>(q - whole * 1000000);
     out = put_whole(out, whole);
