@@ -51,7 +51,7 @@ template <class T, class Convert, class Sink> void for_each_block(Convert conver
     const std::unique_ptr<T[]> out(new T[block_cells]);
     if (open_ascii_OK) {
         if (!grid_has_cells()) return;
-        AsciiValues values;
+        AsciiBodyPass values;
         while (const std::size_t n = values.next()) {
             const double *cells = values.cells();
             for (std::size_t k = 0; k < n; ++k)

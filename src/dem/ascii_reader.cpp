@@ -244,38 +244,76 @@ void ascii_lecture() {
     check_read();
 }
 
-AsciiValues::AsciiValues() : text_(f1) {
+namespace {
+// Writes the raised text of a piece's words into out (grown as needed), at
+// most max of them; the count and the size of the text in p and size.
+void raise_piece(BodyPiece &p, const BaseText &base, std::size_t max, std::vector<char> &out,
+                 std::size_t &size) {
+    size = 0;
+    p.count = 0;
+    if (p.runaway) {
+        p.bad = true;
+        return;
+    }
+    try {
+        const char *at = p.first;
+        for (;;) {
+            if (out.size() - size < 64 * raised_word_room)
+                out.resize(std::max(2 * out.size(), size + 64 * raised_word_room));
+            const RaisedWords r = raise_words(at, p.last, max - p.count, base, out.data() + size,
+                                              out.data() + out.size());
+            size = static_cast<std::size_t>(r.out - out.data());
+            p.count += r.count;
+            at = r.stop;
+            p.bad = r.bad;
+            if (r.bad || p.count == max || at == p.last) break;
+        }
+    } catch (const std::bad_alloc &) {
+        p.out_of_memory = true;
+    }
+}
+} // namespace
+
+AsciiBodyPass::AsciiBodyPass(const BaseText *raise) : input_(f1), raise_(raise) {
     rewind_input();
     // The output dialogue may have replaced the cell size: only the size is compared.
-    const Header h = read_header(text_);
+    const Header h = read_header(input_);
     if (h.cols != nb_col || h.lines != nb_lig) fail_changed_input();
     total_ = grid_cells();
-    for (auto &v : values_)
-        v.reset(new double[block_cells]);
+    for (int slot = 0; slot < 2; ++slot)
+        if (raise_ == nullptr)
+            values_[slot].reset(new double[block_cells]);
+        else
+            text_[slot].resize(3 * piece_bytes);
     helper_ = std::make_unique<HelperThread>();
     if (total_ > 0 && read_piece(0)) launch(0);
 }
 
-AsciiValues::~AsciiValues() {
+AsciiBodyPass::~AsciiBodyPass() {
     if (pending_ && helper_->available()) helper_->finish();
 }
 
-bool AsciiValues::read_piece(int slot) {
-    piece_[slot] = next_piece(text_, chunk_[slot]);
+bool AsciiBodyPass::read_piece(int slot) {
+    piece_[slot] = next_piece(input_, chunk_[slot]);
     return piece_[slot].first != piece_[slot].last;
 }
 
-void AsciiValues::launch(int slot) {
+void AsciiBodyPass::launch(int slot) {
     pending_ = true;
     pending_slot_ = slot;
-    job_ = [this, slot] { parse_piece(piece_[slot], values_[slot].get(), block_cells, nullptr); };
+    // The words beyond the grid's last cell are not turned into text.
+    const auto max = static_cast<std::size_t>(std::min<unsigned long long>(total_ - done_, block_cells));
+    if (raise_ != nullptr)
+        job_ = [this, slot, max] { raise_piece(piece_[slot], *raise_, max, text_[slot], text_size_[slot]); };
+    else
+        job_ = [this, slot] { parse_piece(piece_[slot], values_[slot].get(), block_cells, nullptr); };
     if (helper_->available())
         helper_->start(job_);
     else
         job_();
 }
 
-std::size_t AsciiValues::next() {
+std::size_t AsciiBodyPass::next() {
     while (done_ < total_) {
         if (!pending_) { // the text ended before the grid did
             check_read();
@@ -289,7 +327,7 @@ std::size_t AsciiValues::next() {
         const auto n = static_cast<std::size_t>(std::min<unsigned long long>(p.count, total_ - done_));
         if (n < total_ - done_ && p.bad) fail_changed_input();
         done_ += n;
-        // The next piece is parsed while the caller works on this one.
+        // The next piece is made while the caller works on this one.
         if (done_ < total_ && read_piece(slot ^ 1)) launch(slot ^ 1);
         if (n > 0) {
             current_ = slot;

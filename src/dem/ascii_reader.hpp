@@ -1,12 +1,15 @@
-// The values of an ASCII grid's body read again from the file for the output
-// pass, a block at a time in line order. The next block is parsed on a second
-// thread while the caller works on the one it has.
+// The body of an ASCII grid read again from the file for the output pass, a
+// block at a time in line order: as values, or straight as the output text of
+// an ASCII grid. The next block is made on a second thread while the caller
+// works on the one it has.
 #pragma once
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <string_view>
 #include <vector>
 
+#include "dem/raised_text.hpp"
 #include "platform/helper_thread.hpp"
 #include "platform/text_stream.hpp"
 
@@ -19,27 +22,33 @@ struct BodyPiece {
     bool out_of_memory = false;
 };
 
-class AsciiValues {
+class AsciiBodyPass {
   public:
     // Goes back to the start of f1 (failing if it changed since the first
-    // pass) and past its header.
-    AsciiValues();
-    ~AsciiValues();
-    AsciiValues(const AsciiValues &) = delete;
-    AsciiValues &operator=(const AsciiValues &) = delete;
+    // pass) and past its header. With raise, blocks are the output text of
+    // the values raised to that base level instead of values.
+    explicit AsciiBodyPass(const BaseText *raise = nullptr);
+    ~AsciiBodyPass();
+    AsciiBodyPass(const AsciiBodyPass &) = delete;
+    AsciiBodyPass &operator=(const AsciiBodyPass &) = delete;
 
-    // The count of values of the next block, at cells(); 0 at the end of the grid.
+    // The count of values of the next block, 0 at the end of the grid; they
+    // are at cells(), or their text is text().
     std::size_t next();
     const double *cells() const { return values_[current_].get(); }
+    std::string_view text() const { return {text_[current_].data(), text_size_[current_]}; }
 
   private:
     bool read_piece(int slot);
     void launch(int slot);
 
-    TextReader text_;
+    TextReader input_;
+    const BaseText *raise_;
     unsigned long long done_ = 0, total_ = 0;
     std::vector<char> chunk_[2];
     std::unique_ptr<double[]> values_[2];
+    std::vector<char> text_[2];
+    std::size_t text_size_[2] = {0, 0};
     BodyPiece piece_[2];
     int current_ = 0;      // the slot whose values the caller has
     int pending_slot_ = 0; // the slot being parsed, when pending_

@@ -32,21 +32,20 @@ bool all_short(const double *cells, std::size_t n) {
     return is_short;
 }
 
-} // namespace
-
-// Reads nb_col, nb_lig, open_ascii_OK, X_min, Y_min, dpix_size, new_dtab_min_in and the
-// input elevations; asks the corner when the input was a raw raster; writes and completes f2.
-void ascii_saving() {
-    f2.write_text(format_text("ncols %d\nnrows %d\n", {nb_col, nb_lig}));
-    if (!open_ascii_OK) {
-        say("\n\n\tUTM Coordinates : ");
-        X_min = ask_double("\n\t\tX_min ? ", "the X_min coordinate");
-        Y_min = ask_double("\t\tY_min ? ", "the Y_min coordinate");
+// An ASCII grid's text becomes the output text word by word, on a second
+// thread while the text made before goes to the file.
+void write_raised_text() {
+    if (!grid_has_cells()) return;
+    const BaseText base = base_text(new_dtab_min_in);
+    AsciiBodyPass pass(&base);
+    while (pass.next() != 0) {
+        const std::string_view t = pass.text();
+        f2.write(t.data(), t.size());
     }
-    f2.write_text(
-        format_text("xllcorner %lf\nyllcorner %lf\ncellsize %lf\n", {X_min, Y_min, dpix_size}));
-    f2.write_text("nodata_value -9999.9999\n");
+}
 
+// A raw raster's elevations, converted, as text.
+void write_cell_texts() {
     // The body holds no line feed, so its text goes to the file as it is made,
     // in blocks of about 1 MiB; large blocks of short texts are made in two
     // halves at once, on both processors, and written in their order.
@@ -94,7 +93,26 @@ void ascii_saving() {
             }
         });
     f2.write(text.get(), static_cast<std::size_t>(end - text.get()));
-    helper.reset();
+}
+} // namespace
+
+// Reads nb_col, nb_lig, open_ascii_OK, X_min, Y_min, dpix_size, new_dtab_min_in and the
+// input elevations; asks the corner when the input was a raw raster; writes and completes f2.
+void ascii_saving() {
+    f2.write_text(format_text("ncols %d\nnrows %d\n", {nb_col, nb_lig}));
+    if (!open_ascii_OK) {
+        say("\n\n\tUTM Coordinates : ");
+        X_min = ask_double("\n\t\tX_min ? ", "the X_min coordinate");
+        Y_min = ask_double("\t\tY_min ? ", "the Y_min coordinate");
+    }
+    f2.write_text(
+        format_text("xllcorner %lf\nyllcorner %lf\ncellsize %lf\n", {X_min, Y_min, dpix_size}));
+    f2.write_text("nodata_value -9999.9999\n");
+
+    if (open_ascii_OK)
+        write_raised_text();
+    else
+        write_cell_texts();
     finish_input();
     publish({&f2});
     note_file_written(f2.name());

@@ -1,0 +1,108 @@
+// Grid words to raised "%lf\t" text. The common word, a non-negative decimal
+// of at most 6 integer digits and 6 decimals, is turned into text without
+// going through a double: its value is the nearest double to it, which is
+// closer to it than a 10^-10th, so "%lf" gives back its digits padded with
+// zeros, and it lies below the base level exactly when its millionths lie
+// below those of the base level (two such decimals never share a double).
+#include "dem/raised_text.hpp"
+
+#include <cstring>
+
+#include "dem/figures.hpp"
+
+namespace {
+constexpr int short_digits = 6; // integer digits and decimals of a short word, at most
+constexpr std::uint64_t micro_scale[short_digits + 1] = {1000000, 100000, 10000, 1000,
+                                                         100,     10,     1};
+
+bool is_digit(char c) {
+    return static_cast<unsigned char>(c - '0') < 10;
+}
+
+// The text of a short word at p whose value isn't below the base level;
+// nullptr, writing nothing, for any other word.
+inline const char *short_word(const char *p, const char *last, const BaseText &base, char *&out) {
+    const char *s = p;
+    const bool negative = s != last && *s == '-';
+    s += negative;
+    const char *const whole = s;
+    std::uint64_t w = 0;
+    while (s != last && is_digit(*s) && s - whole <= short_digits)
+        w = w * 10 + static_cast<std::uint64_t>(*s++ - '0');
+    const auto whole_digits = s - whole;
+    if (whole_digits == 0 || whole_digits > short_digits) return nullptr;
+    const char *fraction = s;
+    std::uint64_t f = 0;
+    if (s != last && *s == '.') {
+        fraction = ++s;
+        while (s != last && is_digit(*s) && s - fraction <= short_digits)
+            f = f * 10 + static_cast<std::uint64_t>(*s++ - '0');
+    }
+    const auto decimals = s - fraction;
+    if (decimals > short_digits || (s != last && !is_text_space(*s))) return nullptr;
+    const std::uint64_t micros = w * micro_scale[0] + f * micro_scale[decimals];
+    // Below the base level (the base level is above 0, so every negative value
+    // is): the base level's text, which the caller writes. "-0" too.
+    if (negative || micros < base.micros) {
+        std::memcpy(out, base.text, base.size);
+        out += base.size;
+        return s;
+    }
+    const char *const whole_end = whole + whole_digits;
+    const char *lead = whole;
+    while (lead + 1 != whole_end && *lead == '0') // leading zeros go, not the last digit
+        ++lead;
+    for (const char *d = lead; d != whole_end; ++d)
+        *out++ = *d;
+    std::memcpy(out, ".000000\t", 8);
+    for (std::ptrdiff_t k = 0; k < decimals; ++k)
+        out[1 + k] = fraction[k];
+    out += 8;
+    return s;
+}
+} // namespace
+
+BaseText base_text(double base) {
+    BaseText b{};
+    b.base = base;
+    char *end = put_lf_tab(b.text, base);
+    b.size = static_cast<std::size_t>(end - b.text);
+    // Exact when the text read back gives the base level and its millionths
+    // fit: every short word compares with those then.
+    double back = 0;
+    if (!(base > 0.0 && base < 0x1p33) ||
+        !parse_double_word(std::string_view(b.text, b.size - 1), back) || back != base)
+        return b;
+    for (const char *c = b.text; c != end - 1; ++c)
+        if (*c != '.') b.micros = b.micros * 10 + static_cast<std::uint64_t>(*c - '0');
+    b.exact = true;
+    return b;
+}
+
+RaisedWords raise_words(const char *first, const char *last, std::size_t max, const BaseText &base,
+                        char *out, char *out_end) {
+    const char *p = first;
+    std::size_t count = 0;
+    while (count < max && static_cast<std::size_t>(out_end - out) >= raised_word_room) {
+        while (p != last && is_text_space(*p))
+            ++p;
+        if (p == last) break;
+        if (base.exact) {
+            if (const char *end = short_word(p, last, base, out)) {
+                p = end;
+                ++count;
+                continue;
+            }
+        }
+        const char *end = p;
+        while (end != last && !is_text_space(*end))
+            ++end;
+        double v = 0;
+        if (!parse_double_word(std::string_view(p, static_cast<std::size_t>(end - p)), v))
+            return {count, p, out, true};
+        out = put_lf_tab(out, raised(v, base.base));
+        p = end;
+        ++count;
+    }
+    return {count, p, out, false};
+}
