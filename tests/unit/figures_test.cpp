@@ -61,6 +61,13 @@ ElevationFigures gathered(const std::vector<double> &cells) {
     return f;
 }
 
+// The same gathered in two parts, cut before cell cut, then put together.
+ElevationFigures gathered_in_two(const std::vector<double> &cells, std::size_t cut) {
+    ElevationFigures f = gathered({cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(cut)});
+    add_figures(f, gathered({cells.begin() + static_cast<std::ptrdiff_t>(cut), cells.end()}));
+    return f;
+}
+
 const double nan_value = std::numeric_limits<double>::quiet_NaN();
 const double inf = std::numeric_limits<double>::infinity();
 } // namespace
@@ -90,6 +97,8 @@ TEST(Figures, SmallGridsOfEveryKindMatchTheScans) {
         for (double v : g)
             what += std::to_string(v) + " ";
         expect_same(scan(g), gathered(g), what + "}");
+        for (std::size_t cut = 0; cut <= g.size(); ++cut)
+            expect_same(scan(g), gathered_in_two(g, cut), what + "} cut at " + std::to_string(cut));
     }
 }
 
@@ -115,6 +124,8 @@ TEST(Figures, RandomGridsMatchTheScans) {
             }
         }
         expect_same(scan(g), gathered(g), "random grid " + std::to_string(k));
+        expect_same(scan(g), gathered_in_two(g, g.empty() ? 0 : rng() % (g.size() + 1)),
+                    "random grid " + std::to_string(k) + " in two");
         if (::testing::Test::HasFailure()) return;
     }
 }
