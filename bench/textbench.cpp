@@ -1,10 +1,14 @@
 // Micro-benchmark of the number text engine on the body of the A grid (3000 x
 // 3000 values in metres with one decimal, a zero collar, one text line per grid
-// line, CR LF): parse and "%lf\t" format throughput on one core, in MB/s of
-// text, medians of several repetitions; every value read is checked against the
-// grid and the first 100 000 texts against printf's.
+// line, CR LF), and on the same values written with two decimals and with 17
+// significant digits: parse and "%lf\t" format throughput on one core, in MB/s
+// of text, medians of several repetitions, the hand-written code beside the
+// standard library's std::from_chars and std::to_chars on the same words.
+// Every value read is checked against the grid, every text against the
+// library's, and the first 100 000 texts against printf's.
 // Usage: textbench [cells per side, default 3000] [repetitions, default 5]
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -14,7 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "dem/figures.hpp"
 #include "dem/number/number_text.hpp"
+#include "dem/raised_text.hpp"
 #include "platform/text_stream.hpp"
 
 namespace {
@@ -35,13 +41,14 @@ std::vector<double> terrain(int n) {
     return z;
 }
 
-// "%.1f" of each value, blank-separated, each grid line ended by CR LF.
-std::string grid_text(const std::vector<double> &z, int n) {
+// Each value in the given printf form, blank-separated, each grid line ended by CR LF.
+std::string grid_text(const std::vector<double> &z, int n, const char *form = "%.1f") {
     std::string text;
     char buf[64];
     for (int i = 0; i < n; ++i) {
         for (int j = 0; j < n; ++j) {
-            const int len = std::snprintf(buf, sizeof buf, j == 0 ? "%.1f" : " %.1f",
+            if (j > 0) text += ' ';
+            const int len = std::snprintf(buf, sizeof buf, form,
                                           z[static_cast<std::size_t>(i) * n + j]);
             text.append(buf, static_cast<std::size_t>(len));
         }
@@ -74,6 +81,94 @@ void report(const char *what, double bytes, double seconds) {
 }
 
 constexpr std::size_t block = std::size_t{1} << 20;
+
+bool is_digit(char c) {
+    return static_cast<unsigned char>(c - '0') < 10;
+}
+
+// The alternative to parse_words' own reading: its 15-digit fast path (a
+// sign, up to 15 digits with a point: Clinger's case), then std::from_chars
+// for every other word.
+const double powers_of_ten[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                  1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+const char *short_then_from_chars(const char *p, const char *last, double &value) {
+    const char *const start = p;
+    const bool negative = p != last && *p == '-';
+    p += negative;
+    const char *const digits = p;
+    std::uint64_t w = 0;
+    while (p != last && is_digit(*p))
+        w = w * 10 + static_cast<std::uint64_t>(*p++ - '0');
+    std::ptrdiff_t count = p - digits, decimals = 0;
+    if (p != last && *p == '.') {
+        const char *const fraction = ++p;
+        while (p != last && is_digit(*p))
+            w = w * 10 + static_cast<std::uint64_t>(*p++ - '0');
+        decimals = p - fraction;
+        count += decimals;
+    }
+    if (count > 0 && count <= 15 && (p == last || TextReader::is_space(*p))) {
+        const double d = static_cast<double>(w) / powers_of_ten[decimals];
+        value = negative ? -d : d;
+        return p;
+    }
+    const auto r = std::from_chars(start, last, value);
+    return r.ec == std::errc() ? r.ptr : nullptr;
+}
+
+// std::from_chars alone on every word.
+const char *from_chars_only(const char *p, const char *last, double &value) {
+    const auto r = std::from_chars(p, last, value);
+    return r.ec == std::errc() ? r.ptr : nullptr;
+}
+
+// Reads the words of a text held in memory with one of the readers above.
+template <class Read> std::size_t parse_with(const std::string &text, double *out, Read read) {
+    const char *p = text.data(), *const last = p + text.size();
+    std::size_t got = 0;
+    for (;;) {
+        while (p != last && TextReader::is_space(*p))
+            ++p;
+        if (p == last) return got;
+        const char *end = read(p, last, out[got]);
+        if (end == nullptr) wrong("not a number");
+        ++got;
+        p = end;
+    }
+}
+
+// "%lf\t" by std::to_chars (fixed, six decimals) into one buffer.
+std::size_t format_to_chars(const std::vector<double> &z, unsigned &check) {
+    std::vector<char> buf(block + lf_max_chars + 1);
+    char *p = buf.data();
+    std::size_t total = 0;
+    for (double v : z) {
+        p = std::to_chars(p, p + lf_max_chars, v, std::chars_format::fixed, 6).ptr;
+        *p++ = '\t';
+        if (p - buf.data() >= static_cast<std::ptrdiff_t>(block)) {
+            total += static_cast<std::size_t>(p - buf.data());
+            check += static_cast<unsigned char>(p[-2]);
+            p = buf.data();
+        }
+    }
+    return total + static_cast<std::size_t>(p - buf.data());
+}
+
+// The output text of an ASCII grid straight from its words (raised to base),
+// 1 MiB of output at a time.
+std::string raise_all(const std::string &text, double base) {
+    const BaseText b = base_text(base);
+    std::vector<char> buf(block + raised_word_room);
+    std::string out;
+    const char *p = text.data(), *const last = p + text.size();
+    for (;;) {
+        const RaisedWords r = raise_words(p, last, SIZE_MAX, b, buf.data(), buf.data() + buf.size());
+        out.append(buf.data(), r.out);
+        if (r.bad) wrong("not a number");
+        if (r.stop == last || r.count == 0) return out;
+        p = r.stop;
+    }
+}
 
 // The new path in memory: parse_words over 1 MiB blocks of the text, a word
 // cut by a block's end carried into the next block (no copy).
@@ -172,12 +267,35 @@ int main(int argc, char **argv) {
         if (parse_blocks(text, out.data(), cells) != cells) wrong("short");
     });
     same_values();
-    report("parse, new: parse_words over 1 MiB blocks in memory", bytes, s);
+    report("parse %.1f, parse_words over 1 MiB blocks in memory", bytes, s);
     s = median_seconds(reps, [&] {
         if (parse_file(f, out.data(), cells) != cells) wrong("short");
     });
     same_values();
-    report("parse, new: TextReader buffer + parse_words, from a file", bytes, s);
+    report("parse %.1f, TextReader buffer + parse_words, from a file", bytes, s);
+    // The same words, and the same values in other forms, by each reader.
+    const std::string two = grid_text(z, n, "%.2f"), long_form = grid_text(z, n, "%.17g");
+    for (const auto &[name, words] : {std::pair<const char *, const std::string *>{"%.1f", &text},
+                                      {"%.2f", &two},
+                                      {"%.17g", &long_form}}) {
+        const double size = static_cast<double>(words->size());
+        const std::string label = std::string("parse ") + name;
+        s = median_seconds(reps, [&] {
+            if (parse_blocks(*words, out.data(), cells) != cells) wrong("short");
+        });
+        same_values();
+        report((label + ", parse_words").c_str(), size, s);
+        s = median_seconds(reps, [&] {
+            if (parse_with(*words, out.data(), short_then_from_chars) != cells) wrong("short");
+        });
+        same_values();
+        report((label + ", 15-digit fast path then std::from_chars").c_str(), size, s);
+        s = median_seconds(reps, [&] {
+            if (parse_with(*words, out.data(), from_chars_only) != cells) wrong("short");
+        });
+        same_values();
+        report((label + ", std::from_chars").c_str(), size, s);
+    }
 
     unsigned check = 0;
     std::size_t written = format_blocks(z, check);
@@ -186,14 +304,40 @@ int main(int argc, char **argv) {
         std::snprintf(printed, sizeof printed, "%lf", z[k]);
         if (format_lf(z[k]) != printed) wrong("a text differs from printf's");
     }
+    for (double v : z) {
+        char mine[400], library[400];
+        const std::string_view a(mine, static_cast<std::size_t>(put_lf(mine, v) - mine));
+        const std::string_view b(
+            library,
+            static_cast<std::size_t>(
+                std::to_chars(library, library + 400, v, std::chars_format::fixed, 6).ptr -
+                library));
+        if (a != b) wrong("a text differs from std::to_chars'");
+    }
     std::printf("\"%%lf\\t\" text of the values: %zu bytes\n", written);
     s = median_seconds(reps, [&] { format_blocks(z, check); });
-    report("format, new: put_lf_tab into a 1 MiB buffer", static_cast<double>(written), s);
+    report("format, put_lf_tab into a 1 MiB buffer", static_cast<double>(written), s);
+    s = median_seconds(reps, [&] { format_to_chars(z, check); });
+    report("format, std::to_chars (fixed, 6) into a 1 MiB buffer", static_cast<double>(written), s);
     s = median_seconds(reps, [&] {
         format_string(
             z, [](std::string &o, double v) { append_lf(o, v); }, check);
     });
-    report("format, new append_lf into a std::string", static_cast<double>(written), s);
+    report("format, append_lf into a std::string", static_cast<double>(written), s);
+
+    // Straight from the words to the raised text, against parse then format.
+    double base = 1.0e7;
+    for (double v : z)
+        if (v > 0.0 && v < base) base = v;
+    std::string expected;
+    expected.reserve(written);
+    for (double v : z) {
+        char t[400];
+        expected.append(t, put_lf_tab(t, raised(v, base)));
+    }
+    if (raise_all(text, base) != expected) wrong("the raised text differs from the formatted one");
+    s = median_seconds(reps, [&] { check += static_cast<unsigned char>(raise_all(text, base)[7]); });
+    report("raise %.1f, raise_words (words to raised text)", bytes, s);
     std::printf("(check %u)\n", check);
     std::fclose(f);
     return 0;

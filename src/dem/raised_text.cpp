@@ -6,6 +6,7 @@
 // below those of the base level (two such decimals never share a double).
 #include "dem/raised_text.hpp"
 
+#include <bit>
 #include <cstring>
 
 #include "dem/figures.hpp"
@@ -17,6 +18,34 @@ constexpr std::uint64_t micro_scale[short_digits + 1] = {1000000, 100000, 10000,
 
 bool is_digit(char c) {
     return static_cast<unsigned char>(c - '0') < 10;
+}
+
+// Copies the n (at most 8) characters at from to out; 8 are copied at once
+// when that many can be read, the others being overwritten or beyond the end
+// of the text written.
+inline void copy_short(char *out, const char *from, const char *last, std::ptrdiff_t n) {
+    if (last - from >= 8)
+        std::memcpy(out, from, 8);
+    else
+        std::memcpy(out, from, static_cast<std::size_t>(n));
+}
+
+// ".dddddd\t": the decimals at fraction padded with zeros to six, and the tab.
+inline void put_decimals(char *out, const char *fraction, const char *last,
+                         std::ptrdiff_t decimals) {
+    if constexpr (std::endian::native == std::endian::little) {
+        if (last - fraction >= 8) {
+            std::uint64_t digits = 0, padding = 0;
+            std::memcpy(&digits, fraction - 1, 8); // from the point
+            std::memcpy(&padding, ".000000\t", 8);
+            const std::uint64_t keep = ~std::uint64_t{0} >> (8 * (7 - decimals)); // point and digits
+            digits = (digits & keep) | (padding & ~keep);
+            std::memcpy(out, &digits, 8);
+            return;
+        }
+    }
+    std::memcpy(out, ".000000\t", 8);
+    std::memcpy(out + 1, fraction, static_cast<std::size_t>(decimals));
 }
 
 // The text of a short word at p whose value isn't below the base level;
@@ -44,7 +73,12 @@ inline const char *short_word(const char *p, const char *last, const BaseText &b
     // Below the base level (the base level is above 0, so every negative value
     // is): the base level's text, which the caller writes. "-0" too.
     if (negative || micros < base.micros) {
-        std::memcpy(out, base.text, base.size);
+        constexpr std::size_t most = 32; // copied at once: the texts of bases below 10^22
+        static_assert(sizeof base.text >= most && raised_word_room >= most);
+        if (base.size <= most)
+            std::memcpy(out, base.text, most);
+        else
+            std::memcpy(out, base.text, base.size);
         out += base.size;
         return s;
     }
@@ -52,11 +86,12 @@ inline const char *short_word(const char *p, const char *last, const BaseText &b
     const char *lead = whole;
     while (lead + 1 != whole_end && *lead == '0') // leading zeros go, not the last digit
         ++lead;
-    for (const char *d = lead; d != whole_end; ++d)
-        *out++ = *d;
-    std::memcpy(out, ".000000\t", 8);
-    for (std::ptrdiff_t k = 0; k < decimals; ++k)
-        out[1 + k] = fraction[k];
+    copy_short(out, lead, last, whole_end - lead);
+    out += whole_end - lead;
+    if (fraction == whole_end) // no point: no decimals
+        std::memcpy(out, ".000000\t", 8);
+    else
+        put_decimals(out, fraction, last, decimals);
     out += 8;
     return s;
 }

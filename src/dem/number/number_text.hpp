@@ -42,17 +42,6 @@ ParsedDouble parse_double_prefix(std::string_view text);
 // belongs to the number.
 bool parse_double_word(std::string_view word, double &value);
 
-// The common decimal form at the front of [first, last), read without the C
-// library: an optional sign, digits with an optional point (at least one
-// digit, at most 19 once leading and trailing zeros are dropped), an optional
-// exponent (e or E, an optional sign, digits). Returns the end of the number
-// and sets value when strtod would read exactly [first, end) and give that
-// value (subnormals, and 0 and infinity beyond the range, included); nullptr
-// for every other text, which the general path of parse_double_prefix reads:
-// other forms ("inf", "0x1p3", "."), more digits, and the rare products the
-// fast conversion cannot decide.
-const char *parse_decimal(const char *first, const char *last, double &value);
-
 // How parse_words stopped.
 enum class WordsStop {
     full,         // max_values values stored
@@ -99,15 +88,3 @@ std::string format_lf(double value);
 
 // Appends value as "%d" writes it.
 void append_d(std::string &out, long long value);
-
-// The 128-bit approximation of 5^q (-342 <= q <= 308) the exact decimal
-// reading multiplies by: its high 64 bits hold the leading bit. For q >= 0,
-// 5^q times a power of two, truncated to 128 bits; for q < 0,
-// floor(2^b / 5^-q) + 1, with b = z + 127 for q >= -27 and b = 2z + 128 then
-// halved (rounding down) until it has 128 bits for smaller q, z being the bit
-// length of 5^-q. Computed at compile time; exposed so tests can check it.
-struct Power128 {
-    std::uint64_t high;
-    std::uint64_t low;
-};
-Power128 power_of_five_128(int q);
