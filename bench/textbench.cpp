@@ -48,8 +48,8 @@ std::string grid_text(const std::vector<double> &z, int n, const char *form = "%
     for (int i = 0; i < n; ++i) {
         for (int j = 0; j < n; ++j) {
             if (j > 0) text += ' ';
-            const int len = std::snprintf(buf, sizeof buf, form,
-                                          z[static_cast<std::size_t>(i) * n + j]);
+            const int len =
+                std::snprintf(buf, sizeof buf, form, z[static_cast<std::size_t>(i) * n + j]);
             text.append(buf, static_cast<std::size_t>(len));
         }
         text += "\r\n";
@@ -162,7 +162,8 @@ std::string raise_all(const std::string &text, double base) {
     std::string out;
     const char *p = text.data(), *const last = p + text.size();
     for (;;) {
-        const RaisedWords r = raise_words(p, last, SIZE_MAX, b, buf.data(), buf.data() + buf.size());
+        const RaisedWords r =
+            raise_words(p, last, SIZE_MAX, b, buf.data(), buf.data() + buf.size());
         out.append(buf.data(), r.out);
         if (r.bad) wrong("not a number");
         if (r.stop == last || r.count == 0) return out;
@@ -308,10 +309,9 @@ int main(int argc, char **argv) {
         char mine[400], library[400];
         const std::string_view a(mine, static_cast<std::size_t>(put_lf(mine, v) - mine));
         const std::string_view b(
-            library,
-            static_cast<std::size_t>(
-                std::to_chars(library, library + 400, v, std::chars_format::fixed, 6).ptr -
-                library));
+            library, static_cast<std::size_t>(
+                         std::to_chars(library, library + 400, v, std::chars_format::fixed, 6).ptr -
+                         library));
         if (a != b) wrong("a text differs from std::to_chars'");
     }
     std::printf("\"%%lf\\t\" text of the values: %zu bytes\n", written);
@@ -336,7 +336,8 @@ int main(int argc, char **argv) {
         expected.append(t, put_lf_tab(t, raised(v, base)));
     }
     if (raise_all(text, base) != expected) wrong("the raised text differs from the formatted one");
-    s = median_seconds(reps, [&] { check += static_cast<unsigned char>(raise_all(text, base)[7]); });
+    s = median_seconds(reps,
+                       [&] { check += static_cast<unsigned char>(raise_all(text, base)[7]); });
     report("raise %.1f, raise_words (words to raised text)", bytes, s);
     std::printf("(check %u)\n", check);
     std::fclose(f);

@@ -109,8 +109,8 @@ BodyPiece next_piece(TextReader &text, std::vector<char> &chunk) {
             while (cut > 0 && !is_text_space(b[cut - 1]))
                 --cut;
             if (cut == 0) { // one word fills the window: it ends at the white space after it
-                const auto space = std::find_if(b.begin() + static_cast<std::ptrdiff_t>(n),
-                                                b.end(), is_text_space);
+                const auto space = std::find_if(b.begin() + static_cast<std::ptrdiff_t>(n), b.end(),
+                                                is_text_space);
                 if (space != b.end())
                     cut = static_cast<std::size_t>(space - b.begin()) + 1;
                 else if (ends)
@@ -178,9 +178,8 @@ void ascii_lecture() {
     const auto not_a_number = [&](std::string_view w) {
         const auto line = done / static_cast<unsigned long long>(nb_col);
         const auto column = done % static_cast<unsigned long long>(nb_col);
-        fail(nomim1 + ": value " + std::to_string(done + 1) + " (line " +
-             std::to_string(line + 1) + ", column " + std::to_string(column + 1) + ") is \"" +
-             shown(w) + "\", not a number");
+        fail(nomim1 + ": value " + std::to_string(done + 1) + " (line " + std::to_string(line + 1) +
+             ", column " + std::to_string(column + 1) + ") is \"" + shown(w) + "\", not a number");
     };
     // Takes the values of a piece in line order; the last piece may hold more
     // than the grid needs.
@@ -200,7 +199,8 @@ void ascii_lecture() {
                                          done;
              next_line += 100)
             say("\tline %d                   \r", static_cast<int>(next_line));
-        if (done < total && p.bad) not_a_number({p.first, static_cast<std::size_t>(p.last - p.first)});
+        if (done < total && p.bad)
+            not_a_number({p.first, static_cast<std::size_t>(p.last - p.first)});
     };
 
     std::vector<char> chunk;
@@ -218,7 +218,8 @@ void ascii_lecture() {
         // Large pieces are parsed in two halves cut at white space, one on each
         // processor; each half holds at most half the values of the piece.
         const auto size = static_cast<std::size_t>(whole.last - whole.first);
-        const char *mid = size < two_way_bytes || whole.runaway ? whole.last : whole.first + size / 2;
+        const char *mid =
+            size < two_way_bytes || whole.runaway ? whole.last : whole.first + size / 2;
         while (mid != whole.last && !is_text_space(*mid))
             ++mid;
         BodyPiece first = whole, second;
@@ -226,7 +227,8 @@ void ascii_lecture() {
         second.last = whole.last;
         double *const first_values = values.get();
         double *const second_values = values.get() + (mid - whole.first + 1) / 2;
-        const std::size_t max = static_cast<std::size_t>(std::min<unsigned long long>(total - done, block_cells));
+        const std::size_t max =
+            static_cast<std::size_t>(std::min<unsigned long long>(total - done, block_cells));
         ElevationFigures first_figures, second_figures;
         auto parse_second = [&] { parse_piece(second, second_values, max, &second_figures); };
         if (second.first != second.last && !helper) helper = std::make_unique<HelperThread>();
@@ -302,11 +304,16 @@ void AsciiBodyPass::launch(int slot) {
     pending_ = true;
     pending_slot_ = slot;
     // The words beyond the grid's last cell are not turned into text.
-    const auto max = static_cast<std::size_t>(std::min<unsigned long long>(total_ - done_, block_cells));
+    const auto max =
+        static_cast<std::size_t>(std::min<unsigned long long>(total_ - done_, block_cells));
     if (raise_ != nullptr)
-        job_ = [this, slot, max] { raise_piece(piece_[slot], *raise_, max, text_[slot], text_size_[slot]); };
+        job_ = [this, slot, max] {
+            raise_piece(piece_[slot], *raise_, max, text_[slot], text_size_[slot]);
+        };
     else
-        job_ = [this, slot] { parse_piece(piece_[slot], values_[slot].get(), block_cells, nullptr); };
+        job_ = [this, slot] {
+            parse_piece(piece_[slot], values_[slot].get(), block_cells, nullptr);
+        };
     if (helper_->available())
         helper_->start(job_);
     else
@@ -324,7 +331,8 @@ std::size_t AsciiBodyPass::next() {
         const int slot = pending_slot_;
         const BodyPiece &p = piece_[slot];
         if (p.out_of_memory) fail_out_of_memory();
-        const auto n = static_cast<std::size_t>(std::min<unsigned long long>(p.count, total_ - done_));
+        const auto n =
+            static_cast<std::size_t>(std::min<unsigned long long>(p.count, total_ - done_));
         if (n < total_ - done_ && p.bad) fail_changed_input();
         done_ += n;
         // The next piece is made while the caller works on this one.

@@ -13,8 +13,7 @@
 
 namespace {
 constexpr int short_digits = 6; // integer digits and decimals of a short word, at most
-constexpr std::uint64_t micro_scale[short_digits + 1] = {1000000, 100000, 10000, 1000,
-                                                         100,     10,     1};
+constexpr std::uint64_t micro_scale[short_digits + 1] = {1000000, 100000, 10000, 1000, 100, 10, 1};
 
 bool is_digit(char c) {
     return static_cast<unsigned char>(c - '0') < 10;
@@ -38,7 +37,8 @@ inline void put_decimals(char *out, const char *fraction, const char *last,
             std::uint64_t digits = 0, padding = 0;
             std::memcpy(&digits, fraction - 1, 8); // from the point
             std::memcpy(&padding, ".000000\t", 8);
-            const std::uint64_t keep = ~std::uint64_t{0} >> (8 * (7 - decimals)); // point and digits
+            const std::uint64_t keep =
+                ~std::uint64_t{0} >> (8 * (7 - decimals)); // point and digits
             digits = (digits & keep) | (padding & ~keep);
             std::memcpy(out, &digits, 8);
             return;

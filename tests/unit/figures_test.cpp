@@ -9,8 +9,8 @@
 #include <random>
 #include <vector>
 
-#include "dem/number/extended_arith.hpp"
 #include "dem/figures.hpp"
+#include "dem/number/extended_arith.hpp"
 #include "test_support.hpp"
 
 namespace {
@@ -63,7 +63,8 @@ ElevationFigures gathered(const std::vector<double> &cells) {
 
 // The same gathered in two parts, cut before cell cut, then put together.
 ElevationFigures gathered_in_two(const std::vector<double> &cells, std::size_t cut) {
-    ElevationFigures f = gathered({cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(cut)});
+    ElevationFigures f =
+        gathered({cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(cut)});
     add_figures(f, gathered({cells.begin() + static_cast<std::ptrdiff_t>(cut), cells.end()}));
     return f;
 }

@@ -212,7 +212,7 @@ constexpr int short_lf_bits = 33;
 std::uint64_t millionths(std::uint64_t bits) {
     const std::uint64_t m = significand_of(bits);
     const int shift = -exponent_of(bits); // 20 .. 1074
-    if (shift >= 74) return 0;                           // m * 10^6 < 2^73: below half a millionth
+    if (shift >= 74) return 0;            // m * 10^6 < 2^73: below half a millionth
     const U128 x = multiply_64x64(m, 1000000);
     std::uint64_t q, rem_hi, rem_lo, half_hi, half_lo;
     if (shift < 64) {
@@ -287,4 +287,3 @@ void append_d(std::string &out, long long value) {
     auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value);
     out.append(buf, ec == std::errc() ? ptr : buf);
 }
-
