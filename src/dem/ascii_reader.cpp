@@ -134,6 +134,16 @@ BodyPiece next_piece(TextReader &text, std::vector<char> &chunk) {
     }
 }
 
+// Where a piece is cut in two halves at white space; its end for a piece too
+// small to share or made of one word.
+const char *half_way(const BodyPiece &whole) {
+    const auto size = static_cast<std::size_t>(whole.last - whole.first);
+    const char *mid = size < two_way_bytes || whole.runaway ? whole.last : whole.first + size / 2;
+    while (mid != whole.last && !is_text_space(*mid))
+        ++mid;
+    return mid;
+}
+
 // Parses a piece into out (at most max values), and takes them into figures
 // when given. Runs on either thread: it allocates only for rare words, and
 // reports running out of memory instead of throwing.
@@ -217,11 +227,7 @@ void ascii_lecture() {
         if (!values) values.reset(new double[block_cells]);
         // Large pieces are parsed in two halves cut at white space, one on each
         // processor; each half holds at most half the values of the piece.
-        const auto size = static_cast<std::size_t>(whole.last - whole.first);
-        const char *mid =
-            size < two_way_bytes || whole.runaway ? whole.last : whole.first + size / 2;
-        while (mid != whole.last && !is_text_space(*mid))
-            ++mid;
+        const char *const mid = half_way(whole);
         BodyPiece first = whole, second;
         first.last = second.first = mid;
         second.last = whole.last;
@@ -286,13 +292,17 @@ AsciiBodyPass::AsciiBodyPass(const BaseText *raise) : input_(f1), raise_(raise) 
         if (raise_ == nullptr)
             values_[slot].reset(new double[block_cells]);
         else
-            text_[slot].resize(3 * piece_bytes);
+            for (auto &half : text_[slot])
+                half.resize(2 * piece_bytes);
     helper_ = std::make_unique<HelperThread>();
+    if (raise_ != nullptr) second_helper_ = std::make_unique<HelperThread>();
     if (total_ > 0 && read_piece(0)) launch(0);
 }
 
 AsciiBodyPass::~AsciiBodyPass() {
-    if (pending_ && helper_->available()) helper_->finish();
+    if (!pending_) return;
+    if (helper_->available()) helper_->finish();
+    if (second_helper_ && second_helper_->available()) second_helper_->finish();
 }
 
 bool AsciiBodyPass::read_piece(int slot) {
@@ -303,21 +313,59 @@ bool AsciiBodyPass::read_piece(int slot) {
 void AsciiBodyPass::launch(int slot) {
     pending_ = true;
     pending_slot_ = slot;
-    // The words beyond the grid's last cell are not turned into text.
-    const auto max =
-        static_cast<std::size_t>(std::min<unsigned long long>(total_ - done_, block_cells));
-    if (raise_ != nullptr)
-        job_ = [this, slot, max] {
-            raise_piece(piece_[slot], *raise_, max, text_[slot], text_size_[slot]);
-        };
-    else
+    if (raise_ == nullptr) {
         job_ = [this, slot] {
             parse_piece(piece_[slot], values_[slot].get(), block_cells, nullptr);
         };
-    if (helper_->available())
+        if (helper_->available())
+            helper_->start(job_);
+        else
+            job_();
+        return;
+    }
+    // Text: the two halves of the piece on two threads, while the caller
+    // writes the text before. The words beyond the grid's last cell are not
+    // turned into text: the second half is made again, shorter, if it went past.
+    const auto max =
+        static_cast<std::size_t>(std::min<unsigned long long>(total_ - done_, block_cells));
+    BodyPiece &first = piece_[slot], &second = second_[slot];
+    second = first;
+    second.first = first.last = half_way(first);
+    second.runaway = false;
+    job_ = [this, slot, max] {
+        raise_piece(piece_[slot], *raise_, max, text_[slot][0], text_size_[slot][0]);
+    };
+    second_job_ = [this, slot, max] {
+        raise_piece(second_[slot], *raise_, max, text_[slot][1], text_size_[slot][1]);
+    };
+    if (helper_->available() && second_helper_->available()) {
         helper_->start(job_);
-    else
+        second_helper_->start(second_job_);
+    } else {
         job_();
+        second_job_();
+    }
+}
+
+// The count of values of a slot's text: the first half's, then as many of the
+// second half's as the grid still needs.
+std::size_t AsciiBodyPass::take_text(int slot) {
+    BodyPiece &first = piece_[slot], &second = second_[slot];
+    if (first.out_of_memory || second.out_of_memory) fail_out_of_memory();
+    const unsigned long long left = total_ - done_;
+    if (first.count >= left) {
+        text_size_[slot][1] = 0;
+        return static_cast<std::size_t>(left);
+    }
+    if (first.bad) fail_changed_input();
+    const auto rest = static_cast<std::size_t>(left - first.count);
+    if (second.count > rest || (second.bad && second.count == rest)) {
+        second.first = first.last; // made again, as far as the grid goes
+        raise_piece(second, *raise_, rest, text_[slot][1], text_size_[slot][1]);
+        if (second.out_of_memory) fail_out_of_memory();
+    }
+    if (second.count < rest && second.bad) fail_changed_input();
+    return first.count + second.count;
 }
 
 std::size_t AsciiBodyPass::next() {
@@ -327,13 +375,18 @@ std::size_t AsciiBodyPass::next() {
             fail_changed_input();
         }
         if (helper_->available()) helper_->finish();
+        if (second_helper_ && second_helper_->available()) second_helper_->finish();
         pending_ = false;
         const int slot = pending_slot_;
-        const BodyPiece &p = piece_[slot];
-        if (p.out_of_memory) fail_out_of_memory();
-        const auto n =
-            static_cast<std::size_t>(std::min<unsigned long long>(p.count, total_ - done_));
-        if (n < total_ - done_ && p.bad) fail_changed_input();
+        std::size_t n = 0;
+        if (raise_ != nullptr) {
+            n = take_text(slot);
+        } else {
+            const BodyPiece &p = piece_[slot];
+            if (p.out_of_memory) fail_out_of_memory();
+            n = static_cast<std::size_t>(std::min<unsigned long long>(p.count, total_ - done_));
+            if (n < total_ - done_ && p.bad) fail_changed_input();
+        }
         done_ += n;
         // The next piece is made while the caller works on this one.
         if (done_ < total_ && read_piece(slot ^ 1)) launch(slot ^ 1);

@@ -33,26 +33,30 @@ class AsciiBodyPass {
     AsciiBodyPass &operator=(const AsciiBodyPass &) = delete;
 
     // The count of values of the next block, 0 at the end of the grid; they
-    // are at cells(), or their text is text().
+    // are at cells(), or their text is text(0) followed by text(1).
     std::size_t next();
     const double *cells() const { return values_[current_].get(); }
-    std::string_view text() const { return {text_[current_].data(), text_size_[current_]}; }
+    std::string_view text(int half) const {
+        return {text_[current_][half].data(), text_size_[current_][half]};
+    }
 
   private:
     bool read_piece(int slot);
     void launch(int slot);
+    std::size_t take_text(int slot);
 
     TextReader input_;
     const BaseText *raise_;
     unsigned long long done_ = 0, total_ = 0;
     std::vector<char> chunk_[2];
     std::unique_ptr<double[]> values_[2];
-    std::vector<char> text_[2];
-    std::size_t text_size_[2] = {0, 0};
+    std::vector<char> text_[2][2];
+    std::size_t text_size_[2][2] = {};
     BodyPiece piece_[2];
+    BodyPiece second_[2];  // text: the second half of the piece, made by a thread of its own
     int current_ = 0;      // the slot whose values the caller has
     int pending_slot_ = 0; // the slot being parsed, when pending_
     bool pending_ = false;
-    std::function<void()> job_;
-    std::unique_ptr<HelperThread> helper_;
+    std::function<void()> job_, second_job_;
+    std::unique_ptr<HelperThread> helper_, second_helper_;
 };

@@ -32,16 +32,15 @@ bool all_short(const double *cells, std::size_t n) {
     return is_short;
 }
 
-// An ASCII grid's text becomes the output text word by word, on a second
-// thread while the text made before goes to the file.
+// An ASCII grid's text becomes the output text word by word, on two more
+// threads while the text made before goes to the file.
 void write_raised_text() {
     if (!grid_has_cells()) return;
     const BaseText base = base_text(new_dtab_min_in);
     AsciiBodyPass pass(&base);
-    while (pass.next() != 0) {
-        const std::string_view t = pass.text();
-        f2.write(t.data(), t.size());
-    }
+    while (pass.next() != 0)
+        for (int half : {0, 1})
+            f2.write(pass.text(half).data(), pass.text(half).size());
 }
 
 // A raw raster's elevations, converted, as text.

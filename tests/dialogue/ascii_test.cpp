@@ -184,8 +184,8 @@ TEST(AsciiReader, ZeroOrNegativeSizesGiveAnEmptyGrid) {
 }
 
 TEST(AsciiWriter, ALargeBodyIsTheTextOfEveryRaisedValueInOrder) {
-    // 600 x 500 cells: a block of the stream made in two halves at once, then a
-    // block holding a value too long for that (made by one thread), both in order.
+    // 600 x 500 cells: blocks of the stream made in two halves at once, a
+    // block holding a value too long for that (made by one thread), in order.
     const int lines = 600, cols = 500;
     std::string grid = "ncols 500\nnrows 600\nxllcorner 1\nyllcorner 2\ncellsize 5\n"
                        "nodata_value -9999\n";
@@ -206,6 +206,10 @@ TEST(AsciiWriter, ALargeBodyIsTheTextOfEveryRaisedValueInOrder) {
         std::snprintf(text, sizeof text, "%lf\t", v < base ? base : v);
         body += text;
     }
+    // Words past the grid's last cell, and a word that is no number, are never read.
+    for (int k = 0; k < 90000; ++k)
+        grid += "9.5 ";
+    grid += "junk";
     Workdir w;
     w.write("images/d/a.asc", grid);
     const RunResult r = w.run("d a 0 0 0 0 5\n");
