@@ -117,24 +117,3 @@ void publish(std::initializer_list<OutFile *> files) {
 void fail_out_of_memory() {
     fail("not enough memory to go on");
 }
-
-void fail_memory(std::size_t element_size, const char *what) {
-    const unsigned long long cells = grid_cells();
-    std::string m = "not enough memory for the ";
-    m += what;
-    m += ": " + std::to_string(nb_lig) + " lines x " + std::to_string(nb_col) + " columns, " +
-         std::to_string(cells) + " cells of " + std::to_string(element_size) + " bytes (" +
-         std::to_string(cells / 1024 * element_size / 1024) + " MiB)";
-    fail(m);
-}
-
-template <class T> T **obtain_grid(T **(*allocator)(int, int), const char *what) {
-    if (!grid_has_cells()) return nullptr;
-    T **grid = allocator(nb_col, nb_lig);
-    if (grid == nullptr) fail_memory(sizeof(T), what);
-    return grid;
-}
-
-template unsigned short **obtain_grid(unsigned short **(*)(int, int), const char *);
-template int **obtain_grid(int **(*)(int, int), const char *);
-template double **obtain_grid(double **(*)(int, int), const char *);

@@ -63,7 +63,3 @@ void publish(std::initializer_list<OutFile *> files);
 // message, allocating nothing.
 [[noreturn]] void fail_out_of_memory();
 
-// Obtains grid rows for the current nb_lig x nb_col, or fails with the size
-// asked for. Null (and no failure) when the grid has no cell.
-template <class T> T **obtain_grid(T **(*allocator)(int, int), const char *what);
-[[noreturn]] void fail_memory(std::size_t element_size, const char *what);
