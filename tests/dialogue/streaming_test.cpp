@@ -282,3 +282,21 @@ TEST(Streaming, AnAsciiGridLargerThanTheAddressSpaceGivesTheBytesOfAnUnlimitedRu
     }
 }
 #endif
+
+TEST(Streaming, AnAsciiGridChangedBetweenPassesStopsTheRunAndWritesNothing) {
+    Workdir w;
+    w.write("images/d/a.asc", "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 5\n"
+                              "nodata_value -9999\n0 1.5 7\n-3 4 0\n");
+    w.write("images/d/a_new_base.asc", "older output");
+    RunLimits paused;
+    paused.pause_at = "1 ====> no\n\t\t";
+    paused.at_pause = [&] {
+        std::ofstream(w.root() + "/c/images/d/a.asc", std::ios::binary | std::ios::app) << "9 ";
+    };
+    paused.answers_after_pause = "0 0 0 5\n";
+    const RunResult r = w.run("d a 0\n", paused);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("c:\\images\\d\\a.asc changed while it was being read"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(w.read("images/d/a_new_base.asc"), "older output");
+}
