@@ -20,7 +20,7 @@
 
 #include "dem/figures.hpp"
 #include "dem/number/number_text.hpp"
-#include "dem/raised_text.hpp"
+#include "dem/grid_words.hpp"
 #include "platform/text_stream.hpp"
 
 namespace {

@@ -5,6 +5,7 @@
 #include "dem/ascii_reader.hpp"
 
 #include <algorithm>
+#include <limits>
 #include <new>
 #include <string>
 
@@ -12,6 +13,7 @@
 #include "app/elevations.hpp"
 #include "app/state.hpp"
 #include "dem/figures.hpp"
+#include "dem/grid_words.hpp"
 #include "dem/number/number_text.hpp"
 
 namespace {
@@ -191,30 +193,23 @@ void ascii_lecture() {
         fail(nomim1 + ": value " + std::to_string(done + 1) + " (line " + std::to_string(line + 1) +
              ", column " + std::to_string(column + 1) + ") is \"" + shown(w) + "\", not a number");
     };
-    // Takes the values of a piece in line order; the last piece may hold more
-    // than the grid needs.
-    const auto take = [&](BodyPiece &p, const double *values, ElevationFigures &figures) {
-        if (p.out_of_memory) fail_out_of_memory();
-        std::size_t n = p.count;
-        if (n > total - done) {
-            n = static_cast<std::size_t>(total - done);
-            figures = ElevationFigures{};
-            for (std::size_t k = 0; k < n; ++k)
-                add_elevation(figures, values[k]);
-        }
+    // Takes the figures of a half piece, in line order.
+    const auto take = [&](const WordFigures &r, const ElevationFigures &figures, bool no_memory,
+                          const char *last) {
+        if (no_memory) fail_out_of_memory();
         add_figures(input_figures, figures);
-        done += n;
+        done += r.count;
         for (; next_line < nb_lig && static_cast<unsigned long long>(next_line) *
                                              static_cast<unsigned long long>(nb_col) <=
                                          done;
              next_line += 100)
             say("\tline %d                   \r", static_cast<int>(next_line));
-        if (done < total && p.bad)
-            not_a_number({p.first, static_cast<std::size_t>(p.last - p.first)});
+        if (done < total && r.bad)
+            not_a_number({r.stop, static_cast<std::size_t>(
+                                      std::find_if(r.stop, last, is_text_space) - r.stop)});
     };
 
     std::vector<char> chunk;
-    std::unique_ptr<double[]> values;
     std::unique_ptr<HelperThread> helper;
     while (done < total) {
         const BodyPiece whole = next_piece(text, chunk);
@@ -224,30 +219,44 @@ void ascii_lecture() {
                  std::to_string(nb_lig) + " lines x " + std::to_string(nb_col) +
                  " columns) announces " + std::to_string(total));
         }
-        if (!values) values.reset(new double[block_cells]);
-        // Large pieces are parsed in two halves cut at white space, one on each
-        // processor; each half holds at most half the values of the piece.
+        if (whole.runaway) not_a_number({whole.first, whole.size()});
+        // Large pieces are taken in two halves cut at white space, one on each
+        // processor; the second half may run past the grid's last cell, and is
+        // then taken again as far as the grid goes.
         const char *const mid = half_way(whole);
-        BodyPiece first = whole, second;
-        first.last = second.first = mid;
-        second.last = whole.last;
-        double *const first_values = values.get();
-        double *const second_values = values.get() + (mid - whole.first + 1) / 2;
-        const std::size_t max =
-            static_cast<std::size_t>(std::min<unsigned long long>(total - done, block_cells));
+        const auto left = static_cast<std::size_t>(
+            std::min<unsigned long long>(total - done, std::numeric_limits<std::size_t>::max()));
         ElevationFigures first_figures, second_figures;
-        auto parse_second = [&] { parse_piece(second, second_values, max, &second_figures); };
-        if (second.first != second.last && !helper) helper = std::make_unique<HelperThread>();
-        if (second.first != second.last && helper->available()) {
-            helper->start(parse_second);
-            parse_piece(first, first_values, max, &first_figures);
+        WordFigures first{0, whole.first, false}, second{0, mid, false};
+        bool first_memory_out = false, second_memory_out = false;
+        const auto take_figures = [](const char *from, const char *to, std::size_t max,
+                                     ElevationFigures &f, WordFigures &r, bool &memory_out) {
+            try {
+                r = add_word_figures(from, to, max, f);
+            } catch (const std::bad_alloc &) {
+                memory_out = true;
+            }
+        };
+        auto second_half = [&] {
+            take_figures(mid, whole.last, left, second_figures, second, second_memory_out);
+        };
+        if (mid != whole.last && !helper) helper = std::make_unique<HelperThread>();
+        if (mid != whole.last && helper->available()) {
+            helper->start(second_half);
+            take_figures(whole.first, mid, left, first_figures, first, first_memory_out);
             helper->finish();
         } else {
-            parse_piece(first, first_values, max, &first_figures);
-            parse_second();
+            take_figures(whole.first, mid, left, first_figures, first, first_memory_out);
+            second_half();
         }
-        take(first, first_values, first_figures);
-        if (done < total) take(second, second_values, second_figures);
+        take(first, first_figures, first_memory_out, mid);
+        if (done == total) break;
+        const auto rest = static_cast<std::size_t>(total - done);
+        if (!second_memory_out && (second.count > rest || (second.bad && second.count == rest))) {
+            second_figures = ElevationFigures{};
+            take_figures(mid, whole.last, rest, second_figures, second, second_memory_out);
+        }
+        take(second, second_figures, second_memory_out, whole.last);
     }
     check_read();
 }

@@ -9,13 +9,14 @@
 #include <string_view>
 #include <vector>
 
-#include "dem/raised_text.hpp"
+#include "dem/grid_words.hpp"
 #include "platform/helper_thread.hpp"
 #include "platform/text_stream.hpp"
 
 // A piece of the body's text cut at white space, and what parsing it gave.
 struct BodyPiece {
     const char *first = nullptr, *last = nullptr;
+    std::size_t size() const { return static_cast<std::size_t>(last - first); }
     bool runaway = false; // one word longer than any number: not a number
     std::size_t count = 0;
     bool bad = false; // a word that isn't a number follows the values read

@@ -1,5 +1,5 @@
-// The raised text made straight from grid words against the general path:
-// each word read as a double, raised, and written by put_lf_tab.
+// Grid words straight to raised text and to figures, against the general path:
+// each word read as a double, then raised and written by put_lf_tab, or added to the figures.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "dem/figures.hpp"
-#include "dem/raised_text.hpp"
+#include "dem/grid_words.hpp"
 #include "test_support.hpp"
 
 namespace {
@@ -132,4 +132,94 @@ TEST(RaisedText, StopsAtAWordThatIsNotANumberAndAfterMaxWords) {
     EXPECT_FALSE(r.bad);
     EXPECT_EQ(r.count, 1u);
     EXPECT_EQ(std::string(out, r.out), "2.000000\t");
+}
+
+namespace {
+// The figures of each word read as a double and added in turn.
+ElevationFigures one_by_one(const std::vector<std::string> &words) {
+    ElevationFigures f;
+    for (const std::string &w : words) {
+        double v = 0;
+        if (parse_double_word(w, v)) add_elevation(f, v);
+    }
+    return f;
+}
+
+::testing::AssertionResult same_figures(const ElevationFigures &a, const ElevationFigures &b) {
+    if (same_bits(a.min, b.min) && same_bits(a.max, b.max) && same_bits(a.base, b.base) &&
+        a.min_cells == b.min_cells && a.any == b.any)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "min " << a.min << "/" << b.min << " max " << a.max << "/" << b.max << " base "
+           << a.base << "/" << b.base << " count " << a.min_cells << "/" << b.min_cells;
+}
+} // namespace
+
+TEST(WordFigures, MixedFormsAndZerosOfBothSignsGiveTheFiguresOfEachValueInTurn) {
+    const std::vector<std::vector<std::string>> grids = {{"0", "-0", "5"},
+                                                         {"-0", "0", "5"},
+                                                         {"-0.0", "0e0", "0.0"},
+                                                         {"0.0", "-0e0", "-0"},
+                                                         {"420.3", "4.203e2", "0"},
+                                                         {"1e7", "2e7", "10000000.5"},
+                                                         {"nan", "-inf", "3", "0"},
+                                                         {"-5", "-5.0", "-0.5e1"},
+                                                         {"999999.999999", "1000000", "1e-7"},
+                                                         {"0.000001", "1e-6", "0"},
+                                                         {"inf", "nan"},
+                                                         {}};
+    for (const auto &g : grids) {
+        ElevationFigures f;
+        const std::string text = joined(g, " ");
+        const WordFigures r = add_word_figures(text.data(), text.data() + text.size(), SIZE_MAX, f);
+        EXPECT_TRUE(same_figures(f, one_by_one(g))) << text;
+        EXPECT_EQ(r.count, g.size()) << text;
+        EXPECT_FALSE(r.bad);
+    }
+}
+
+TEST(WordFigures, RandomDecimalsInPiecesGiveTheFiguresOfEachValueInTurn) {
+    std::mt19937_64 rng(11);
+    const char *pool[] = {"0", "-0", "-0.0", "1e3", "nan", "-inf", "1e7", "2.5e7", "0.1"};
+    for (int k = 0; k < draws(2000); ++k) {
+        std::vector<std::string> words(rng() % 60);
+        for (std::string &w : words) {
+            if (rng() % 5 == 0) {
+                w = pool[rng() % std::size(pool)];
+                continue;
+            }
+            w.assign(rng() % 3 == 0 ? 1 : 0, '-');
+            for (int d = 0, n = 1 + static_cast<int>(rng() % 7); d < n; ++d)
+                w += static_cast<char>('0' + rng() % 10);
+            if (rng() % 2) w += '.';
+            for (int d = 0, n = static_cast<int>(rng() % 8); d < n; ++d)
+                w += static_cast<char>('0' + rng() % 10);
+        }
+        // In two pieces cut between words, put together.
+        const std::size_t cut = words.empty() ? 0 : rng() % (words.size() + 1);
+        const std::vector<std::string> head(words.begin(), words.begin() + static_cast<long>(cut)),
+            tail(words.begin() + static_cast<long>(cut), words.end());
+        ElevationFigures f;
+        for (const auto *part : {&head, &tail}) {
+            const std::string text = joined(*part, "\t");
+            add_word_figures(text.data(), text.data() + text.size(), SIZE_MAX, f);
+        }
+        ASSERT_TRUE(same_figures(f, one_by_one(words)))
+            << "draw " << k << ": " << joined(words, " ");
+    }
+}
+
+TEST(WordFigures, StopsAtAWordThatIsNotANumberAndAfterMaxWords) {
+    const std::string text = "1 -2.5 3x 4";
+    ElevationFigures f;
+    WordFigures r = add_word_figures(text.data(), text.data() + text.size(), 10, f);
+    EXPECT_TRUE(r.bad);
+    EXPECT_EQ(r.count, 2u);
+    EXPECT_EQ(std::string(r.stop, 2), "3x");
+    EXPECT_TRUE(same_figures(f, one_by_one({"1", "-2.5"})));
+    f = ElevationFigures{};
+    r = add_word_figures(text.data(), text.data() + text.size(), 1, f);
+    EXPECT_FALSE(r.bad);
+    EXPECT_EQ(r.count, 1u);
+    EXPECT_TRUE(same_figures(f, one_by_one({"1"})));
 }
