@@ -146,10 +146,9 @@ const char *half_way(const BodyPiece &whole) {
     return mid;
 }
 
-// Parses a piece into out (at most max values), and takes them into figures
-// when given. Runs on either thread: it allocates only for rare words, and
-// reports running out of memory instead of throwing.
-void parse_piece(BodyPiece &p, double *out, std::size_t max, ElevationFigures *figures) {
+// Parses a piece into out (at most max values). Runs on either thread: it
+// allocates only for rare words, and reports running out of memory instead of throwing.
+void parse_piece(BodyPiece &p, double *out, std::size_t max) {
     if (p.runaway) {
         p.count = 0;
         p.bad = true;
@@ -159,10 +158,6 @@ void parse_piece(BodyPiece &p, double *out, std::size_t max, ElevationFigures *f
         const ParsedWords r = parse_words(p.first, p.last, out, max, true);
         p.count = r.count;
         p.bad = r.why == WordsStop::not_a_number;
-        if (p.bad) p.first = r.stop, p.last = r.word_end; // the word, for the message
-        if (figures != nullptr)
-            for (std::size_t k = 0; k < r.count; ++k)
-                add_elevation(*figures, out[k]);
     } catch (const std::bad_alloc &) {
         p.out_of_memory = true;
     }
@@ -323,9 +318,7 @@ void AsciiBodyPass::launch(int slot) {
     pending_ = true;
     pending_slot_ = slot;
     if (raise_ == nullptr) {
-        job_ = [this, slot] {
-            parse_piece(piece_[slot], values_[slot].get(), block_cells, nullptr);
-        };
+        job_ = [this, slot] { parse_piece(piece_[slot], values_[slot].get(), block_cells); };
         if (helper_->available())
             helper_->start(job_);
         else
