@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,34 @@
 #include "test_support.hpp"
 
 namespace {
-std::string general(const std::vector<std::string> &words, double base) {
+using Words = std::vector<std::string>;
+
+Words words_of(const std::string &text) {
+    std::istringstream in(text);
+    return {std::istream_iterator<std::string>(in), {}};
+}
+
+std::string joined(const Words &words, const char *space) {
+    std::string text;
+    for (const std::string &w : words)
+        text.append(w).append(space);
+    return text;
+}
+
+// A decimal of 1 to 8 integer digits and 0 to 8 decimals, or a word of the pool.
+std::string random_word(std::mt19937_64 &rng) {
+    const char *pool[] = {"0", "-0", "-0.0", "1e3", "nan", "-inf", "1e7", "2.5e7", "0.1", "5."};
+    if (rng() % 5 == 0) return pool[rng() % std::size(pool)];
+    std::string w(rng() % 3 == 0 ? 1 : 0, '-');
+    for (int d = 0, n = 1 + static_cast<int>(rng() % 8); d < n; ++d)
+        w += static_cast<char>('0' + rng() % 10);
+    if (rng() % 2) w += '.';
+    for (int d = 0, n = static_cast<int>(rng() % 9); d < n; ++d)
+        w += static_cast<char>('0' + rng() % 10);
+    return w;
+}
+
+std::string general_text(const Words &words, double base) {
     std::string out;
     char text[raised_word_room];
     for (const std::string &w : words) {
@@ -22,15 +50,17 @@ std::string general(const std::vector<std::string> &words, double base) {
     return out;
 }
 
-std::string joined(const std::vector<std::string> &words, const char *space) {
-    std::string text;
-    for (const std::string &w : words)
-        text.append(w).append(space);
-    return text;
+ElevationFigures general_figures(const Words &words) {
+    ElevationFigures f;
+    for (const std::string &w : words) {
+        double v = 0;
+        if (parse_double_word(w, v)) add_elevation(f, v);
+    }
+    return f;
 }
 
 // Every word's text, through buffers of the given room, restarting where each call stopped.
-std::string raised_text(const std::string &text, double base, std::size_t room, bool &bad) {
+std::string raised_text(const std::string &text, double base, std::size_t room) {
     const BaseText b = base_text(base);
     std::vector<char> buffer(room);
     std::string out;
@@ -39,108 +69,18 @@ std::string raised_text(const std::string &text, double base, std::size_t room, 
         const RaisedWords r =
             raise_words(p, last, SIZE_MAX, b, buffer.data(), buffer.data() + room);
         out.append(buffer.data(), r.out);
-        bad = r.bad;
-        if (r.bad || r.stop == last || r.count == 0) return out;
+        if (r.bad || r.stop == last || r.count == 0) return r.bad ? out + "<bad>" : out;
         p = r.stop;
     }
 }
 
-const double bases[] = {420.3,   0.5,   3,         1.0e7,          0.1,    999999.999999,
-                        1000000, 2.5e9, 0.0078125, 123456.7890123, 5e-324, 1e300};
-} // namespace
-
-TEST(RaisedText, WordsOfEveryFormGiveTheGeneralPathsText) {
-    const std::vector<std::string> words = {"0",
-                                            "0.0",
-                                            "-0",
-                                            "-0.0",
-                                            "420.3",
-                                            "420.30",
-                                            "420.29",
-                                            "420.31",
-                                            "007.5",
-                                            "000000",
-                                            "0000001.5",
-                                            "5.",
-                                            "-5.",
-                                            ".5",
-                                            "+5",
-                                            "999999.999999",
-                                            "999999.9999999",
-                                            "1000000",
-                                            "1000000.5",
-                                            "123456.789012",
-                                            "-420.3",
-                                            "1e3",
-                                            "1.5E-2",
-                                            "0x1p3",
-                                            "nan",
-                                            "-inf",
-                                            "infinity",
-                                            "3.0000001",
-                                            "0.1",
-                                            "0.100000",
-                                            "1234567",
-                                            "12345678.25",
-                                            "2500000000.000001",
-                                            "0.000001",
-                                            "0.0000005",
-                                            "9999999.999999",
-                                            "10000000.000000",
-                                            "10000000.000001"};
-    for (double base : bases)
-        for (const char *space : {" ", "\t", "\r\n"}) {
-            bool bad = true;
-            EXPECT_EQ(raised_text(joined(words, space), base, 4096, bad), general(words, base))
-                << "base " << base;
-            EXPECT_FALSE(bad);
-        }
-}
-
-TEST(RaisedText, RandomDecimalsThroughSmallBuffersGiveTheGeneralPathsText) {
-    std::mt19937_64 rng(7);
-    for (int k = 0; k < draws(400); ++k) {
-        std::vector<std::string> words(1 + rng() % 300);
-        for (std::string &w : words) {
-            w.assign(rng() % 4 == 0 ? 1 : 0, '-');
-            for (int d = 0, n = 1 + static_cast<int>(rng() % 8); d < n; ++d)
-                w += static_cast<char>('0' + rng() % 10);
-            if (rng() % 5 != 0) w += '.';
-            for (int d = 0, n = static_cast<int>(rng() % 9); d < n; ++d)
-                w += static_cast<char>('0' + rng() % 10);
-        }
-        const double base = rng() % 3 == 0 ? bases[rng() % std::size(bases)]
-                                           : static_cast<double>(rng() % 2000000) / 1000;
-        bool bad = true;
-        const std::size_t room = raised_word_room + rng() % 2000;
-        ASSERT_EQ(raised_text(joined(words, " "), base, room, bad), general(words, base))
-            << "draw " << k << ", base " << base;
-        EXPECT_FALSE(bad);
-    }
-}
-
-TEST(RaisedText, StopsAtAWordThatIsNotANumberAndAfterMaxWords) {
-    const BaseText b = base_text(2.0);
-    const std::string text = "1 2.5 3x 4";
-    char out[4096];
-    RaisedWords r = raise_words(text.data(), text.data() + text.size(), 10, b, out, out + 4096);
-    EXPECT_TRUE(r.bad);
-    EXPECT_EQ(r.count, 2u);
-    EXPECT_EQ(std::string(r.stop, 2), "3x");
-    EXPECT_EQ(std::string(out, r.out), "2.000000\t2.500000\t");
-    r = raise_words(text.data(), text.data() + text.size(), 1, b, out, out + 4096);
-    EXPECT_FALSE(r.bad);
-    EXPECT_EQ(r.count, 1u);
-    EXPECT_EQ(std::string(out, r.out), "2.000000\t");
-}
-
-namespace {
-// The figures of each word read as a double and added in turn.
-ElevationFigures one_by_one(const std::vector<std::string> &words) {
+// The figures of the words in two pieces cut before word cut, put together.
+ElevationFigures figures_in_two(const Words &words, std::size_t cut) {
     ElevationFigures f;
-    for (const std::string &w : words) {
-        double v = 0;
-        if (parse_double_word(w, v)) add_elevation(f, v);
+    for (const Words &part : {Words(words.begin(), words.begin() + static_cast<long>(cut)),
+                              Words(words.begin() + static_cast<long>(cut), words.end())}) {
+        const std::string text = joined(part, "\t");
+        if (add_word_figures(text.data(), text.data() + text.size(), SIZE_MAX, f).bad) return {};
     }
     return f;
 }
@@ -153,73 +93,68 @@ ElevationFigures one_by_one(const std::vector<std::string> &words) {
            << "min " << a.min << "/" << b.min << " max " << a.max << "/" << b.max << " base "
            << a.base << "/" << b.base << " count " << a.min_cells << "/" << b.min_cells;
 }
+
+const double bases[] = {420.3,   0.5,   3,         1.0e7,          0.1,    999999.999999,
+                        1000000, 2.5e9, 0.0078125, 123456.7890123, 5e-324, 1e300};
 } // namespace
 
-TEST(WordFigures, MixedFormsAndZerosOfBothSignsGiveTheFiguresOfEachValueInTurn) {
-    const std::vector<std::vector<std::string>> grids = {{"0", "-0", "5"},
-                                                         {"-0", "0", "5"},
-                                                         {"-0.0", "0e0", "0.0"},
-                                                         {"0.0", "-0e0", "-0"},
-                                                         {"420.3", "4.203e2", "0"},
-                                                         {"1e7", "2e7", "10000000.5"},
-                                                         {"nan", "-inf", "3", "0"},
-                                                         {"-5", "-5.0", "-0.5e1"},
-                                                         {"999999.999999", "1000000", "1e-7"},
-                                                         {"0.000001", "1e-6", "0"},
-                                                         {"inf", "nan"},
-                                                         {}};
-    for (const auto &g : grids) {
-        ElevationFigures f;
-        const std::string text = joined(g, " ");
-        const WordFigures r = add_word_figures(text.data(), text.data() + text.size(), SIZE_MAX, f);
-        EXPECT_TRUE(same_figures(f, one_by_one(g))) << text;
-        EXPECT_EQ(r.count, g.size()) << text;
-        EXPECT_FALSE(r.bad);
-    }
+TEST(GridWords, WordsOfEveryFormGiveTheGeneralPathsTextAndFigures) {
+    const Words words = words_of(
+        "0 0.0 -0 -0.0 420.3 420.30 420.29 420.31 007.5 000000 0000001.5 5. -5. .5 +5 "
+        "999999.999999 999999.9999999 1000000 1000000.5 123456.789012 -420.3 1e3 1.5E-2 0x1p3 "
+        "nan -inf infinity 3.0000001 0.1 0.100000 1234567 12345678.25 2500000000.000001 "
+        "0.000001 0.0000005 9999999.999999 10000000.000000 10000000.000001 4.203e2 -0e0 0e0");
+    for (double base : bases)
+        for (const char *space : {" ", "\t", "\r\n"})
+            EXPECT_EQ(raised_text(joined(words, space), base, 4096), general_text(words, base))
+                << "base " << base;
+    // Zeros of both signs in every order: the first one seen is the minimum.
+    for (const char *grid : {"0 -0 5", "-0 0 5", "-0.0 0e0 0.0", "0.0 -0e0 -0", "-5 -5.0 -0.5e1",
+                             "nan -inf 3 0", "1e7 2e7 10000000.5", "inf nan", ""})
+        for (std::size_t cut = 0; cut <= words_of(grid).size(); ++cut)
+            EXPECT_TRUE(
+                same_figures(figures_in_two(words_of(grid), cut), general_figures(words_of(grid))))
+                << grid << ", cut " << cut;
+    EXPECT_TRUE(same_figures(figures_in_two(words, 7), general_figures(words)));
 }
 
-TEST(WordFigures, RandomDecimalsInPiecesGiveTheFiguresOfEachValueInTurn) {
-    std::mt19937_64 rng(11);
-    const char *pool[] = {"0", "-0", "-0.0", "1e3", "nan", "-inf", "1e7", "2.5e7", "0.1"};
-    for (int k = 0; k < draws(2000); ++k) {
-        std::vector<std::string> words(rng() % 60);
-        for (std::string &w : words) {
-            if (rng() % 5 == 0) {
-                w = pool[rng() % std::size(pool)];
-                continue;
-            }
-            w.assign(rng() % 3 == 0 ? 1 : 0, '-');
-            for (int d = 0, n = 1 + static_cast<int>(rng() % 7); d < n; ++d)
-                w += static_cast<char>('0' + rng() % 10);
-            if (rng() % 2) w += '.';
-            for (int d = 0, n = static_cast<int>(rng() % 8); d < n; ++d)
-                w += static_cast<char>('0' + rng() % 10);
-        }
-        // In two pieces cut between words, put together.
-        const std::size_t cut = words.empty() ? 0 : rng() % (words.size() + 1);
-        const std::vector<std::string> head(words.begin(), words.begin() + static_cast<long>(cut)),
-            tail(words.begin() + static_cast<long>(cut), words.end());
-        ElevationFigures f;
-        for (const auto *part : {&head, &tail}) {
-            const std::string text = joined(*part, "\t");
-            add_word_figures(text.data(), text.data() + text.size(), SIZE_MAX, f);
-        }
-        ASSERT_TRUE(same_figures(f, one_by_one(words)))
+TEST(GridWords, RandomWordsThroughSmallBuffersAndPiecesGiveTheGeneralPathsTextAndFigures) {
+    std::mt19937_64 rng(7);
+    for (int k = 0; k < draws(1000); ++k) {
+        Words words(rng() % 200);
+        for (std::string &w : words)
+            w = random_word(rng);
+        const double base = rng() % 3 == 0 ? bases[rng() % std::size(bases)]
+                                           : static_cast<double>(rng() % 2000000) / 1000;
+        const std::size_t room = raised_word_room + rng() % 2000;
+        ASSERT_EQ(raised_text(joined(words, " "), base, room), general_text(words, base))
+            << "draw " << k << ", base " << base;
+        ASSERT_TRUE(
+            same_figures(figures_in_two(words, rng() % (words.size() + 1)), general_figures(words)))
             << "draw " << k << ": " << joined(words, " ");
     }
 }
 
-TEST(WordFigures, StopsAtAWordThatIsNotANumberAndAfterMaxWords) {
-    const std::string text = "1 -2.5 3x 4";
-    ElevationFigures f;
-    WordFigures r = add_word_figures(text.data(), text.data() + text.size(), 10, f);
-    EXPECT_TRUE(r.bad);
-    EXPECT_EQ(r.count, 2u);
-    EXPECT_EQ(std::string(r.stop, 2), "3x");
-    EXPECT_TRUE(same_figures(f, one_by_one({"1", "-2.5"})));
-    f = ElevationFigures{};
-    r = add_word_figures(text.data(), text.data() + text.size(), 1, f);
-    EXPECT_FALSE(r.bad);
-    EXPECT_EQ(r.count, 1u);
-    EXPECT_TRUE(same_figures(f, one_by_one({"1"})));
+TEST(GridWords, BothStopAtAWordThatIsNotANumberAndAfterMaxWords) {
+    const std::string text = "1 2.5 3x 4";
+    const struct {
+        std::size_t max, count;
+        bool bad;
+        std::string raised;
+    } cases[] = {{10, 2, true, "2.000000\t2.500000\t"}, {1, 1, false, "2.000000\t"}};
+    for (const auto &c : cases) {
+        char out[4096];
+        const RaisedWords r = raise_words(text.data(), text.data() + text.size(), c.max,
+                                          base_text(2.0), out, out + 4096);
+        ElevationFigures f;
+        const WordFigures w = add_word_figures(text.data(), text.data() + text.size(), c.max, f);
+        EXPECT_EQ(std::string(out, r.out), c.raised);
+        for (const auto &[count, bad, stop] :
+             {std::tuple{r.count, r.bad, r.stop}, std::tuple{w.count, w.bad, w.stop}}) {
+            EXPECT_EQ(count, c.count);
+            EXPECT_EQ(bad, c.bad);
+            EXPECT_EQ(std::string(stop, c.bad ? 2 : 0), c.bad ? "3x" : "");
+        }
+        EXPECT_TRUE(same_figures(f, general_figures(c.bad ? Words{"1", "2.5"} : Words{"1"})));
+    }
 }
