@@ -304,35 +304,6 @@ int main(int argc, char **argv) {
     });
     report("raise %.1f, raise_words (words to raised text)", bytes, s);
 
-    // The first pass's figures: straight from the words, against parsing the
-    // values in blocks and adding each one.
-    ElevationFigures direct, each;
-    add_word_figures(text.data(), text.data() + text.size(), SIZE_MAX, direct);
-    for (double v : z)
-        add_elevation(each, v);
-    if (std::memcmp(&direct.min, &each.min, sizeof(double)) != 0 || direct.max != each.max ||
-        direct.base != each.base || direct.min_cells != each.min_cells)
-        wrong("the figures of the words differ from those of the values");
-    s = median_seconds(reps, [&] {
-        ElevationFigures f;
-        add_word_figures(text.data(), text.data() + text.size(), SIZE_MAX, f);
-        check += static_cast<unsigned>(f.min_cells);
-    });
-    report("figures %.1f, add_word_figures (words to figures)", bytes, s);
-    s = median_seconds(reps, [&] {
-        ElevationFigures f;
-        const char *p = text.data(), *const end = p + text.size();
-        while (p != end) {
-            const char *last = std::min(end, p + block);
-            const ParsedWords r = parse_words(p, last, out.data(), cells, last == end);
-            for (std::size_t k = 0; k < r.count; ++k)
-                add_elevation(f, out[k]);
-            if (r.why != WordsStop::need_text || (r.stop == p && last == end)) break;
-            p = r.stop;
-        }
-        check += static_cast<unsigned>(f.min_cells);
-    });
-    report("figures %.1f, parse_words then add_elevation", bytes, s);
     std::printf("(check %u)\n", check);
     std::fclose(f);
     return 0;

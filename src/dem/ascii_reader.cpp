@@ -5,7 +5,6 @@
 #include "dem/ascii_reader.hpp"
 
 #include <algorithm>
-#include <limits>
 #include <new>
 #include <string>
 
@@ -13,7 +12,6 @@
 #include "app/elevations.hpp"
 #include "app/state.hpp"
 #include "dem/figures.hpp"
-#include "dem/grid_words.hpp"
 #include "dem/number/number_text.hpp"
 
 namespace {
@@ -146,9 +144,10 @@ const char *half_way(const BodyPiece &whole) {
     return mid;
 }
 
-// Parses a piece into out (at most max values). Runs on either thread: it
-// allocates only for rare words, and reports running out of memory instead of throwing.
-void parse_piece(BodyPiece &p, double *out, std::size_t max) {
+// Parses a piece into out (at most max values), and takes them into figures
+// when given. Runs on either thread: it allocates only for rare words, and
+// reports running out of memory instead of throwing.
+void parse_piece(BodyPiece &p, double *out, std::size_t max, ElevationFigures *figures) {
     if (p.runaway) {
         p.count = 0;
         p.bad = true;
@@ -158,6 +157,10 @@ void parse_piece(BodyPiece &p, double *out, std::size_t max) {
         const ParsedWords r = parse_words(p.first, p.last, out, max, true);
         p.count = r.count;
         p.bad = r.why == WordsStop::not_a_number;
+        if (p.bad) p.first = r.stop, p.last = r.word_end; // the word, for the message
+        if (figures != nullptr)
+            for (std::size_t k = 0; k < r.count; ++k)
+                add_elevation(*figures, out[k]);
     } catch (const std::bad_alloc &) {
         p.out_of_memory = true;
     }
@@ -188,23 +191,30 @@ void ascii_lecture() {
         fail(nomim1 + ": value " + std::to_string(done + 1) + " (line " + std::to_string(line + 1) +
              ", column " + std::to_string(column + 1) + ") is \"" + shown(w) + "\", not a number");
     };
-    // Takes the figures of a half piece, in line order.
-    const auto take = [&](const WordFigures &r, const ElevationFigures &figures, bool no_memory,
-                          const char *last) {
-        if (no_memory) fail_out_of_memory();
+    // Takes the values of a piece in line order; the last piece may hold more
+    // than the grid needs.
+    const auto take = [&](BodyPiece &p, const double *values, ElevationFigures &figures) {
+        if (p.out_of_memory) fail_out_of_memory();
+        std::size_t n = p.count;
+        if (n > total - done) {
+            n = static_cast<std::size_t>(total - done);
+            figures = ElevationFigures{};
+            for (std::size_t k = 0; k < n; ++k)
+                add_elevation(figures, values[k]);
+        }
         add_figures(input_figures, figures);
-        done += r.count;
+        done += n;
         for (; next_line < nb_lig && static_cast<unsigned long long>(next_line) *
                                              static_cast<unsigned long long>(nb_col) <=
                                          done;
              next_line += 100)
             say("\tline %d                   \r", static_cast<int>(next_line));
-        if (done < total && r.bad)
-            not_a_number({r.stop, static_cast<std::size_t>(
-                                      std::find_if(r.stop, last, is_text_space) - r.stop)});
+        if (done < total && p.bad)
+            not_a_number({p.first, static_cast<std::size_t>(p.last - p.first)});
     };
 
     std::vector<char> chunk;
+    std::unique_ptr<double[]> values;
     std::unique_ptr<HelperThread> helper;
     while (done < total) {
         const BodyPiece whole = next_piece(text, chunk);
@@ -214,44 +224,30 @@ void ascii_lecture() {
                  std::to_string(nb_lig) + " lines x " + std::to_string(nb_col) +
                  " columns) announces " + std::to_string(total));
         }
-        if (whole.runaway) not_a_number({whole.first, whole.size()});
-        // Large pieces are taken in two halves cut at white space, one on each
-        // processor; the second half may run past the grid's last cell, and is
-        // then taken again as far as the grid goes.
+        if (!values) values.reset(new double[block_cells]);
+        // Large pieces are parsed in two halves cut at white space, one on each
+        // processor; each half holds at most half the values of the piece.
         const char *const mid = half_way(whole);
-        const auto left = static_cast<std::size_t>(
-            std::min<unsigned long long>(total - done, std::numeric_limits<std::size_t>::max()));
+        BodyPiece first = whole, second;
+        first.last = second.first = mid;
+        second.last = whole.last;
+        double *const first_values = values.get();
+        double *const second_values = values.get() + (mid - whole.first + 1) / 2;
+        const std::size_t max =
+            static_cast<std::size_t>(std::min<unsigned long long>(total - done, block_cells));
         ElevationFigures first_figures, second_figures;
-        WordFigures first{0, whole.first, false}, second{0, mid, false};
-        bool first_memory_out = false, second_memory_out = false;
-        const auto take_figures = [](const char *from, const char *to, std::size_t max,
-                                     ElevationFigures &f, WordFigures &r, bool &memory_out) {
-            try {
-                r = add_word_figures(from, to, max, f);
-            } catch (const std::bad_alloc &) {
-                memory_out = true;
-            }
-        };
-        auto second_half = [&] {
-            take_figures(mid, whole.last, left, second_figures, second, second_memory_out);
-        };
-        if (mid != whole.last && !helper) helper = std::make_unique<HelperThread>();
-        if (mid != whole.last && helper->available()) {
-            helper->start(second_half);
-            take_figures(whole.first, mid, left, first_figures, first, first_memory_out);
+        auto parse_second = [&] { parse_piece(second, second_values, max, &second_figures); };
+        if (second.first != second.last && !helper) helper = std::make_unique<HelperThread>();
+        if (second.first != second.last && helper->available()) {
+            helper->start(parse_second);
+            parse_piece(first, first_values, max, &first_figures);
             helper->finish();
         } else {
-            take_figures(whole.first, mid, left, first_figures, first, first_memory_out);
-            second_half();
+            parse_piece(first, first_values, max, &first_figures);
+            parse_second();
         }
-        take(first, first_figures, first_memory_out, mid);
-        if (done == total) break;
-        const auto rest = static_cast<std::size_t>(total - done);
-        if (!second_memory_out && (second.count > rest || (second.bad && second.count == rest))) {
-            second_figures = ElevationFigures{};
-            take_figures(mid, whole.last, rest, second_figures, second, second_memory_out);
-        }
-        take(second, second_figures, second_memory_out, whole.last);
+        take(first, first_values, first_figures);
+        if (done < total) take(second, second_values, second_figures);
     }
     check_read();
 }
@@ -318,7 +314,9 @@ void AsciiBodyPass::launch(int slot) {
     pending_ = true;
     pending_slot_ = slot;
     if (raise_ == nullptr) {
-        job_ = [this, slot] { parse_piece(piece_[slot], values_[slot].get(), block_cells); };
+        job_ = [this, slot] {
+            parse_piece(piece_[slot], values_[slot].get(), block_cells, nullptr);
+        };
         if (helper_->available())
             helper_->start(job_);
         else

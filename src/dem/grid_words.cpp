@@ -1,22 +1,16 @@
-// Grid words to figures and to raised "%lf\t" text. The common word, a
-// decimal of at most 6 integer digits and 6 decimals, never goes through a
-// double: its value is the nearest double to it, which is closer to it than
-// a 10^-10th, so "%lf" gives back its digits padded with zeros, and two such
-// values compare as their millionths do (two such decimals never share a
-// double).
+// Grid words to raised "%lf\t" text. The common word, a decimal of at most 6
+// integer digits and 6 decimals, never goes through a double: its value is
+// the nearest double to it, which is closer to it than a 10^-10th, so "%lf"
+// gives back its digits padded with zeros, and two such values compare as
+// their millionths do (two such decimals never share a double).
 #include "dem/grid_words.hpp"
 
 #include <bit>
-#include <cfloat>
-#include <climits>
-#include <cmath>
 #include <cstring>
 
 #include "dem/figures.hpp"
 
 namespace {
-// Double arithmetic is IEEE double, rounded to nearest, no wider intermediate.
-constexpr bool plain_double_arithmetic = FLT_EVAL_METHOD == 0;
 constexpr int short_digits = 6; // integer digits and decimals of a short word, at most
 constexpr std::uint64_t micro_scale[short_digits + 1] = {1000000, 100000, 10000, 1000, 100, 10, 1};
 
@@ -165,102 +159,4 @@ RaisedWords raise_words(const char *first, const char *last, std::size_t max, co
         ++count;
     }
     return {count, p, out, false};
-}
-
-namespace {
-// The figures of short words, on their millionths. Every short word lies
-// below the search start, so the smallest is always taken.
-struct MicroFigures {
-    std::int64_t min = INT64_MAX, max = 0, base = INT64_MAX;
-    std::uint64_t min_cells = 0;
-    bool any = false;
-};
-
-// A count of millionths as the double nearest to it: one exact division.
-double from_micros(std::int64_t v) {
-    const double d = static_cast<double>(v < 0 ? -v : v) / 1e6;
-    return v < 0 ? -d : d;
-}
-
-ElevationFigures as_elevations(const MicroFigures &m) {
-    ElevationFigures f;
-    if (!m.any) return f;
-    f.min = from_micros(m.min);
-    f.min_cells = m.min_cells;
-    f.max = from_micros(m.max);
-    if (m.base != INT64_MAX) f.base = from_micros(m.base);
-    f.any = true;
-    return f;
-}
-
-// Every word in turn, through a double.
-WordFigures add_each(const char *first, const char *last, std::size_t max, ElevationFigures &f) {
-    const char *p = first;
-    std::size_t count = 0;
-    for (; count < max; ++count) {
-        while (p != last && is_text_space(*p))
-            ++p;
-        if (p == last) break;
-        const char *end = p;
-        while (end != last && !is_text_space(*end))
-            ++end;
-        double v = 0;
-        if (!parse_double_word(std::string_view(p, static_cast<std::size_t>(end - p)), v))
-            return {count, p, true};
-        add_elevation(f, v);
-        p = end;
-    }
-    return {count, p, false};
-}
-} // namespace
-
-WordFigures add_word_figures(const char *first, const char *last, std::size_t max,
-                             ElevationFigures &figures) {
-    MicroFigures m;
-    ElevationFigures other; // of the words of other forms
-    const char *p = first;
-    std::size_t count = 0;
-    bool bad = false;
-    for (; count < max; ++count) {
-        while (p != last && is_text_space(*p))
-            ++p;
-        if (p == last) break;
-        ShortWord w;
-        // "-0" goes through a double: its sign shows when it is the minimum.
-        if (plain_double_arithmetic && short_word(p, last, w) && !(w.negative && w.micros == 0)) {
-            const auto v = w.negative ? -static_cast<std::int64_t>(w.micros)
-                                      : static_cast<std::int64_t>(w.micros);
-            if (v < m.min) {
-                m.min = v;
-                m.min_cells = 0;
-            }
-            m.min_cells += v == m.min;
-            if (v > m.max) m.max = v;
-            if (v > 0 && v < m.base) m.base = v;
-            m.any = true;
-            p = w.end;
-            continue;
-        }
-        const char *end = p;
-        while (end != last && !is_text_space(*end))
-            ++end;
-        double v = 0;
-        if (!parse_double_word(std::string_view(p, static_cast<std::size_t>(end - p)), v)) {
-            bad = true;
-            break;
-        }
-        add_elevation(other, v);
-        p = end;
-    }
-    ElevationFigures piece = as_elevations(m);
-    // Both kinds at a minimum of 0, one of them -0: which came first decides
-    // the sign of the minimum, so the words are taken again one by one.
-    if (m.any && m.min == 0 && other.any && other.min == 0.0 && std::signbit(other.min)) {
-        piece = ElevationFigures{};
-        add_each(first, p, count, piece);
-    } else {
-        add_figures(piece, other);
-    }
-    add_figures(figures, piece);
-    return {count, p, bad};
 }

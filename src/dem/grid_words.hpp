@@ -1,11 +1,10 @@
-// An ASCII grid's words turned straight into what each pass needs: the
-// figures of the first pass, and the output text of the second ("%lf\t" of
-// each value, or of the base level for a value below it). Pure functions.
+// The output text of an ASCII grid's words raised to the base level, made
+// straight from the input text: "%lf\t" of each value, or of the base level
+// for a value below it. Pure functions.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
-#include "dem/figures.hpp"
 #include "dem/number/number_text.hpp"
 
 // The base level, and what the short words are compared with.
@@ -35,16 +34,3 @@ inline constexpr std::size_t raised_word_room = lf_max_chars + 1;
 // than raised_word_room characters are left before out_end.
 RaisedWords raise_words(const char *first, const char *last, std::size_t max, const BaseText &base,
                         char *out, char *out_end);
-
-struct WordFigures {
-    std::size_t count; // words taken
-    const char *stop;  // first character not used
-    bool bad;          // the word at stop isn't a number
-};
-
-// Takes the white-space separated words of [first, last) (the text ends at
-// last), at most max of them, into figures: what add_elevation of each
-// value in turn gives, each word read as parse_double_word reads it. Stops
-// after max words or at a word that isn't a number.
-WordFigures add_word_figures(const char *first, const char *last, std::size_t max,
-                             ElevationFigures &figures);
