@@ -13,6 +13,7 @@
 #include "app/state.hpp"
 #include "dem/figures.hpp"
 #include "dem/number/number_text.hpp"
+#include "platform/progress.hpp"
 
 namespace {
 const char *const header_names[6] = {"ncols",     "nrows",    "xllcorner",
@@ -213,6 +214,8 @@ void ascii_lecture() {
             not_a_number({p.first, static_cast<std::size_t>(p.last - p.first)});
     };
 
+    // The line count above is the stage's own progress on standard output.
+    Progress shown("reading " + nomim1, total, true);
     std::vector<char> chunk;
     std::unique_ptr<double[]> values;
     std::unique_ptr<HelperThread> helper;
@@ -246,8 +249,10 @@ void ascii_lecture() {
             parse_piece(first, first_values, max, &first_figures);
             parse_second();
         }
+        const unsigned long long before = done;
         take(first, first_values, first_figures);
         if (done < total) take(second, second_values, second_figures);
+        shown.advance(done - before);
     }
     check_read();
 }

@@ -37,10 +37,13 @@ bool all_short(const double *cells, std::size_t n) {
 void write_raised_text() {
     if (!grid_has_cells()) return;
     const BaseText base = base_text(new_dtab_min_in);
+    Progress shown("writing " + nomim2, grid_cells());
     AsciiBodyPass pass(&base);
-    while (pass.next() != 0)
+    while (const std::size_t n = pass.next()) {
+        shown.advance(n);
         for (int half : {0, 1})
             f2.write(pass.text(half).data(), pass.text(half).size());
+    }
 }
 
 // A raw raster's elevations, converted, as text.
