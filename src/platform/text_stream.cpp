@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "platform/files.hpp"
+#include "platform/in_file.hpp"
 
 namespace {
 constexpr char ctrl_z = 0x1A;
