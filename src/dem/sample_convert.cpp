@@ -102,10 +102,7 @@ bool has_vector_form() {
     return available;
 }
 #else
-#define GZ_VECTOR_FORM 0
-bool has_vector_form() {
-    return false;
-}
+#define GZ_VECTOR_FORM 0 // other processors take the general path only
 #endif
 
 template <class T>
