@@ -407,7 +407,8 @@ TEST(FaultCatalogue, EachFaultShowsItsMessageEndsWithItsStatusAndKeepsEveryFile)
 
 #ifndef GZ_SANITIZE // the sanitizers reserve more address space than the limit allows
 TEST(FaultCatalogue, TightAddressSpaceLimitsEndCleanOrWithTheOutOfMemoryMessage) {
-    if (under_wine()) GTEST_SKIP() << "Wine's loader does not run under an address-space limit";
+    if (under_wine() || under_launcher())
+        GTEST_SKIP() << "Wine and emulators reserve more address space than these limits allow";
     // Below about 6 MiB the loader itself can't map the C library, before the program runs.
     struct Case {
         const char *what, *answers;
@@ -457,7 +458,8 @@ TEST(FaultCatalogue, TightAddressSpaceLimitsEndCleanOrWithTheOutOfMemoryMessage)
 }
 
 TEST(FaultCatalogue, AsciiGridOfAHugeHeaderUnderAnAddressSpaceLimitIsReadWithoutHoldingIt) {
-    if (under_wine()) GTEST_SKIP() << "Wine's loader does not run under an address-space limit";
+    if (under_wine() || under_launcher())
+        GTEST_SKIP() << "Wine and emulators reserve more address space than these limits allow";
     // An ASCII grid is never held: a header of 200 M cells needs no memory
     // for them, and its short body is what ends the run.
     Workdir w;
@@ -474,7 +476,8 @@ TEST(FaultCatalogue, AsciiGridOfAHugeHeaderUnderAnAddressSpaceLimitIsReadWithout
 }
 
 TEST(FaultCatalogue, RasterOf16MillionCellsUnderA48MiBAddressSpaceGivesTheSameBytes) {
-    if (under_wine()) GTEST_SKIP() << "Wine's loader does not run under an address-space limit";
+    if (under_wine() || under_launcher())
+        GTEST_SKIP() << "Wine and emulators reserve more address space than these limits allow";
     // A raw raster is never held: its 64 MB of samples pass through in blocks.
     const auto setup = [](const Workdir &w) {
         std::string samples;

@@ -162,17 +162,20 @@ void check_injected(const InjectedRun &run, const Files &clean, const std::strin
 
 #ifndef GZ_SANITIZE // the sanitizers' own start-up and allocator calls would be hit
 TEST(FaultInjection, EveryCallOfARasterRunFailingInTurnEndsCleanOrKeepsEveryFile) {
-    if (under_wine() || !have_strace()) GTEST_SKIP() << "needs strace and a native build";
+    if (under_wine() || under_launcher() || !have_strace())
+        GTEST_SKIP() << "needs strace and a native build (strace would see the emulator's calls)";
     inject_every_call(injected_runs[0]);
 }
 
 TEST(FaultInjection, EveryCallOfAnAsciiRunFailingInTurnEndsCleanOrKeepsEveryFile) {
-    if (under_wine() || !have_strace()) GTEST_SKIP() << "needs strace and a native build";
+    if (under_wine() || under_launcher() || !have_strace())
+        GTEST_SKIP() << "needs strace and a native build (strace would see the emulator's calls)";
     inject_every_call(injected_runs[1]);
 }
 
 TEST(FaultInjection, EveryCallOfARunCreatingItsDescriptorFailingInTurnEndsCleanOrKeepsEveryFile) {
-    if (under_wine() || !have_strace()) GTEST_SKIP() << "needs strace and a native build";
+    if (under_wine() || under_launcher() || !have_strace())
+        GTEST_SKIP() << "needs strace and a native build (strace would see the emulator's calls)";
     inject_every_call(injected_runs[2]);
 }
 #endif
@@ -209,17 +212,17 @@ void interrupt_raster_output(int sig) {
 } // namespace
 
 TEST(Interruption, SigtermWhileWritingRemovesTheUnfinishedOutputAndKeepsTheOlderOne) {
-    if (under_wine() || !have_strace()) GTEST_SKIP() << "needs strace and a native build";
+    if (under_wine() || !have_strace()) GTEST_SKIP() << "needs strace and a Linux build";
     interrupt_raster_output(SIGTERM);
 }
 
 TEST(Interruption, SigintWhileWritingRemovesTheUnfinishedOutputAndKeepsTheOlderOne) {
-    if (under_wine() || !have_strace()) GTEST_SKIP() << "needs strace and a native build";
+    if (under_wine() || !have_strace()) GTEST_SKIP() << "needs strace and a Linux build";
     interrupt_raster_output(SIGINT);
 }
 
 TEST(Interruption, HangupWhileWritingTheAsciiGridRemovesIt) {
-    if (under_wine() || !have_strace()) GTEST_SKIP() << "needs strace and a native build";
+    if (under_wine() || !have_strace()) GTEST_SKIP() << "needs strace and a Linux build";
     Workdir w;
     w.write("images/d/a.asc", "ncols 2\nnrows 1\nxllcorner 1\nyllcorner 2\ncellsize 5\n"
                               "nodata_value 0\n0 4\n");

@@ -36,6 +36,16 @@ const char *wine_prefix() {
     return env != nullptr && *env != '\0' ? env : nullptr;
 }
 
+// Set to a command to run the program through, words split at spaces (say
+// "qemu-s390x-static" for a build for another processor).
+std::vector<std::string> launcher() {
+    std::vector<std::string> words;
+    std::istringstream in(std::getenv("GZ_LAUNCHER") != nullptr ? std::getenv("GZ_LAUNCHER") : "");
+    for (std::string word; in >> word;)
+        words.push_back(word);
+    return words;
+}
+
 std::string fold_crlf(const std::string &text) {
     std::string s;
     for (std::size_t k = 0; k < text.size(); ++k)
@@ -218,6 +228,8 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
             setenv("WINEDEBUG", "-all", 1);
             command.push_back("wine");
         }
+        for (const std::string &word : launcher())
+            command.push_back(word);
         command.push_back(exe);
         command.insert(command.end(), limits.args.begin(), limits.args.end());
         std::vector<char *> argv;
@@ -290,6 +302,10 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
 
 bool under_wine() {
     return wine_prefix() != nullptr;
+}
+
+bool under_launcher() {
+    return !launcher().empty();
 }
 
 std::string u16le(std::initializer_list<unsigned> samples) {

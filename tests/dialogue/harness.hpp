@@ -75,6 +75,8 @@ class Workdir {
 
 // True when the runs go to a Windows build under Wine (GZ_WINE_PREFIX set).
 bool under_wine();
+// True when the runs go through a launcher such as qemu-user (GZ_LAUNCHER set).
+bool under_launcher();
 
 // Little-endian sample bytes.
 std::string u16le(std::initializer_list<unsigned> samples);
