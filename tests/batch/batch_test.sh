@@ -14,7 +14,13 @@ fail() {
 # tmpfs /tmp: on a disk, flushing the outputs takes time and runs overlap there
 # as they do on users' disks.
 scratch=$(mktemp -d "$PWD/gzbatch.XXXXXX") || exit 1
-trap 'rm -rf "$scratch"' EXIT
+sshd_pid=""
+finish() {
+    [ -z "$sshd_pid" ] || { kill "$sshd_pid" 2> /dev/null; wait "$sshd_pid" 2> /dev/null; }
+    rm -rf "$scratch"
+}
+trap finish EXIT
+trap 'exit 1' HUP INT TERM
 # The recipe calls the program by name, as it is called once installed.
 mkdir "$scratch/bin" "$scratch/inputs" "$scratch/alone"
 ln -s "$exe" "$scratch/bin/groundzero"
@@ -84,15 +90,18 @@ where it should hold
 $expected"
 }
 
-# The sh block of the README's section on many DEMs, run as it stands.
+# run_readme_recipe <folder> [<start>]: the first sh block of the README's
+# section on many DEMs (or the first after the line starting with <start>), run
+# as it stands in <folder>, for two minutes at most.
 run_readme_recipe() {
-    recipe=$(awk '/^## Many DEMs at once/ { section = 1; next }
+    start=${2:-"## Many DEMs at once"}
+    recipe=$(awk -v start="$start" 'index($0, start) == 1 { section = 1; next }
                   section && /^## / { exit }
                   section && /^```sh$/ { block = 1; next }
                   block && /^```$/ { exit }
                   block { print }' "$readme")
-    [ -n "$recipe" ] || fail "no sh block in the README's section \"Many DEMs at once\""
-    (cd "$1" && sh -c "$recipe") > "$scratch/recipe.out" 2>&1
+    [ -n "$recipe" ] || fail "no sh block after \"$start\" in the README"
+    (cd "$1" && timeout 120 sh -c "$recipe") > "$scratch/recipe.out" 2>&1
 }
 
 # The answers the README's recipe gives each DEM.
@@ -115,6 +124,60 @@ need_parallel() {
         echo "GNU parallel is missing: skipped"
         exit 77
     }
+}
+
+# start_ssh_worker: an OpenSSH server of the test's own on 127.0.0.1, at a free
+# port, letting in only a key made for the test. Its sessions start in
+# $scratch/worker (their login folder and home) with the build's groundzero on
+# their PATH, as on a worker with the package installed. Sets $worker, its sshlogin.
+start_ssh_worker() {
+    sshd=$(command -v sshd || echo /usr/sbin/sshd)
+    if [ ! -x "$sshd" ] || ! command -v ssh-keygen > /dev/null || ! command -v rsync > /dev/null; then
+        echo "the OpenSSH server and client or rsync are missing: skipped"
+        exit 77
+    fi
+    # As root, sshd wants its privilege separation folder, which its service makes
+    # (and leaves) where it runs.
+    if [ ! -d /run/sshd ] && [ "$(id -u)" -eq 0 ]; then mkdir -m 755 /run/sshd || fail "mkdir /run/sshd"; fi
+    keys=$scratch/ssh
+    mkdir "$keys" "$scratch/worker" || fail "mkdir"
+    ssh-keygen -q -t ed25519 -N '' -f "$keys/host_key" && ssh-keygen -q -t ed25519 -N '' -f "$keys/key" ||
+        fail "ssh-keygen failed"
+    for attempt in 1 2 3; do
+        port=$(perl -MIO::Socket::INET -e 'print IO::Socket::INET->new(Listen => 1,
+            LocalAddr => "127.0.0.1", LocalPort => 0)->sockport') || fail "no free port"
+        cat > "$keys/sshd_config" << EOF
+ListenAddress 127.0.0.1:$port
+HostKey $keys/host_key
+PidFile none
+AuthorizedKeysFile $keys/key.pub
+AuthenticationMethods publickey
+PermitRootLogin prohibit-password
+StrictModes no
+UsePAM no
+AllowUsers $(id -un)
+ForceCommand cd $scratch/worker && HOME=$scratch/worker PATH=$scratch/bin:\$PATH && export HOME PATH && exec "\$SHELL" -c "\$SSH_ORIGINAL_COMMAND"
+EOF
+        printf 'Host gzworker\n HostName 127.0.0.1\n Port %s\n User %s\n IdentityFile %s\n IdentitiesOnly yes\n BatchMode yes\n StrictHostKeyChecking yes\n UserKnownHostsFile %s\n ConnectTimeout 10\n' \
+            "$port" "$(id -un)" "$keys/key" "$keys/known_hosts" > "$keys/config"
+        echo "[127.0.0.1]:$port $(cat "$keys/host_key.pub")" > "$keys/known_hosts"
+        # Ends by itself should the test be killed before it ends the server.
+        timeout 280 "$sshd" -D -e -f "$keys/sshd_config" 2> "$keys/sshd.log" &
+        sshd_pid=$!
+        tries=0
+        while kill -0 "$sshd_pid" 2> /dev/null && [ "$tries" -lt 50 ]; do
+            if ssh -F "$keys/config" gzworker true < /dev/null 2> /dev/null; then
+                worker="ssh -F $keys/config gzworker"
+                return
+            fi
+            sleep 0.2
+            tries=$((tries + 1))
+        done
+        kill "$sshd_pid" 2> /dev/null
+        wait "$sshd_pid" 2> /dev/null
+        sshd_pid=""
+    done
+    fail "the test's sshd took no login: $(cat "$keys/sshd.log")"
 }
 
 # start_together <run>...: the runs, all in $work, each reading its answers
@@ -184,6 +247,36 @@ readme_recipe_fails_and_names_a_dem_whose_run_fails)
     [ -z "$(ls -A "$work/images/tiles/bad_new_base_m2.raw")" ] || fail "something was written into the folder"
     [ ! -e "$work/images/tiles/bad_new_base_m2.txt" ] || fail "the failed run left a descriptor"
     ls "$work/images/tiles" | grep -q '\.part' && fail "a temporary file is left: $(ls "$work/images/tiles")"
+    ;;
+readme_recipe_over_ssh_brings_back_outputs_equal_one_run_per_dem)
+    # The README's recipe with copied DEMs: a worker over ssh beside the local one.
+    need_parallel
+    start_ssh_worker
+    make_tiles
+    expected=""
+    for t in $tiles; do
+        put_dem "$t" "$work"
+        alone "$t" "$t" "$(recipe_answers "$t")"
+        expected="$expected ${t}_m2.raw ${t}_m2.txt ${t}_new_base_m2.raw ${t}_new_base_m2.txt"
+    done
+    printf '1/:\n2/%s\n' "$worker" > "$work/workers.txt"
+    mkdir "$scratch/home" # parallel's own files stay in the test's folder
+    HOME=$scratch/home
+    export HOME
+    run_readme_recipe "$work" "**Workers that get each DEM copied to them**" ||
+        fail "the recipe ended with status $?: $(cat "$scratch/recipe.out")"
+    for host in ":" "$worker"; do
+        jobs=$(awk -F '\t' -v host="$host" 'NR > 1 && $2 == host && $7 == 0 && $8 == 0' "$work/logs/jobs.tsv" | wc -l)
+        [ "$jobs" -gt 0 ] || fail "the job log lists no successful run on the worker $host: $(cat "$work/logs/jobs.tsv")"
+    done
+    jobs=$(awk -F '\t' 'NR > 1 && $7 == 0 && $8 == 0' "$work/logs/jobs.tsv" | wc -l)
+    [ "$jobs" -eq 5 ] || fail "the job log lists $jobs successful runs, not 5"
+    for t in $tiles; do
+        same_as_alone "$t" "$work" "$work/logs/$t.log"
+    done
+    # shellcheck disable=SC2086
+    only_files "$work" $expected
+    [ -z "$(find "$scratch/worker" ! -type d)" ] || fail "the worker keeps $(find "$scratch/worker" ! -type d)"
     ;;
 runs_in_one_folder_leave_each_other_undisturbed)
     # Four DEMs each under its own output name, and three runs reading one
