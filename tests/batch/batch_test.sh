@@ -109,6 +109,27 @@ recipe_answers() {
     echo "tiles $1 1 0 2 0 0 1 0 2"
 }
 
+# recipe_matches_runs_alone [<start>]: the README's recipe (see run_readme_recipe)
+# on five DEMs in $work: five successful runs in its job log, and every console
+# and file as the DEM's run alone gives them, with nothing else left.
+recipe_matches_runs_alone() {
+    make_tiles
+    expected=""
+    for t in $tiles; do
+        put_dem "$t" "$work"
+        alone "$t" "$t" "$(recipe_answers "$t")"
+        expected="$expected ${t}_m2.raw ${t}_m2.txt ${t}_new_base_m2.raw ${t}_new_base_m2.txt"
+    done
+    run_readme_recipe "$work" "$@" || fail "the recipe ended with status $?: $(cat "$scratch/recipe.out")"
+    jobs=$(awk -F '\t' 'NR > 1 && $7 == 0 && $8 == 0' "$work/logs/jobs.tsv" | wc -l)
+    [ "$jobs" -eq 5 ] || fail "the job log lists $jobs successful runs, not 5"
+    for t in $tiles; do
+        same_as_alone "$t" "$work" "$work/logs/$t.log"
+    done
+    # shellcheck disable=SC2086 # the names are split on purpose
+    only_files "$work" $expected
+}
+
 # Five DEMs of different sizes, collars and pixel sizes.
 make_tiles() {
     make_dem t01 12 17 25 1
@@ -143,10 +164,9 @@ start_ssh_worker() {
     mkdir "$keys" "$scratch/worker" || fail "mkdir"
     ssh-keygen -q -t ed25519 -N '' -f "$keys/host_key" && ssh-keygen -q -t ed25519 -N '' -f "$keys/key" ||
         fail "ssh-keygen failed"
-    for attempt in 1 2 3; do
-        port=$(perl -MIO::Socket::INET -e 'print IO::Socket::INET->new(Listen => 1,
-            LocalAddr => "127.0.0.1", LocalPort => 0)->sockport') || fail "no free port"
-        cat > "$keys/sshd_config" << EOF
+    port=$(perl -MIO::Socket::INET -e 'print IO::Socket::INET->new(Listen => 1,
+        LocalAddr => "127.0.0.1", LocalPort => 0)->sockport') || fail "no free port"
+    cat > "$keys/sshd_config" << EOF
 ListenAddress 127.0.0.1:$port
 HostKey $keys/host_key
 PidFile none
@@ -158,24 +178,20 @@ UsePAM no
 AllowUsers $(id -un)
 ForceCommand cd $scratch/worker && HOME=$scratch/worker PATH=$scratch/bin:\$PATH && export HOME PATH && exec "\$SHELL" -c "\$SSH_ORIGINAL_COMMAND"
 EOF
-        printf 'Host gzworker\n HostName 127.0.0.1\n Port %s\n User %s\n IdentityFile %s\n IdentitiesOnly yes\n BatchMode yes\n StrictHostKeyChecking yes\n UserKnownHostsFile %s\n ConnectTimeout 10\n' \
-            "$port" "$(id -un)" "$keys/key" "$keys/known_hosts" > "$keys/config"
-        echo "[127.0.0.1]:$port $(cat "$keys/host_key.pub")" > "$keys/known_hosts"
-        # Ends by itself should the test be killed before it ends the server.
-        timeout 280 "$sshd" -D -e -f "$keys/sshd_config" 2> "$keys/sshd.log" &
-        sshd_pid=$!
-        tries=0
-        while kill -0 "$sshd_pid" 2> /dev/null && [ "$tries" -lt 50 ]; do
-            if ssh -F "$keys/config" gzworker true < /dev/null 2> /dev/null; then
-                worker="ssh -F $keys/config gzworker"
-                return
-            fi
-            sleep 0.2
-            tries=$((tries + 1))
-        done
-        kill "$sshd_pid" 2> /dev/null
-        wait "$sshd_pid" 2> /dev/null
-        sshd_pid=""
+    printf 'Host gzworker\n HostName 127.0.0.1\n Port %s\n User %s\n IdentityFile %s\n IdentitiesOnly yes\n BatchMode yes\n StrictHostKeyChecking yes\n UserKnownHostsFile %s\n ConnectTimeout 10\n' \
+        "$port" "$(id -un)" "$keys/key" "$keys/known_hosts" > "$keys/config"
+    echo "[127.0.0.1]:$port $(cat "$keys/host_key.pub")" > "$keys/known_hosts"
+    # Ends by itself should the test be killed before it ends the server.
+    timeout 280 "$sshd" -D -e -f "$keys/sshd_config" 2> "$keys/sshd.log" &
+    sshd_pid=$!
+    tries=0
+    while kill -0 "$sshd_pid" 2> /dev/null && [ "$tries" -lt 50 ]; do
+        if ssh -F "$keys/config" gzworker true < /dev/null 2> /dev/null; then
+            worker="ssh -F $keys/config gzworker"
+            return
+        fi
+        sleep 0.2
+        tries=$((tries + 1))
     done
     fail "the test's sshd took no login: $(cat "$keys/sshd.log")"
 }
@@ -208,21 +224,7 @@ work=$scratch/batch
 case $case in
 readme_recipe_outputs_equal_one_run_per_dem)
     need_parallel
-    make_tiles
-    expected=""
-    for t in $tiles; do
-        put_dem "$t" "$work"
-        alone "$t" "$t" "$(recipe_answers "$t")"
-        expected="$expected ${t}_m2.raw ${t}_m2.txt ${t}_new_base_m2.raw ${t}_new_base_m2.txt"
-    done
-    run_readme_recipe "$work" || fail "the recipe ended with status $?: $(cat "$scratch/recipe.out")"
-    jobs=$(awk -F '\t' 'NR > 1 && $7 == 0 && $8 == 0' "$work/logs/jobs.tsv" | wc -l)
-    [ "$jobs" -eq 5 ] || fail "the job log lists $jobs successful runs, not 5"
-    for t in $tiles; do
-        same_as_alone "$t" "$work" "$work/logs/$t.log"
-    done
-    # shellcheck disable=SC2086 # the names are split on purpose
-    only_files "$work" $expected
+    recipe_matches_runs_alone
     ;;
 readme_recipe_fails_and_names_a_dem_whose_run_fails)
     need_parallel
@@ -249,33 +251,18 @@ readme_recipe_fails_and_names_a_dem_whose_run_fails)
     ls "$work/images/tiles" | grep -q '\.part' && fail "a temporary file is left: $(ls "$work/images/tiles")"
     ;;
 readme_recipe_over_ssh_brings_back_outputs_equal_one_run_per_dem)
-    # The README's recipe with copied DEMs: a worker over ssh beside the local one.
+    # The recipe with copied DEMs: a worker over ssh beside the local one.
     need_parallel
     start_ssh_worker
-    make_tiles
-    expected=""
-    for t in $tiles; do
-        put_dem "$t" "$work"
-        alone "$t" "$t" "$(recipe_answers "$t")"
-        expected="$expected ${t}_m2.raw ${t}_m2.txt ${t}_new_base_m2.raw ${t}_new_base_m2.txt"
-    done
+    mkdir -p "$work" "$scratch/home"
     printf '1/:\n2/%s\n' "$worker" > "$work/workers.txt"
-    mkdir "$scratch/home" # parallel's own files stay in the test's folder
-    HOME=$scratch/home
+    HOME=$scratch/home # parallel's own files stay in the test's folder
     export HOME
-    run_readme_recipe "$work" "**Workers that get each DEM copied to them**" ||
-        fail "the recipe ended with status $?: $(cat "$scratch/recipe.out")"
+    recipe_matches_runs_alone "**Workers that get each DEM copied to them**"
     for host in ":" "$worker"; do
-        jobs=$(awk -F '\t' -v host="$host" 'NR > 1 && $2 == host && $7 == 0 && $8 == 0' "$work/logs/jobs.tsv" | wc -l)
-        [ "$jobs" -gt 0 ] || fail "the job log lists no successful run on the worker $host: $(cat "$work/logs/jobs.tsv")"
+        awk -F '\t' -v host="$host" '$2 == host { found = 1 } END { exit !found }' "$work/logs/jobs.tsv" ||
+            fail "no run on the worker $host: $(cat "$work/logs/jobs.tsv")"
     done
-    jobs=$(awk -F '\t' 'NR > 1 && $7 == 0 && $8 == 0' "$work/logs/jobs.tsv" | wc -l)
-    [ "$jobs" -eq 5 ] || fail "the job log lists $jobs successful runs, not 5"
-    for t in $tiles; do
-        same_as_alone "$t" "$work" "$work/logs/$t.log"
-    done
-    # shellcheck disable=SC2086
-    only_files "$work" $expected
     [ -z "$(find "$scratch/worker" ! -type d)" ] || fail "the worker keeps $(find "$scratch/worker" ! -type d)"
     ;;
 runs_in_one_folder_leave_each_other_undisturbed)
