@@ -1,13 +1,3 @@
-# Cross-build for aarch64 Linux with Debian's cross compiler, linked statically so
-# qemu-aarch64-static runs the program and its tests directly.
-set(CMAKE_SYSTEM_NAME Linux)
-set(CMAKE_SYSTEM_PROCESSOR aarch64)
-set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
-set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
-set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64-static)
+# Cross-build for 64-bit ARM Linux (static, runs under qemu-aarch64-static).
+set(GZ_CROSS_ARCH aarch64)
+include(${CMAKE_CURRENT_LIST_DIR}/linux-cross.cmake)

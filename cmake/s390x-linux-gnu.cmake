@@ -1,13 +1,4 @@
-# Cross-build for s390x (big-endian) Linux with Debian's cross compiler, linked statically so
-# qemu-s390x-static runs the program and its tests directly.
-set(CMAKE_SYSTEM_NAME Linux)
-set(CMAKE_SYSTEM_PROCESSOR s390x)
-set(CMAKE_C_COMPILER s390x-linux-gnu-gcc)
-set(CMAKE_CXX_COMPILER s390x-linux-gnu-g++)
-set(CMAKE_FIND_ROOT_PATH /usr/s390x-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-s390x-static)
+# Cross-build for s390x Linux, a big-endian processor (static, runs under
+# qemu-s390x-static).
+set(GZ_CROSS_ARCH s390x)
+include(${CMAKE_CURRENT_LIST_DIR}/linux-cross.cmake)
