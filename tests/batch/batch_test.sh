@@ -250,18 +250,23 @@ readme_recipe_fails_and_names_a_dem_whose_run_fails)
     [ ! -e "$work/images/tiles/bad_new_base_m2.txt" ] || fail "the failed run left a descriptor"
     ls "$work/images/tiles" | grep -q '\.part' && fail "a temporary file is left: $(ls "$work/images/tiles")"
     ;;
-readme_recipe_over_ssh_brings_back_outputs_equal_one_run_per_dem)
-    # The recipe with copied DEMs: a worker over ssh beside the local one.
+readme_recipes_over_ssh_give_outputs_equal_one_run_per_dem)
+    # Both recipes with a worker over ssh beside the local one: on loopback, the
+    # worker's working folder is this one for the shared-folder recipe.
     need_parallel
     start_ssh_worker
-    mkdir -p "$work" "$scratch/home"
-    printf '1/:\n2/%s\n' "$worker" > "$work/workers.txt"
+    mkdir "$scratch/home"
     HOME=$scratch/home # parallel's own files stay in the test's folder
     export HOME
-    recipe_matches_runs_alone "**Workers that get each DEM copied to them**"
-    for host in ":" "$worker"; do
-        awk -F '\t' -v host="$host" '$2 == host { found = 1 } END { exit !found }' "$work/logs/jobs.tsv" ||
-            fail "no run on the worker $host: $(cat "$work/logs/jobs.tsv")"
+    for start in "**A shared folder**" "**Workers that get each DEM copied to them**"; do
+        rm -rf "$work" "$scratch/alone"
+        mkdir -p "$work" "$scratch/alone"
+        printf '1/:\n2/%s\n' "$worker" > "$work/workers.txt"
+        recipe_matches_runs_alone "$start"
+        for host in ":" "$worker"; do
+            awk -F '\t' -v host="$host" '$2 == host { found = 1 } END { exit !found }' "$work/logs/jobs.tsv" ||
+                fail "$start: no run on the worker $host: $(cat "$work/logs/jobs.tsv")"
+        done
     done
     [ -z "$(find "$scratch/worker" ! -type d)" ] || fail "the worker keeps $(find "$scratch/worker" ! -type d)"
     ;;
