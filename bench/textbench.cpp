@@ -241,9 +241,10 @@ int main(int argc, char **argv) {
     report("parse %.1f, TextReader buffer + parse_words, from a file", bytes, s);
     // The same words, and the same values in other forms, by each reader.
     const std::string two = grid_text(z, n, "%.2f"), long_form = grid_text(z, n, "%.17g");
-    for (const auto &[name, words] : {std::pair<const char *, const std::string *>{"%.1f", &text},
-                                      {"%.2f", &two},
-                                      {"%.17g", &long_form}}) {
+    for (const auto &[name, form] : {std::pair<const char *, const std::string *>{"%.1f", &text},
+                                     {"%.2f", &two},
+                                     {"%.17g", &long_form}}) {
+        const std::string *words = form; // a lambda can't capture a structured binding in clang 14
         const double size = static_cast<double>(words->size());
         const std::string label = std::string("parse ") + name;
         s = median_seconds(reps, [&] {
