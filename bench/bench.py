@@ -180,7 +180,9 @@ def targets(results):
                               "%.1f MiB" % gz[3], gz[3] <= 32))
             peaks[name] = gz[3]
         else:
-            for peer, bound in (("gdal_translate", 0.06), (GRID_FLOOR, 1.5)):
+            # The speed targets are set for A alone; the other sizes show how the cost grows.
+            bounds = (("gdal_translate", 0.06), (GRID_FLOOR, 1.5)) if name == "A" else ()
+            for peer, bound in bounds:
                 ratio = gz[0] / med[peer][0]
                 rows.append(check("%s, %d cells: groundzero at most %g x %s" % (name, cells, bound, peer),
                                   "%.3f x (%.3f s / %.3f s)" % (ratio, gz[0], med[peer][0]), ratio <= bound))

@@ -24,6 +24,9 @@ const char *const header_names[6] = {"ncols",     "nrows",    "xllcorner",
 constexpr std::size_t piece_bytes = 2 * block_cells - 2;
 // Pieces shorter than this are parsed by one thread: a hand-over costs more.
 constexpr std::size_t two_way_bytes = std::size_t{64} << 10;
+// The reading thread's share of a piece it parses with the helper, in percent:
+// reading the text costs it about a tenth of its half.
+constexpr std::size_t reader_share = 45;
 
 // What a failing header line shows of its text: at most 40 characters.
 std::string shown(std::string_view word) {
@@ -96,10 +99,11 @@ Header read_header(TextReader &text) {
     return h;
 }
 
-// Copies the next piece of the body's text into chunk: up to white space (or
-// the end of the text), at most piece_bytes unless one word is longer. Empty
-// once the text has ended.
-BodyPiece next_piece(TextReader &text, std::vector<char> &chunk) {
+// The next piece of the body's text: up to white space (or the end of the
+// text), at most piece_bytes unless one word is longer. Empty once the text
+// has ended. Copied into chunk when given; otherwise it is the reader's own
+// text, valid until the next read.
+BodyPiece next_piece(TextReader &text, std::vector<char> *chunk) {
     for (;;) {
         const std::string_view b = text.buffered();
         const bool ends = text.ended();
@@ -122,12 +126,15 @@ BodyPiece next_piece(TextReader &text, std::vector<char> &chunk) {
             n = cut;
         }
         if (n > 0 || ends) {
-            chunk.resize(std::max(chunk.size(), n));
-            std::copy_n(b.data(), n, chunk.data());
+            const char *at = b.data();
+            if (chunk != nullptr) {
+                chunk->resize(std::max(chunk->size(), n));
+                at = std::copy_n(b.data(), n, chunk->data()) - n;
+            }
             text.consume(n);
             BodyPiece p;
-            p.first = chunk.data();
-            p.last = chunk.data() + n;
+            p.first = at;
+            p.last = at + n;
             p.runaway = runaway;
             return p;
         }
@@ -135,11 +142,12 @@ BodyPiece next_piece(TextReader &text, std::vector<char> &chunk) {
     }
 }
 
-// Where a piece is cut in two halves at white space; its end for a piece too
-// small to share or made of one word.
-const char *half_way(const BodyPiece &whole) {
+// Where a piece is cut in two parts at white space, the first about percent
+// of it; its end for a piece too small to share or made of one word.
+const char *half_way(const BodyPiece &whole, std::size_t percent = 50) {
     const auto size = static_cast<std::size_t>(whole.last - whole.first);
-    const char *mid = size < two_way_bytes || whole.runaway ? whole.last : whole.first + size / 2;
+    const char *mid =
+        size < two_way_bytes || whole.runaway ? whole.last : whole.first + size / 100 * percent;
     while (mid != whole.last && !is_text_space(*mid))
         ++mid;
     return mid;
@@ -216,11 +224,10 @@ void ascii_lecture() {
 
     // The line count above is the stage's own progress on standard output.
     Progress shown("reading " + nomim1, total, true);
-    std::vector<char> chunk;
     std::unique_ptr<double[]> values;
     std::unique_ptr<HelperThread> helper;
     while (done < total) {
-        const BodyPiece whole = next_piece(text, chunk);
+        const BodyPiece whole = next_piece(text, nullptr);
         if (whole.first == whole.last) {
             check_read();
             fail(nomim1 + " holds " + std::to_string(done) + " values where its header (" +
@@ -228,9 +235,10 @@ void ascii_lecture() {
                  " columns) announces " + std::to_string(total));
         }
         if (!values) values.reset(new double[block_cells]);
-        // Large pieces are parsed in two halves cut at white space, one on each
-        // processor; each half holds at most half the values of the piece.
-        const char *const mid = half_way(whole);
+        // Large pieces are parsed in two parts cut at white space, one on each
+        // processor; this thread, which also reads, takes the smaller one.
+        // Each part's values fit in its share of the values' room.
+        const char *const mid = half_way(whole, reader_share);
         BodyPiece first = whole, second;
         first.last = second.first = mid;
         second.last = whole.last;
@@ -311,13 +319,14 @@ AsciiBodyPass::~AsciiBodyPass() {
 }
 
 bool AsciiBodyPass::read_piece(int slot) {
-    piece_[slot] = next_piece(input_, chunk_[slot]);
+    piece_[slot] = next_piece(input_, &chunk_[slot]);
     return piece_[slot].first != piece_[slot].last;
 }
 
 void AsciiBodyPass::launch(int slot) {
     pending_ = true;
     pending_slot_ = slot;
+    pending_words_ = (piece_[slot].size() + 1) / 2; // words one character apart, at most
     if (raise_ == nullptr) {
         job_ = [this, slot] {
             parse_piece(piece_[slot], values_[slot].get(), block_cells, nullptr);
@@ -379,10 +388,14 @@ std::size_t AsciiBodyPass::next() {
             check_read();
             fail_changed_input();
         }
+        const int slot = pending_slot_;
+        // The next piece is read while this one is still being made, unless
+        // this one may hold the grid's last value.
+        const bool read_ahead = done_ + pending_words_ < total_;
+        const bool have_next = read_ahead && read_piece(slot ^ 1);
         if (helper_->available()) helper_->finish();
         if (second_helper_ && second_helper_->available()) second_helper_->finish();
         pending_ = false;
-        const int slot = pending_slot_;
         std::size_t n = 0;
         if (raise_ != nullptr) {
             n = take_text(slot);
@@ -394,7 +407,7 @@ std::size_t AsciiBodyPass::next() {
         }
         done_ += n;
         // The next piece is made while the caller works on this one.
-        if (done_ < total_ && read_piece(slot ^ 1)) launch(slot ^ 1);
+        if (done_ < total_ && (read_ahead ? have_next : read_piece(slot ^ 1))) launch(slot ^ 1);
         if (n > 0) {
             current_ = slot;
             return n;

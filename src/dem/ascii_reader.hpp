@@ -58,6 +58,7 @@ class AsciiBodyPass {
     int current_ = 0;      // the slot whose values the caller has
     int pending_slot_ = 0; // the slot being parsed, when pending_
     bool pending_ = false;
+    std::size_t pending_words_ = 0; // the most values the pending slot's piece can hold
     std::function<void()> job_, second_job_;
     std::unique_ptr<HelperThread> helper_, second_helper_;
 };

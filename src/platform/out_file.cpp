@@ -10,6 +10,7 @@
 
 namespace {
 constexpr std::size_t buffer_size = std::size_t{1} << 20;
+constexpr std::size_t direct_size = std::size_t{1} << 17;
 // Attempts at a fresh temporary name when one is taken (by chance, or by a
 // neighbour who planted something there).
 constexpr int name_attempts = 16;
@@ -122,19 +123,19 @@ bool OutFile::flush_buffer() {
 void OutFile::write(const void *data, std::size_t size) {
     if (!is_open() || failed_ || size == 0) return;
     const char *bytes = static_cast<const char *>(data);
+    // Large blocks go straight to the file: copying them costs more than the call.
+    if (size >= direct_size) {
+        if (flush_buffer()) write_through(bytes, size);
+        return;
+    }
     if (buffered_ + size <= buffer_size) {
         std::memcpy(buffer_.get() + buffered_, bytes, size);
         buffered_ += size;
         return;
     }
-    // Large writes go straight to the file, without a copy.
     if (!flush_buffer()) return;
-    if (size >= buffer_size) {
-        write_through(bytes, size);
-    } else {
-        std::memcpy(buffer_.get(), bytes, size);
-        buffered_ = size;
-    }
+    std::memcpy(buffer_.get(), bytes, size);
+    buffered_ = size;
 }
 
 void OutFile::write_text(std::string_view text) {
