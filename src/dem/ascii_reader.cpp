@@ -101,8 +101,10 @@ Header read_header(TextReader &text) {
 
 // The next piece of the body's text: up to white space (or the end of the
 // text), at most piece_bytes unless one word is longer. Empty once the text
-// has ended. Copied into chunk when given; otherwise it is the reader's own
-// text, valid until the next read.
+// has ended. In the reader's buffer, valid until the next read; or, given
+// chunk, in the storage the reader hands over to chunk, valid until chunk is
+// given again (a reader whose reads are pieces then copies only the partial
+// word that follows).
 BodyPiece next_piece(TextReader &text, std::vector<char> *chunk) {
     for (;;) {
         const std::string_view b = text.buffered();
@@ -126,15 +128,11 @@ BodyPiece next_piece(TextReader &text, std::vector<char> *chunk) {
             n = cut;
         }
         if (n > 0 || ends) {
-            const char *at = b.data();
-            if (chunk != nullptr) {
-                chunk->resize(std::max(chunk->size(), n));
-                at = std::copy_n(b.data(), n, chunk->data()) - n;
-            }
             text.consume(n);
+            if (chunk != nullptr) text.exchange_buffer(*chunk);
             BodyPiece p;
-            p.first = at;
-            p.last = at + n;
+            p.first = b.data();
+            p.last = b.data() + n;
             p.runaway = runaway;
             return p;
         }
@@ -295,7 +293,7 @@ void raise_piece(BodyPiece &p, const BaseText &base, std::size_t max, std::vecto
 }
 } // namespace
 
-AsciiBodyPass::AsciiBodyPass(const BaseText *raise) : input_(f1), raise_(raise) {
+AsciiBodyPass::AsciiBodyPass(const BaseText *raise) : input_(f1, piece_bytes), raise_(raise) {
     rewind_input();
     // The output dialogue may have replaced the cell size: only the size is compared.
     const Header h = read_header(input_);

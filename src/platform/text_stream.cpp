@@ -7,14 +7,21 @@
 
 namespace {
 constexpr char ctrl_z = 0x1A;
-constexpr std::size_t file_block = std::size_t{1} << 20;
 } // namespace
 
 TextReader::TextReader(std::FILE *file, bool line_at_a_time)
-    : file_(file), line_at_a_time_(line_at_a_time), buf_(line_at_a_time ? 4096 : file_block) {}
+    : file_(file), line_at_a_time_(line_at_a_time), buf_(line_at_a_time ? 4096 : std::size_t{1} << 20) {}
 
-TextReader::TextReader(InFile &file)
-    : file_(nullptr), in_(&file), line_at_a_time_(false), buf_(file_block) {}
+TextReader::TextReader(InFile &file, std::size_t block)
+    : file_(nullptr), in_(&file), line_at_a_time_(false), buf_(block) {}
+
+void TextReader::exchange_buffer(std::vector<char> &spare) {
+    if (spare.size() < buf_.size()) spare.resize(buf_.size());
+    std::memcpy(spare.data(), buf_.data() + pos_, end_ - pos_);
+    end_ -= pos_;
+    pos_ = 0;
+    buf_.swap(spare);
+}
 
 bool TextReader::fill() {
     if (ended_ || (file_ == nullptr && in_ == nullptr)) return false;

@@ -22,7 +22,8 @@ class TextReader {
     explicit TextReader(std::FILE *file, bool line_at_a_time = false);
     // Reads an input data file in large blocks through its own reads, so that
     // a file that can't be read twice keeps its copy for the next pass.
-    explicit TextReader(InFile &file);
+    // block: the size of its reads.
+    explicit TextReader(InFile &file, std::size_t block = std::size_t{1} << 20);
 
     // Skips white space and returns the next word without consuming it; an
     // empty view at the end of the text. The view stays valid until the next call.
@@ -58,6 +59,11 @@ class TextReader {
     // buffer (a partial word: a few bytes); the buffer grows only when the
     // unread part fills it. False, adding nothing, once the text has ended.
     bool read_more() { return fill(); }
+
+    // Gives the buffer to the caller in spare, with the text consumed from it
+    // in place, and goes on in spare's storage, which takes the unread text:
+    // what was consumed stays valid without a copy.
+    void exchange_buffer(std::vector<char> &spare);
 
     // True once the text has ended (end of file, a Ctrl-Z, a read error):
     // nothing follows the buffered text.
