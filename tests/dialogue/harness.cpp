@@ -140,14 +140,17 @@ RunResult Workdir::run(std::string_view answers, const RunLimits &limits) const 
         in.write(answers.data(), static_cast<std::streamsize>(answers.size()));
     }
     RunResult result = run_once(limits);
-    // Now and then Wine's launcher gives up before the program starts: status 1
-    // and not a byte on either stream (the program prints its banner before
-    // anything else, so a silent run never touched a file). Such a run is
-    // started again; one that stays silent three times is reported as it is.
-    for (int attempt = 1; attempt < 3 && wine_prefix() != nullptr && result.status != 0 &&
-                          result.out.empty() && result.err.empty();
+    // Now and then Wine's launcher gives up before the program starts: status 1,
+    // no console text, and nothing on standard error but Wine's own complaint
+    // ("wine client error:0: recvmsg: ..."), if anything. The program prints its
+    // banner before anything else, so such a run never touched a file: it is
+    // started again; one that fails so three times is reported as it is.
+    const auto launch_failed = [](const RunResult &r) {
+        return r.status != 0 && r.out.empty() && (r.err.empty() || r.err.rfind("wine", 0) == 0);
+    };
+    for (int attempt = 1; attempt < 3 && wine_prefix() != nullptr && launch_failed(result);
          ++attempt) {
-        std::fprintf(stderr, "[harness] a silent Wine launch (status %d): started again\n",
+        std::fprintf(stderr, "[harness] a Wine launch that failed before the program started (status %d): started again\n",
                      result.status);
         result = run_once(limits);
     }
