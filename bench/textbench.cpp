@@ -21,7 +21,7 @@
 #include "dem/figures.hpp"
 #include "dem/grid_words.hpp"
 #include "dem/number/number_text.hpp"
-#include "platform/text_stream.hpp"
+#include "dem/text_stream.hpp"
 
 namespace {
 // The terrain of bench/make_data.py, rounded to one decimal as numpy rounds.

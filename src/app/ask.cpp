@@ -12,7 +12,7 @@
 #include "platform/console.hpp"
 #include "platform/files.hpp"
 #include "platform/progress.hpp"
-#include "platform/text_stream.hpp"
+#include "dem/text_stream.hpp"
 
 void (*run_end_hook)(int status) = nullptr;
 

@@ -11,7 +11,7 @@
 
 #include "dem/grid_words.hpp"
 #include "platform/helper_thread.hpp"
-#include "platform/text_stream.hpp"
+#include "dem/text_stream.hpp"
 
 // A piece of the body's text cut at white space, and what parsing it gave.
 struct BodyPiece {

@@ -2,7 +2,7 @@
 #include "dem/descriptor.hpp"
 
 #include "dem/number/number_text.hpp"
-#include "platform/text_stream.hpp"
+#include "dem/text_stream.hpp"
 
 int read_descriptor(std::FILE *file, int *const fields[6]) {
     TextReader text(file);

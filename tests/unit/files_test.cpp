@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/files.hpp"
-#include "platform/text_stream.hpp"
+#include "dem/text_stream.hpp"
 
 #ifndef _WIN32
 #include <sys/stat.h>

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "dem/number/number_text.hpp"
-#include "platform/text_stream.hpp"
+#include "dem/text_stream.hpp"
 #include "test_support.hpp"
 
 namespace {

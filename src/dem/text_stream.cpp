@@ -1,5 +1,5 @@
 // Buffer management of the word reader.
-#include "platform/text_stream.hpp"
+#include "dem/text_stream.hpp"
 
 #include <cstring>
 
