@@ -46,7 +46,14 @@ void prepare_input_passes() {
 
 void rewind_input() {
     if (!f1.unchanged()) fail_changed_input();
-    if (!f1.rewind()) fail("cannot read " + nomim1 + " again (" + f1.error() + ")");
+    if (!f1.rewind()) fail_input_read(true);
+}
+
+void fail_input_read(bool again) {
+    if (f1.copy_failed())
+        fail("cannot write the temporary copy of " + nomim1 + " in " + nomim2 + " (" + f1.error() +
+             ")");
+    fail("cannot read " + nomim1 + (again ? " again (" : " (") + f1.error() + ")");
 }
 
 double input_unit_factor() {
@@ -71,7 +78,7 @@ std::size_t next_samples() {
     const std::size_t width = itype == 0 ? 2 : 4;
     auto *const bytes = itype == 0 ? static_cast<void *>(jtab) : static_cast<void *>(itab);
     const std::size_t got = file_ended ? 0 : f1.read(bytes, n * width);
-    if (f1.failed()) fail("cannot read " + nomim1 + " (" + f1.error() + ")");
+    if (f1.failed()) fail_input_read();
     if (got < n * width) {
         std::memset(static_cast<unsigned char *>(bytes) + got, 0, n * width - got);
         file_ended = true;

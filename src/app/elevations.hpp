@@ -35,6 +35,9 @@ void prepare_input_passes();
 void rewind_input();
 // The input is not what it was when the run began: nothing is written.
 [[noreturn]] void fail_changed_input();
+// The input could not be read (again: on a later pass), or the temporary copy
+// of a pipe input could not be written: the run ends saying which.
+[[noreturn]] void fail_input_read(bool again = false);
 
 // The unit factor of the input samples (the unit answer), as a double and taken apart.
 double input_unit_factor();

@@ -51,13 +51,26 @@ void open_raster() {
     nomim1 += input_raw_suffix(itype);
     std::FILE *descriptor = nullptr;
     int open_error = 0;
+    bool raster_later = false, descriptor_later = false;
+    std::string unmended;
     {
         // The raster and its descriptor come from one publishing run; the
-        // lock is let go before any message or key wait.
+        // lock is let go before any message or key wait, and before opening
+        // a named pipe, which waits for its writer.
         const PairReading pair(nomim1);
-        if (f1.open(nomim1)) descriptor = open_input(nomdescr1);
+        unmended = pair.error();
+        if (unmended.empty() && f1.open(nomim1, true)) {
+            descriptor = open_input(nomdescr1, true);
+            descriptor_later = descriptor == nullptr && is_busy_error(errno);
+        } else {
+            raster_later = is_busy_error(errno);
+        }
         open_error = errno; // of the raster, or else of the descriptor
     }
+    if (!unmended.empty()) fail("cannot open " + nomim1 + " (" + unmended + ")");
+    if (raster_later && f1.open(nomim1)) descriptor_later = true;
+    if (descriptor_later) descriptor = open_input(nomdescr1);
+    if (raster_later || descriptor_later) open_error = errno;
     if (!f1.is_open()) end_unopened(nomim1, open_error);
 
     int val = 0; // descriptor line 3: read and not used, or written when created
@@ -94,7 +107,16 @@ void open_raster() {
 void open_ascii() {
     open_ascii_OK = true;
     nomim1 += input_ascii_suffix;
-    if (!f1.open(nomim1)) end_unopened(nomim1, errno);
+    std::string unmended;
+    int open_error = 0;
+    {
+        const PairReading folder(nomim1); // puts back a dead run's unfinished publish first
+        unmended = folder.error();
+        if (unmended.empty() && !f1.open(nomim1, true)) open_error = errno;
+    }
+    if (!unmended.empty()) fail("cannot open " + nomim1 + " (" + unmended + ")");
+    if (is_busy_error(open_error) && !f1.open(nomim1)) open_error = errno;
+    if (!f1.is_open()) end_unopened(nomim1, open_error);
     ascii_lecture();
 }
 } // namespace

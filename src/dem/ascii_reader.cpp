@@ -35,7 +35,7 @@ std::string shown(std::string_view word) {
 
 // The text ends early: a read error is named as such, not as a short file.
 void check_read() {
-    if (f1.failed()) fail("cannot read " + nomim1 + " (" + f1.error() + ")");
+    if (f1.failed()) fail_input_read();
 }
 
 // Skips the keyword of header line k (never compared with anything) and

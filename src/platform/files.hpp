@@ -9,6 +9,7 @@
 #include "platform/interrupts.hpp"
 #include "platform/out_file.hpp"
 #include "platform/pages.hpp"
+#include "platform/publish.hpp"
 #include "platform/room.hpp"
 
 // The host path of a path text in its Windows form ("c:\images\dems\a.raw").

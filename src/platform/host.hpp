@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace host {
 
@@ -22,9 +23,12 @@ extern bool (*random_source)(void *data, std::size_t size);
 #ifdef _WIN32
 using Handle = void *;
 inline constexpr Handle no_handle = nullptr;
+// Whether a file still open for writing can be renamed.
+inline constexpr bool renames_open_files = false;
 #else
 using Handle = int;
 inline constexpr Handle no_handle = -1;
+inline constexpr bool renames_open_files = true;
 #endif
 
 // The host path of a path text in its Windows form ("c:\images\dems\a.raw").
@@ -44,11 +48,33 @@ bool error_is_missing();
 // The text of a C library error number.
 std::string errno_text(int err);
 
-// Opens an existing file for binary reading; null with the error set.
-std::FILE *open_read(const std::string &path);
+// Opens an existing file for binary reading; null with the error set. With
+// no_wait, an entry that is not a file on disk (a named pipe, a device) is not
+// opened at all, so the call never waits: null with error_is_busy().
+std::FILE *open_read(const std::string &path, bool no_wait = false);
+bool error_is_busy();
 // Creates a new file for writing; fails (error_is_exists) where any entry of
 // that name stands already, be it a file, a link or a pipe; nothing is followed.
+// The file is claimed by this process while the handle is open: claim() by
+// another run finds it alive, and after any death of the process, dead.
 Handle create_new(const std::string &path);
+
+// What claim() found at a name.
+enum class Claim {
+    dead,  // a file whose creator has gone, however it went: now held by the caller
+    alive, // a file some live process still holds
+    other  // no such file, not a plain file, or one the caller can't open
+};
+// Claims the file at path if its creator is dead; h then holds it for reading.
+Claim claim(const std::string &path, Handle &h);
+// Reads up to size bytes; done receives how many (0 at the end).
+bool read_some(Handle h, char *data, std::size_t size, std::size_t &done);
+// Closes a claimed file, removing it first when remove is set.
+bool release(Handle h, const std::string &path, bool remove);
+// The names in a folder (without the folder); false if it can't be listed.
+bool list_folder(const std::string &folder, std::vector<std::string> &names);
+// The size of the plain file at path, not following a link; -1 if there is none.
+long long file_size(const std::string &path);
 bool error_is_exists();
 // Writes up to size bytes; done receives how many (0 only on failure).
 bool write_some(Handle h, const char *data, std::size_t size, std::size_t &done);
@@ -65,10 +91,13 @@ bool close(Handle h);
 // Renames from onto to, replacing what is there (write-through where the host has that form).
 bool replace(const std::string &from, const std::string &to);
 // 1: renamed; 0: an entry of that name exists (left as it is); -1: failed.
+// Where the volume has no such rename and no links, the name is first taken by
+// an empty file created exclusively, which the rename then replaces.
 int rename_no_replace(const std::string &from, const std::string &to);
-// A second name copy for the file at path, so it can be put back: a hard link,
-// or a copy where the volume has no links; never over an existing entry.
-// 1: made; 0: there is no such file; -1: failed.
+// A second name for the file at path, so it can be put back: a hard link, or
+// where the volume has none or refuses one (another user's file), a whole
+// synced copy that appears under its name only once complete; never over an
+// existing entry. 1: made; 0: there is no such file; -1: failed.
 int keep_copy(const std::string &path, const std::string &copy);
 bool remove(const std::string &path);
 // Makes the renames in folder durable (nothing to do where moves are written through).

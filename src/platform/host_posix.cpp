@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -17,6 +18,20 @@
 
 namespace host {
 namespace {
+int open_retrying(const char *path, int flags, mode_t mode = 0) {
+    int fd;
+    do
+        fd = ::open(path, flags, mode);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// The errors of a link the volume can't make at all, or refuses to make to
+// another user's file: the caller then does without links.
+bool no_links_here(int err) {
+    return err == EPERM || err == EXDEV || err == EMLINK || err == ENOSYS || err == EOPNOTSUPP ||
+           err == ENOTSUP;
+}
 bool system_random(void *data, std::size_t size) {
     auto *bytes = static_cast<unsigned char *>(data);
     while (size > 0) { // getentropy gives at most 256 bytes a call
@@ -95,26 +110,98 @@ bool error_is_exists() {
     return errno == EEXIST;
 }
 
-std::FILE *open_read(const std::string &path) {
+std::FILE *open_read(const std::string &path, bool no_wait) {
     if (faulted("open")) return nullptr;
-    int fd;
-    do
-        fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
-    while (fd < 0 && errno == EINTR);
+    const int fd =
+        open_retrying(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | (no_wait ? O_NONBLOCK : 0));
     if (fd < 0) return nullptr;
+    if (no_wait) {
+        struct stat st {};
+        if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            const int err = S_ISREG(st.st_mode) ? errno : EWOULDBLOCK;
+            ::close(fd);
+            errno = err;
+            return nullptr;
+        }
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    }
     std::FILE *file = fdopen(fd, "rb");
     if (file == nullptr) ::close(fd);
     return file;
 }
 
+bool error_is_busy() {
+    return errno == EWOULDBLOCK;
+}
+
 Handle create_new(const std::string &path) {
     if (faulted("create")) return no_handle;
-    int fd;
-    do
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
-                    0666);
-    while (fd < 0 && errno == EINTR);
+    const int fd = open_retrying(
+        path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
+    // The lock tells other runs the file is alive; the system lets it go when
+    // the process ends, however it ends. A volume without locks tells nothing,
+    // and files there are never taken for dead.
+    if (fd >= 0) flock(fd, LOCK_EX | LOCK_NB);
     return fd;
+}
+
+Claim claim(const std::string &path, Handle &h) {
+    h = no_handle;
+    if (faulted("claim")) return Claim::other;
+    const int fd =
+        open_retrying(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return Claim::other;
+    // A second name of a file (a hard link) is no temporary file of a run.
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1) {
+        ::close(fd);
+        return Claim::other;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const bool held = errno == EWOULDBLOCK;
+        ::close(fd);
+        return held ? Claim::alive : Claim::other;
+    }
+    h = fd;
+    return Claim::dead;
+}
+
+bool read_some(Handle h, char *data, std::size_t size, std::size_t &done) {
+    done = 0;
+    if (faulted("read")) return false;
+    ssize_t n;
+    do
+        n = ::read(h, data, size);
+    while (n < 0 && errno == EINTR);
+    if (n < 0) return false;
+    done = static_cast<std::size_t>(n);
+    return true;
+}
+
+bool release(Handle h, const std::string &path, bool remove_it) {
+    const bool removed = !remove_it || remove(path);
+    ::close(h);
+    return removed;
+}
+
+bool list_folder(const std::string &folder, std::vector<std::string> &names) {
+    names.clear();
+    if (faulted("list")) return false;
+    DIR *dir = opendir(folder.c_str());
+    if (dir == nullptr) return false;
+    errno = 0;
+    while (const dirent *e = readdir(dir))
+        names.emplace_back(e->d_name);
+    const bool listed = errno == 0;
+    closedir(dir);
+    return listed;
+}
+
+long long file_size(const std::string &path) {
+    if (faulted("stat")) return -1;
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+    return static_cast<long long>(st.st_size);
 }
 
 bool write_some(Handle h, const char *data, std::size_t size, std::size_t &done) {
@@ -186,15 +273,63 @@ int rename_no_replace(const std::string &from, const std::string &to) {
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return -1;
 #endif
     // Without the flag: a link fails where the name is taken, then the temporary name goes.
-    if (link(from.c_str(), to.c_str()) != 0) return errno == EEXIST ? 0 : -1;
-    unlink(from.c_str());
-    return 1;
+    if (link(from.c_str(), to.c_str()) == 0) {
+        unlink(from.c_str());
+        return 1;
+    }
+    if (errno == EEXIST) return 0;
+    if (!no_links_here(errno)) return -1;
+    // Without links either: an empty file taken exclusively holds the name for the rename.
+    const int fd =
+        open_retrying(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return errno == EEXIST ? 0 : -1;
+    ::close(fd);
+    if (std::rename(from.c_str(), to.c_str()) == 0) return 1;
+    const int err = errno;
+    unlink(to.c_str());
+    errno = err;
+    return -1;
 }
+
+namespace {
+// A copy of the plain file at path under the new name copy, which appears only
+// once the copy is whole and synced. 1: made; 0: no such file; -1: failed.
+int copy_whole(const std::string &path, const std::string &copy) {
+    const int from = open_retrying(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    if (from < 0) return error_is_missing() ? 0 : -1;
+    struct stat st {};
+    int to = -1;
+    std::string part;
+    bool ok = fstat(from, &st) == 0;
+    if (ok && !S_ISREG(st.st_mode)) errno = EINVAL, ok = false;
+    if (ok) {
+        part = folder_of(copy) + unique_name(".part");
+        to = create_new(part);
+        ok = to >= 0 && fchmod(to, st.st_mode & 07777) == 0;
+    }
+    std::vector<char> buffer(ok ? std::size_t{1} << 20 : 0);
+    for (std::size_t got = 0; ok;) {
+        ok = read_some(from, buffer.data(), buffer.size(), got);
+        if (!ok || got == 0) break;
+        for (std::size_t at = 0, done = 0; ok && at < got; at += done)
+            ok = write_some(to, buffer.data() + at, got - at, done);
+    }
+    ok = ok && full_sync(to) == 0 && std::rename(part.c_str(), copy.c_str()) == 0;
+    const int err = errno;
+    if (!ok && to >= 0) unlink(part.c_str());
+    if (to >= 0) ::close(to);
+    ::close(from);
+    errno = err;
+    return ok ? 1 : -1;
+}
+} // namespace
 
 int keep_copy(const std::string &path, const std::string &copy) {
     if (faulted("link")) return -1;
     if (link(path.c_str(), copy.c_str()) == 0) return 1;
-    return error_is_missing() ? 0 : -1;
+    if (error_is_missing()) return 0;
+    if (!no_links_here(errno)) return -1;
+    return copy_whole(path, copy);
 }
 
 bool remove(const std::string &path) {

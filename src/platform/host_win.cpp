@@ -100,9 +100,19 @@ bool error_is_exists() {
     return last_error_is({ERROR_FILE_EXISTS, ERROR_ALREADY_EXISTS});
 }
 
-std::FILE *open_read(const std::string &path) {
+std::FILE *open_read(const std::string &path, bool no_wait) {
     if (faulted("open")) return nullptr;
-    return std::fopen(path.c_str(), "rb");
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+    if (file != nullptr && no_wait && !can_reread(file)) {
+        std::fclose(file);
+        errno = EWOULDBLOCK;
+        return nullptr;
+    }
+    return file;
+}
+
+bool error_is_busy() {
+    return errno == EWOULDBLOCK;
 }
 
 Handle create_new(const std::string &path) {
@@ -112,6 +122,73 @@ Handle create_new(const std::string &path) {
                                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     return h == INVALID_HANDLE_VALUE ? no_handle : h;
+}
+
+// A file another process has open (every output is held open by its writer
+// until published) can't be opened with no sharing at all; once that process
+// has ended, however it ended, the system has closed its handles and it can.
+Claim claim(const std::string &path, Handle &h) {
+    h = no_handle;
+    if (faulted("claim")) return Claim::other;
+    const HANDLE f = CreateFileA(path.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION ? Claim::alive : Claim::other;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileInformationByHandle(f, &info) == 0 || info.nNumberOfLinks != 1 ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+        CloseHandle(f);
+        return Claim::other;
+    }
+    h = f;
+    return Claim::dead;
+}
+
+bool read_some(Handle h, char *data, std::size_t size, std::size_t &done) {
+    done = 0;
+    if (faulted("read")) return false;
+    DWORD n = 0;
+    const DWORD chunk =
+        static_cast<DWORD>(size < (std::size_t{1} << 30) ? size : std::size_t{1} << 30);
+    if (ReadFile(h, data, chunk, &n, nullptr) == 0) return false;
+    done = n;
+    return true;
+}
+
+bool release(Handle h, const std::string &, bool remove_it) {
+    bool removed = true;
+    if (remove_it) {
+        FILE_DISPOSITION_INFO gone{};
+        gone.DeleteFile = TRUE;
+        removed = !faulted("unlink") &&
+                  SetFileInformationByHandle(h, FileDispositionInfo, &gone, sizeof gone) != 0;
+    }
+    CloseHandle(h);
+    return removed;
+}
+
+bool list_folder(const std::string &folder, std::vector<std::string> &names) {
+    names.clear();
+    if (faulted("list")) return false;
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    do
+        names.emplace_back(found.cFileName);
+    while (FindNextFileA(search, &found) != 0);
+    const bool listed = GetLastError() == ERROR_NO_MORE_FILES;
+    FindClose(search);
+    return listed;
+}
+
+long long file_size(const std::string &path) {
+    if (faulted("stat")) return -1;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) == 0 ||
+        (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
+        return -1;
+    return static_cast<long long>((static_cast<unsigned long long>(data.nFileSizeHigh) << 32) |
+                                  data.nFileSizeLow);
 }
 
 bool write_some(Handle h, const char *data, std::size_t size, std::size_t &done) {
@@ -167,8 +244,14 @@ int keep_copy(const std::string &path, const std::string &copy) {
     if (faulted("link")) return -1;
     if (CreateHardLinkA(copy.c_str(), path.c_str(), nullptr) != 0) return 1;
     if (error_is_missing()) return 0;
-    if (CopyFileA(path.c_str(), copy.c_str(), TRUE) != 0) return 1; // never over an entry
-    return error_is_missing() ? 0 : -1;
+    // The copy appears under its name only once whole and on the disk.
+    const std::string part = folder_of(copy) + unique_name(".part");
+    if (CopyFileA(path.c_str(), part.c_str(), TRUE) == 0) return error_is_missing() ? 0 : -1;
+    if (MoveFileExA(part.c_str(), copy.c_str(), MOVEFILE_WRITE_THROUGH) != 0) return 1;
+    const DWORD err = GetLastError();
+    DeleteFileA(part.c_str());
+    SetLastError(err);
+    return -1;
 }
 
 bool remove(const std::string &path) {

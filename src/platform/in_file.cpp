@@ -2,10 +2,16 @@
 // and the shared hold on a folder's publishing lock.
 #include "platform/in_file.hpp"
 
+#include "platform/publish.hpp"
+
 #include <cerrno>
 
-std::FILE *open_input(std::string_view dos_path) {
-    return host::open_read(host::host_path(dos_path));
+std::FILE *open_input(std::string_view dos_path, bool no_wait) {
+    return host::open_read(host::host_path(dos_path), no_wait);
+}
+
+bool is_busy_error(int err) {
+    return err == EWOULDBLOCK;
 }
 
 bool is_missing_file_error(int err) {
@@ -16,20 +22,22 @@ std::string system_error_text(int err) {
     return host::errno_text(err);
 }
 
-PairReading::PairReading(std::string_view dos_path)
-    : lock_(host::folder_of(host::host_path(dos_path)), true) {}
+PairReading::PairReading(std::string_view dos_path) {
+    const std::string folder = host::folder_of(host::host_path(dos_path));
+    if (mend_folder(folder, error_)) lock_.emplace(folder, true);
+}
 
 InFile::~InFile() {
     close();
 }
 
-bool InFile::open(std::string_view dos_path) {
+bool InFile::open(std::string_view dos_path, bool no_wait) {
     close();
-    file_ = open_input(dos_path);
+    file_ = open_input(dos_path, no_wait);
     if (file_ == nullptr) return false;
     // Blocks are read straight into the caller's buffers.
     static_cast<void>(std::setvbuf(file_, nullptr, _IONBF, 0));
-    failed_ = false;
+    failed_ = copy_failed_ = false;
     read_any_ = false;
     error_.clear();
     opened_ = identity();
@@ -77,8 +85,10 @@ std::size_t InFile::read(void *data, std::size_t size) {
         record_failure();
         return got;
     }
-    if (copy_ != nullptr && !reading_copy_ && got > 0 && std::fwrite(data, 1, got, copy_) != got)
+    if (copy_ != nullptr && !reading_copy_ && got > 0 && std::fwrite(data, 1, got, copy_) != got) {
         record_failure();
+        copy_failed_ = true;
+    }
     return got;
 }
 
@@ -86,7 +96,10 @@ bool InFile::rewind() {
     if (file_ == nullptr || failed_) return false;
     if (!read_any_) return true;
     if (copy_ != nullptr) {
-        if (std::fflush(copy_) != 0) record_failure();
+        if (std::fflush(copy_) != 0) {
+            record_failure();
+            copy_failed_ = true;
+        }
         reading_copy_ = true;
     }
     std::FILE *from = reading_copy_ ? copy_ : file_;

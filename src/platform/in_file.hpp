@@ -3,14 +3,18 @@
 #pragma once
 #include <cstddef>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/host.hpp"
 
 // Opens an existing file for reading in binary (no translation); null if it
-// can't, with errno set.
-std::FILE *open_input(std::string_view dos_path);
+// can't, with errno set. With no_wait, an entry that isn't a file on disk (a
+// named pipe, whose opening waits for a writer) is not opened: null, and
+// is_busy_error(errno).
+std::FILE *open_input(std::string_view dos_path, bool no_wait = false);
+bool is_busy_error(int err);
 
 // Whether a failed open (its errno) means the file, or a folder on its way,
 // does not exist, as opposed to existing and not being readable.
@@ -20,13 +24,17 @@ bool is_missing_file_error(int err);
 std::string system_error_text(int err);
 
 // Holds the publishing lock of the folder of dos_path shared while it lives:
-// files opened meanwhile (a raster and its descriptor) come from one publishing run.
+// files opened meanwhile (a raster and its descriptor) come from one publishing
+// run. A publish that a dead run left unfinished there is put back first.
 class PairReading {
   public:
     explicit PairReading(std::string_view dos_path);
+    // Empty, or why the folder holds outputs half replaced that can't be put back.
+    const std::string &error() const { return error_; }
 
   private:
-    host::FolderLock lock_;
+    std::string error_;
+    std::optional<host::FolderLock> lock_;
 };
 
 // An input data file, read in one or more passes from its start, in large
@@ -39,8 +47,8 @@ class InFile {
     InFile &operator=(const InFile &) = delete;
     ~InFile();
 
-    // Opens an existing file; false if it can't, with errno set.
-    bool open(std::string_view dos_path);
+    // Opens an existing file; false if it can't, with errno set (no_wait: as open_input).
+    bool open(std::string_view dos_path, bool no_wait = false);
     // Takes over a stream already open (harnesses reading from memory).
     void adopt(std::FILE *stream);
     bool is_open() const { return file_ != nullptr; }
@@ -55,6 +63,8 @@ class InFile {
     std::size_t read(void *data, std::size_t size);
     // A read error happened; error() says why.
     bool failed() const { return failed_; }
+    // The failure was the writing of the copy of a pipe, not the reading.
+    bool copy_failed() const { return copy_failed_; }
     const std::string &error() const { return error_; }
     // Back to the first byte for another pass (nothing to do before the first
     // read); false on failure (error()).
@@ -77,6 +87,7 @@ class InFile {
     bool reading_copy_ = false;
     bool read_any_ = false;
     bool failed_ = false;
+    bool copy_failed_ = false;
     std::string error_;
     Identity opened_;
 };

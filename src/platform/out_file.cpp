@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/interrupts.hpp"
+#include "platform/publish.hpp"
 
 namespace {
 constexpr std::size_t buffer_size = std::size_t{1} << 20;
@@ -47,9 +48,13 @@ OutFile::~OutFile() {
 }
 
 void OutFile::record_failure() {
+    if (!failed_) fail_with(host::error_text());
+}
+
+void OutFile::fail_with(std::string why) {
     if (failed_) return;
     failed_ = true;
-    error_ = host::error_text();
+    error_ = std::move(why);
 }
 
 bool OutFile::open(std::string_view dos_path, Existing existing) {
@@ -65,8 +70,10 @@ bool OutFile::open(std::string_view dos_path, Existing existing) {
     if (!buffer_) buffer_.reset(new char[buffer_size]);
     const std::string folder = host::folder_of(host::host_path(dos_path));
     // Interruptions wait until the new file is in the table, so that none can
-    // come between its creation and its registration and leave it behind.
+    // come between its creation and its registration and leave it behind; and
+    // no other run's sweep sees it before its creator holds it.
     InterruptHold hold;
+    host::FolderLock lock(folder, true);
     for (int attempt = 0; attempt < name_attempts && !is_open(); ++attempt) {
         temp_path_ = folder + host::unique_name(".part");
         handle_ = host::create_new(temp_path_);
@@ -156,9 +163,19 @@ bool OutFile::finish() {
         !host::take_permissions(handle_, host::host_path(dos_path_)))
         record_failure();
     if (!failed_ && !host::sync(handle_)) record_failure();
+    if (host::renames_open_files && !failed_) return true;
     if (!host::close(handle_)) record_failure();
     handle_ = host::no_handle;
     return !failed_;
+}
+
+void OutFile::settle(bool remove_temp) {
+    // Synced already: a failure to close now changes nothing on the disk.
+    if (is_open()) host::close(handle_);
+    handle_ = host::no_handle;
+    if (remove_temp) remove_twice(temp_path_);
+    forget_pending(this);
+    temp_path_.clear();
 }
 
 bool OutFile::commit() {
@@ -181,96 +198,10 @@ void OutFile::remove_now() {
     host::remove_now(handle_, temp_path_.c_str());
 }
 
-// Why a crash at any moment leaves each final name with its older whole file
-// or its new whole file: the new file is complete and synced to the disk before
-// any name changes, so the name can only ever point at whole data; a rename
-// swaps a name from one inode to the other in one step, which the file system
-// journals as a whole; the older file stays reachable (under a second name)
-// until the last rename is done and the folder is synced, so a failure
-// before that puts it back; and the folder is synced before the run reports
-// success, so a status 0 means the new names survive a power cut.
-bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **failed) {
-    OutFile *bad = nullptr;
-    for (OutFile *f : files)
-        if (!f->finish() && bad == nullptr) bad = f;
-
-    struct Published {
-        OutFile *file;
-        std::string final_path, kept_copy; // kept_copy: the older file, to put back
-        bool had_older;
-        bool undoable = true; // false: replaced with no copy of the older file to put back
-    };
-    std::vector<Published> done;
-    done.reserve(files.size());
-    if (bad == nullptr) {
-        const std::string folder = host::folder_of(host::host_path((*files.begin())->dos_path_));
-        InterruptHold hold;
-        host::FolderLock lock(folder, false);
-        for (OutFile *f : files) {
-            const std::string final_path = host::host_path(f->dos_path_);
-            if (f->existing_ == OutFile::Existing::keep) {
-                const int r = host::rename_no_replace(f->temp_path_, final_path);
-                if (r < 0) {
-                    f->record_failure();
-                    bad = f;
-                    break;
-                }
-                if (r == 0) {
-                    f->kept_existing_ = true;
-                    remove_twice(f->temp_path_);
-                } else {
-                    done.push_back({f, final_path, std::string(), false});
-                }
-                continue;
-            }
-            // Each file keeps the older file of its name under a second name
-            // until every new one is in place and durable. The last may go
-            // without where the volume has no links: nothing comes after its
-            // rename but the folder's sync.
-            const std::string kept = folder + host::unique_name(".old");
-            const int r = host::keep_copy(final_path, kept);
-            const bool undoable = r >= 0;
-            if (r < 0 && f != *(files.end() - 1)) {
-                f->record_failure();
-                bad = f;
-                break;
-            }
-            if (!host::replace(f->temp_path_, final_path)) {
-                f->record_failure();
-                if (r == 1) remove_twice(kept);
-                bad = f;
-                break;
-            }
-            done.push_back({f, final_path, kept, r == 1, undoable});
-        }
-        if (bad == nullptr && !host::sync_folder(folder)) {
-            bad = *files.begin();
-            bad->record_failure();
-        }
-        // Where one older file can't come back, none is put back: the new
-        // files stay together, never beside older ones.
-        const bool undo =
-            bad != nullptr &&
-            std::all_of(done.begin(), done.end(), [](const Published &p) { return p.undoable; });
-        if (undo) {
-            for (auto p = done.rbegin(); p != done.rend(); ++p) {
-                if (p->had_older)
-                    host::replace(p->kept_copy, p->final_path);
-                else
-                    host::remove(p->final_path);
-            }
-        } else {
-            for (const Published &p : done)
-                if (p.had_older && !remove_twice(p.kept_copy)) p.file->left_behind_ = p.kept_copy;
-        }
-    }
-    for (OutFile *f : files) {
-        if (bad != nullptr) remove_twice(f->temp_path_);
-        forget_pending(f);
-        f->temp_path_.clear();
-    }
-    if (failed != nullptr) *failed = bad;
-    return bad == nullptr;
+bool is_unfinished_output(const std::string &host_path) {
+    for (OutFile *file : pending)
+        if (file != nullptr && file->temp_path_ == host_path) return true;
+    return false;
 }
 
 void discard_all_outputs() {

@@ -45,7 +45,7 @@ class OutFile {
     // Text: every "\n" is stored as CR LF, on every platform.
     void write_text(std::string_view text);
 
-    // commit_outputs({this}).
+    // commit_outputs({this}) (publish.hpp).
     bool commit();
     // Closes and removes the temporary file; the final name is left untouched.
     void discard();
@@ -55,12 +55,19 @@ class OutFile {
 
   private:
     friend bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **failed);
+    friend bool is_unfinished_output(const std::string &host_path);
 
+    // After a publish: the file is closed, its temporary name removed when
+    // remove_temp is set, and it leaves the table of unfinished outputs.
+    void settle(bool remove_temp);
+    void fail_with(std::string why);
     bool flush_buffer();
     void write_through(const char *data, std::size_t size);
     void start_writeback();
     void record_failure();
-    // Flushed, synced and closed: false on any failure so far.
+    // Flushed and synced, and closed where the host can't rename open files
+    // (elsewhere it stays open, and so claimed, until published): false on any
+    // failure so far.
     bool finish();
 
     host::Handle handle_ = host::no_handle;
@@ -77,14 +84,9 @@ class OutFile {
     std::string left_behind_;
 };
 
-// Completes every file (written, flushed, synced, closed), and only when all of
-// them are complete renames them onto their final names, in the order given,
-// then syncs their folder. A failure at any step leaves every final name as it
-// was before (renames already done are undone) and removes every temporary
-// file; *failed then names the file that failed. Interruptions are held back
-// while the names change, and other runs neither publish into the folder nor
-// open a raster and its descriptor from it meanwhile.
-bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **failed);
+// Whether host_path is the temporary file of an output of this process not yet
+// committed or discarded.
+bool is_unfinished_output(const std::string &host_path);
 
 // Removes the temporary file of every output not yet committed (on a failure exit).
 void discard_all_outputs();
