@@ -263,3 +263,104 @@ TEST(Durability, TheFolderIsSyncedAfterTheRenamesOfASuccessfulRun) {
         EXPECT_TRUE(synced_after) << run.name << "\n" << w.read("../trace.txt");
     }
 }
+
+namespace {
+// A run killed (SIGKILL: nothing of its own runs after) at one call of its
+// publish, then a reader of the outputs, then the same run again.
+struct KilledRun {
+    const char *name;
+    std::function<void(const Workdir &)> setup;
+    std::string answers, reader;   // the run, and a run reading its outputs as input
+    std::vector<std::string> sets; // outputs that must stand together, older or new
+    // A descriptor the run creates for its input, and the answers once it stands.
+    std::string created = {}, answers_once_created = {};
+};
+
+const KilledRun killed_runs[] = {
+    {"a raster over an older pair",
+     [](const Workdir &w) {
+         w.write("images/d/a_m2.raw", u16le({0, 512, 730, 0, 498, 1204}));
+         w.write("images/d/a_m2.txt", "2\r\n3\r\n2\r\n0\r\n1204\r\n25\r\n");
+         ASSERT_EQ(w.run("d a 1 0 2 0 0 1 0 0\n").status, 0); // the older pair, in metres
+     },
+     "d a 1 0 2 0 0 1 0 2\n",
+     "d a_new_base 1 0 2 1\n",
+     {"images/d/a_new_base_m2.raw", "images/d/a_new_base_m2.txt"}},
+    {"a created descriptor, then a pair where none stood",
+     [](const Workdir &w) {
+         w.write("images/d/a_m4.raw", i32le({0, -5, 7000, 9000, 0, 61}));
+     },
+     "d a 1 1 2 3 0.5 25 3 0 0 1 1 3\n",
+     "d a_new_base 1 1 3 1\n",
+     {"images/d/a_new_base_m4.raw", "images/d/a_new_base_m4.txt"},
+     "images/d/a_m4.txt",
+     "d a 1 1 3 0 0 1 1 3\n"},
+};
+
+// The files of sets in w, each name with its text or "(none)".
+std::string set_of(const Workdir &w, const std::vector<std::string> &set) {
+    std::string s;
+    for (const std::string &name : set)
+        s += name + "=" + (w.exists(name) ? w.read(name) : std::string("(none)")) + "\n";
+    return s;
+}
+} // namespace
+
+#ifndef GZ_SANITIZE
+TEST(Kill, AtEveryCallOfAPublishTheOutputsStayWholeAndTheNextRunLeavesACleanFolder) {
+    if (under_wine() || under_launcher() || !have_strace())
+        GTEST_SKIP() << "needs strace and a native build (strace would see the emulator's calls)";
+    const std::string calls = "openat,write,close,fsync,flock,getdents64,fchmod,link,unlink,"
+                              "rename,renameat2";
+    for (const KilledRun &run : killed_runs) {
+        Workdir clean;
+        run.setup(clean);
+        const std::string older = set_of(clean, run.sets);
+        const std::string log = clean.root() + "/trace.txt";
+        RunLimits traced;
+        traced.wrapper = {"strace", "-qq", "-y", "-o", log, "-e", "trace=" + calls};
+        ASSERT_EQ(clean.run(run.answers, traced).status, 0) << run.name;
+        const Files done = snapshot(clean);
+        const std::string newer = set_of(clean, run.sets);
+        // The publish begins with the first unfinished output: every call from there.
+        std::istringstream lines(clean.read("../trace.txt"));
+        std::map<std::string, int> seen;
+        std::vector<std::pair<std::string, int>> targets;
+        for (std::string line; std::getline(lines, line);) {
+            const std::size_t paren = line.find('(');
+            if (paren == std::string::npos || line[0] == '+' || line[0] == '-') continue;
+            const std::string call = line.substr(0, paren);
+            const int n = ++seen[call];
+            if (targets.empty() && line.find(".part") == std::string::npos) continue;
+            targets.emplace_back(call, n);
+        }
+        ASSERT_GT(targets.size(), 20u) << run.name;
+        for (const auto &[call, n] : targets) {
+            Workdir w;
+            run.setup(w);
+            RunLimits killed;
+            killed.wrapper = {
+                "strace", "-qq",
+                "-o",     "/dev/null",
+                "-e",     "trace=" + calls,
+                "-e",     "inject=" + call + ":signal=KILL:when=" + std::to_string(n)};
+            const RunResult k = w.run(run.answers, killed);
+            const std::string what = std::string(run.name) + ", killed at " + call + " #" +
+                                     std::to_string(n) + " (status " + std::to_string(k.status) +
+                                     ")";
+            const RunResult reader = w.run(run.reader);
+            EXPECT_EQ(reader.status, 0) << what << "\n" << reader.err;
+            const std::string seen_set = set_of(w, run.sets);
+            EXPECT_TRUE(seen_set == older || seen_set == newer) << what << "\n" << seen_set;
+            const bool created = !run.created.empty() && w.exists(run.created);
+            if (created) {
+                EXPECT_EQ(w.read(run.created), done.at(run.created)) << what;
+            }
+            const RunResult again = w.run(created ? run.answers_once_created : run.answers);
+            EXPECT_EQ(again.status, 0) << what << "\n" << again.err;
+            EXPECT_EQ(snapshot(w), done) << what << "\nfiles: " << names(snapshot(w));
+            if (::testing::Test::HasFailure()) return;
+        }
+    }
+}
+#endif
