@@ -150,7 +150,9 @@ RunResult Workdir::run(std::string_view answers, const RunLimits &limits) const 
     };
     for (int attempt = 1; attempt < 3 && wine_prefix() != nullptr && launch_failed(result);
          ++attempt) {
-        std::fprintf(stderr, "[harness] a Wine launch that failed before the program started (status %d): started again\n",
+        std::fprintf(stderr,
+                     "[harness] a Wine launch that failed before the program started (status %d): "
+                     "started again\n",
                      result.status);
         result = run_once(limits);
     }
@@ -221,7 +223,7 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
             setrlimit(RLIMIT_FSIZE, &r);
         }
         if (limits.unprivileged && getuid() == 0) {
-            if (setgid(65534) != 0 || setuid(65534) != 0) _exit(125);
+            if (setgid(65534) != 0 || setuid(limits.user) != 0) _exit(125);
         }
         for (const std::string &setting : limits.env)
             putenv(const_cast<char *>(setting.c_str())); // lives until the exec
@@ -268,10 +270,9 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
                 signalled = true;
             }
         }
-        if (pending_answers >= 0 &&
-            (wine_prefix() != nullptr ? fold_crlf(slurp(dir / "stdout.txt"))
-                                      : slurp(dir / "stdout.txt"))
-                    .find(limits.pause_at) != std::string::npos) {
+        if (pending_answers >= 0 && (wine_prefix() != nullptr ? fold_crlf(slurp(dir / "stdout.txt"))
+                                                              : slurp(dir / "stdout.txt"))
+                                            .find(limits.pause_at) != std::string::npos) {
             if (limits.at_pause) limits.at_pause();
             const std::string &rest = limits.answers_after_pause;
             if (::write(pending_answers, rest.data(), rest.size()) !=

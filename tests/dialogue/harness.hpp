@@ -29,10 +29,11 @@ struct RunLimits {
     long long file_size = 0;               // bytes; 0 = no limit
     bool unprivileged = false;             // run as nobody when the tests run as root, so
                                            // folder permissions apply
+    unsigned user = 65534;                 // the user id an unprivileged run takes
     std::vector<std::string> wrapper = {}; // a command the program runs under ("strace", ...)
     std::vector<std::string> env = {};     // NAME=value settings added to the environment
-    int signal_on_output = 0; // sent to the program once an unfinished output
-                              // ("groundzero-<pid>-...part") appears below images/
+    int signal_on_output = 0;              // sent to the program once an unfinished output
+                                           // ("groundzero-<pid>-...part") appears below images/
     // With pause_at set, the answers reach the program through a pipe: once its
     // console shows pause_at, at_pause runs, then answers_after_pause follow.
     std::string pause_at = {};
