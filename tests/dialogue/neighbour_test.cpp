@@ -3,14 +3,25 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "console_text.hpp"
 #include "harness.hpp"
+
+namespace {
+bool fs_contains(const std::string &path, const std::string &text) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return s.find(text) != std::string::npos;
+}
+} // namespace
 
 TEST(Console, OutputThatCantBeWrittenEndsWithAMessageAndStatus1) {
     const struct {
@@ -61,6 +72,33 @@ TEST(Neighbours, AReaderDuringAPublishSeesTheWholeNewPair) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find(text::dem_has("2", "3")), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(text::input_range("3", "9")), std::string::npos) << r.out;
+}
+
+// A named pipe at the descriptor's name makes the run wait for its writer
+// without holding the folder's lock: publishers into that folder go on.
+TEST(Neighbours, ARunWaitingForANamedPipeHoldsNoLockOnItsFolder) {
+    if (under_wine() || under_launcher()) GTEST_SKIP() << "named pipes and locks of Linux";
+    Workdir w;
+    w.write("images/d/a_m2.raw", u16le({3, 4, 5, 6, 8, 9}));
+    const std::string folder = w.root() + "/c/images/d", pipe = folder + "/a_m2.txt";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    RunResult r;
+    std::thread reader([&] { r = w.run("d a 1 0 0 1\n"); });
+    // The run has asked its questions and waits in the open of the pipe.
+    for (int k = 0; k < 500 && !fs_contains(w.root() + "/stdout.txt", text::raster_menu); ++k)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const int lock = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    EXPECT_EQ(flock(lock, LOCK_EX | LOCK_NB), 0) << "the waiting run holds the folder's lock";
+    close(lock);
+    const int writer = open(pipe.c_str(), O_WRONLY);
+    const std::string descriptor = "2\r\n3\r\n2\r\n3\r\n9\r\n10\r\n";
+    EXPECT_EQ(write(writer, descriptor.data(), descriptor.size()),
+              static_cast<ssize_t>(descriptor.size()));
+    close(writer);
+    reader.join();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(text::dem_has("2", "3")), std::string::npos) << r.out;
 }
 
 // The temporary name is short whatever the output's: a name the file system

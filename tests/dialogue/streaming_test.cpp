@@ -202,6 +202,29 @@ TEST(Streaming, ANamedPipeInputIsReadOnceAndGivesTheOutputOfTheSameFile) {
     }
 }
 
+// A full disk while the pipe is copied for the second pass names the copy,
+// not the input, which was read well.
+TEST(Streaming, AFullDiskWhileCopyingAPipeNamesTheCopy) {
+    if (under_wine()) GTEST_SKIP() << "named pipes of the host are not Windows files";
+    const Job &job = jobs[0];
+    const std::string samples = job.sixteen ? terrain16(300, 200) : terrain32(300, 200);
+    Workdir w;
+    w.make_folder("images/d");
+    const std::string fifo = w.root() + "/c/" + raw_name(job.sixteen);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    w.write(descriptor_name(job.sixteen), descriptor(300, 200, job.sixteen ? 2 : 4));
+    RunLimits full;
+    full.file_size = 16384;
+    std::thread feeder = feed_pipe(fifo, samples);
+    const RunResult r = w.run(job.answers, full);
+    feeder.join();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot write the temporary copy of c:\\images\\d\\" +
+                         std::string(raw_name(job.sixteen)).substr(9) + " in c:\\images\\d\\ ("),
+              std::string::npos)
+        << r.err;
+}
+
 TEST(Streaming, TheOutputMayTakeTheInputsOwnName) {
     // Input b_new_base, output name b: the 32-bit output b_new_base_m4.raw
     // replaces its own input once every pass over it has ended.
