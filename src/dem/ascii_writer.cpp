@@ -3,8 +3,10 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/ask.hpp"
+#include "app/companions.hpp"
 #include "app/elevations.hpp"
 #include "app/state.hpp"
 #include "dem/figures.hpp"
@@ -99,7 +101,8 @@ void write_cell_texts() {
 } // namespace
 
 // Reads nb_col, nb_lig, open_ascii_OK, X_min, Y_min, dpix_size, new_dtab_min_in and the
-// input elevations; asks the corner when the input was a raw raster; writes and completes f2.
+// input elevations; asks the corner when the input was a raw raster; writes and completes f2,
+// with the input's coordinate system beside it where it has one.
 void ascii_saving() {
     f2.write_text(format_text("ncols %d\nnrows %d\n", {nb_col, nb_lig}));
     if (!open_ascii_OK) {
@@ -110,12 +113,16 @@ void ascii_saving() {
     f2.write_text(
         format_text("xllcorner %lf\nyllcorner %lf\ncellsize %lf\n", {X_min, Y_min, dpix_size}));
     f2.write_text("nodata_value -9999.9999\n");
+    const bool with_projection = copy_projection();
 
     if (open_ascii_OK)
         write_raised_text();
     else
         write_cell_texts();
     finish_input();
-    publish({&f2});
-    note_file_written(f2.name());
+    std::vector<OutFile *> files = {&f2};
+    if (with_projection) files.push_back(&f2prj);
+    publish(files);
+    for (const OutFile *f : files)
+        note_file_written(f->name());
 }

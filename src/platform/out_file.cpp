@@ -189,7 +189,7 @@ void OutFile::remove_now() {
 // until the last rename is done and the folder is synced, so a failure
 // before that puts it back; and the folder is synced before the run reports
 // success, so a status 0 means the new names survive a power cut.
-bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **failed) {
+bool commit_outputs(const std::vector<OutFile *> &files, const OutFile **failed) {
     OutFile *bad = nullptr;
     for (OutFile *f : files)
         if (!f->finish() && bad == nullptr) bad = f;

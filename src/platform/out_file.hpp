@@ -2,10 +2,10 @@
 // beside it under a name of their own, synced, and renamed onto it.
 #pragma once
 #include <cstddef>
-#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/host.hpp"
 
@@ -54,7 +54,7 @@ class OutFile {
     void remove_now();
 
   private:
-    friend bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **failed);
+    friend bool commit_outputs(const std::vector<OutFile *> &files, const OutFile **failed);
 
     bool flush_buffer();
     void write_through(const char *data, std::size_t size);
@@ -84,7 +84,7 @@ class OutFile {
 // file; *failed then names the file that failed. Interruptions are held back
 // while the names change, and other runs neither publish into the folder nor
 // open a raster and its descriptor from it meanwhile.
-bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **failed);
+bool commit_outputs(const std::vector<OutFile *> &files, const OutFile **failed);
 
 // Removes the temporary file of every output not yet committed (on a failure exit).
 void discard_all_outputs();
