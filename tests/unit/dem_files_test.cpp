@@ -25,15 +25,6 @@ TEST(DemFiles, EveryInputAndOutputName) {
     EXPECT_EQ(joined("dems", "site", output_ascii_suffix), "c:\\images\\dems\\site_new_base.asc");
 }
 
-TEST(DemFiles, HeaderAndCoordinateSystemStandBesideTheirFile) {
-    EXPECT_EQ(beside("c:\\images\\d.v1\\site_new_base_m2.raw", header_extension),
-              "c:\\images\\d.v1\\site_new_base_m2.hdr");
-    EXPECT_EQ(beside("c:\\images\\d.v1\\s.2_new_base.asc", projection_extension),
-              "c:\\images\\d.v1\\s.2_new_base.prj");
-    EXPECT_EQ(beside("c:\\images\\d.v1\\site", projection_extension),
-              "c:\\images\\d.v1\\site.prj"); // no extension to replace
-}
-
 TEST(DemFiles, AnyWidthAnswerButZeroMeans32Bits) {
     for (int answer : {1, -1, -100}) {
         EXPECT_EQ(input_raw_suffix(answer), "_m4.raw");
