@@ -9,10 +9,10 @@
 
 #include "app/state.hpp"
 #include "dem/number/number_text.hpp"
-#include "dem/text_stream.hpp"
 #include "platform/console.hpp"
 #include "platform/files.hpp"
 #include "platform/progress.hpp"
+#include "dem/text_stream.hpp"
 
 void (*run_end_hook)(int status) = nullptr;
 
@@ -104,7 +104,7 @@ void fail_console(int err) {
     fail("cannot write to standard output (" + system_error_text(err) + ")");
 }
 
-void publish(const std::vector<OutFile *> &files) {
+void publish(std::initializer_list<OutFile *> files) {
     const OutFile *failed = nullptr;
     if (!commit_outputs(files, &failed))
         fail("cannot write " + failed->name() + " (" + failed->error() + ")");

@@ -5,7 +5,6 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "dem/number/text_format.hpp"
 #include "platform/console.hpp"
@@ -58,8 +57,9 @@ void require_room(const std::string &path, unsigned long long cells, unsigned by
 [[noreturn]] void fail_console(int err);
 
 // Publishes files (see commit_outputs), or fails naming the one that failed.
-void publish(const std::vector<OutFile *> &files);
+void publish(std::initializer_list<OutFile *> files);
 
 // Memory ran out where no size can be named: fail with the out-of-memory
 // message, allocating nothing.
 [[noreturn]] void fail_out_of_memory();
+

@@ -37,8 +37,11 @@ bool copy_projection() {
         if (!is_missing_file_error(errno))
             fail("cannot open " + name + " (" + system_error_text(errno) + ")");
     }
-    if (!prj.is_open()) return false;
     const std::string to = beside(nomim2, projection_extension);
+    if (!prj.is_open()) {
+        f2prj.open(to, OutFile::Existing::remove);
+        return false;
+    }
     if (!f2prj.open(to)) fail("cannot create " + to + " (" + f2prj.error() + ")");
     // Copied in blocks: however large the file, memory stays bounded.
     constexpr std::size_t block = std::size_t{1} << 16;

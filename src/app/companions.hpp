@@ -7,8 +7,9 @@
 // was an ASCII grid.
 void write_raster_header();
 
-// Where the input has a coordinate system beside it (<name>.prj for an ASCII
-// grid; <name>_m2.prj, <name>_m4.prj or else <name>.prj for a raster), opens
-// f2prj beside the output nomim2 and copies it there byte for byte; returns
-// whether it did. Fails on one that exists and can't be read.
+// Opens f2prj beside the output nomim2: where the input has a coordinate
+// system beside it (<name>.prj for an ASCII grid; <name>_m2.prj, <name>_m4.prj
+// or else <name>.prj for a raster), a copy of it byte for byte; otherwise to
+// remove an older one there, which belongs to another run. Returns whether it
+// holds a copy. Fails on one that exists and can't be read.
 bool copy_projection();

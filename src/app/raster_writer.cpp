@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
-#include <vector>
 
 #include "app/ask.hpp"
 #include "app/companions.hpp"
@@ -107,9 +106,8 @@ void raster_saving() {
     finish_input();
     // Every file complete before any takes its name: a descriptor or header must
     // never stand beside a raster it doesn't describe.
-    std::vector<OutFile *> files = {&f2, &f2d, &f2h};
-    if (with_projection) files.push_back(&f2prj);
-    publish(files);
-    for (const OutFile *f : files)
+    publish({&f2, &f2d, &f2h, &f2prj});
+    for (const OutFile *f : {&f2, &f2d, &f2h})
         note_file_written(f->name());
+    if (with_projection) note_file_written(f2prj.name());
 }

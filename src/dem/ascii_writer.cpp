@@ -3,7 +3,6 @@
 #include <cmath>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "app/ask.hpp"
 #include "app/companions.hpp"
@@ -120,9 +119,7 @@ void ascii_saving() {
     else
         write_cell_texts();
     finish_input();
-    std::vector<OutFile *> files = {&f2};
-    if (with_projection) files.push_back(&f2prj);
-    publish(files);
-    for (const OutFile *f : files)
-        note_file_written(f->name());
+    publish({&f2, &f2prj});
+    note_file_written(f2.name());
+    if (with_projection) note_file_written(f2prj.name());
 }

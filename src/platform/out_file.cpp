@@ -62,6 +62,7 @@ bool OutFile::open(std::string_view dos_path, Existing existing) {
     left_behind_.clear();
     buffered_ = 0;
     written_ = writeback_ = 0;
+    if (existing == Existing::remove) return true;
     if (!buffer_) buffer_.reset(new char[buffer_size]);
     const std::string folder = host::folder_of(host::host_path(dos_path));
     // Interruptions wait until the new file is in the table, so that none can
@@ -189,7 +190,7 @@ void OutFile::remove_now() {
 // until the last rename is done and the folder is synced, so a failure
 // before that puts it back; and the folder is synced before the run reports
 // success, so a status 0 means the new names survive a power cut.
-bool commit_outputs(const std::vector<OutFile *> &files, const OutFile **failed) {
+bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **failed) {
     OutFile *bad = nullptr;
     for (OutFile *f : files)
         if (!f->finish() && bad == nullptr) bad = f;
@@ -221,6 +222,19 @@ bool commit_outputs(const std::vector<OutFile *> &files, const OutFile **failed)
                 } else {
                     done.push_back({f, final_path, std::string(), false});
                 }
+                continue;
+            }
+            if (f->existing_ == OutFile::Existing::remove) {
+                // The older file goes, kept under a second name until the new ones are in place.
+                const std::string kept = folder + host::unique_name(".old");
+                const int r = host::keep_copy(final_path, kept);
+                if (r < 0 || (r == 1 && !host::remove(final_path))) {
+                    f->record_failure();
+                    if (r == 1) remove_twice(kept);
+                    bad = f;
+                    break;
+                }
+                if (r == 1) done.push_back({f, final_path, kept, true});
                 continue;
             }
             // Each file keeps the older file of its name under a second name
@@ -265,7 +279,7 @@ bool commit_outputs(const std::vector<OutFile *> &files, const OutFile **failed)
         }
     }
     for (OutFile *f : files) {
-        if (bad != nullptr) remove_twice(f->temp_path_);
+        if (bad != nullptr && !f->temp_path_.empty()) remove_twice(f->temp_path_);
         forget_pending(f);
         f->temp_path_.clear();
     }

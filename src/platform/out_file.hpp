@@ -2,10 +2,10 @@
 // beside it under a name of their own, synced, and renamed onto it.
 #pragma once
 #include <cstddef>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/host.hpp"
 
@@ -17,7 +17,9 @@ class OutFile {
     // What publishing does when a file of the final name exists.
     enum class Existing {
         replace, // the new file takes its place (outputs), with its permission bits
-        keep     // the existing file stays and the new one is dropped (a created descriptor)
+        keep,    // the existing file stays and the new one is dropped (a created descriptor)
+        remove   // no new file: the existing one goes with the others' publishing (a file
+                 // of an older run that must not stand beside the new ones)
     };
 
     OutFile() = default;
@@ -26,7 +28,7 @@ class OutFile {
     ~OutFile();
 
     // Creates the temporary file, under a name of its own that nothing stood
-    // at; false if it can't (error() says why).
+    // at; false if it can't (error() says why). With Existing::remove, creates none.
     bool open(std::string_view dos_path, Existing existing = Existing::replace);
     bool is_open() const { return handle_ != host::no_handle; }
     // The final name, in its Windows form.
@@ -54,7 +56,7 @@ class OutFile {
     void remove_now();
 
   private:
-    friend bool commit_outputs(const std::vector<OutFile *> &files, const OutFile **failed);
+    friend bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **failed);
 
     bool flush_buffer();
     void write_through(const char *data, std::size_t size);
@@ -78,13 +80,14 @@ class OutFile {
 };
 
 // Completes every file (written, flushed, synced, closed), and only when all of
-// them are complete renames them onto their final names, in the order given,
+// them are complete renames them onto their final names (or removes the older
+// file of an Existing::remove one), in the order given,
 // then syncs their folder. A failure at any step leaves every final name as it
 // was before (renames already done are undone) and removes every temporary
 // file; *failed then names the file that failed. Interruptions are held back
 // while the names change, and other runs neither publish into the folder nor
 // open a raster and its descriptor from it meanwhile.
-bool commit_outputs(const std::vector<OutFile *> &files, const OutFile **failed);
+bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **failed);
 
 // Removes the temporary file of every output not yet committed (on a failure exit).
 void discard_all_outputs();

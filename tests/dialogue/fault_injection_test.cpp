@@ -62,9 +62,11 @@ const InjectedRun injected_runs[] = {
          w.write("images/d/a_new_base.prj", "older coordinate system");
      },
      "d a 0 0 0 0 7.5"},
-    {"32-bit raster with a created descriptor, to a 32-bit raster",
+    {"32-bit raster with a created descriptor and no coordinate system, to a 32-bit raster "
+     "over an older run's coordinate system",
      [](const Workdir &w) {
          w.write("images/d/a_m4.raw", i32le({0, -5, 7000, 9000, 0, 61}));
+         w.write("images/d/a_new_base_m4.prj", "older coordinate system");
      },
      "d a 1 1 2 3 0.5 25 3 0 0 1 1 3", "images/d/a_m4.txt"},
 };
