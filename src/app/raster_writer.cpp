@@ -7,13 +7,14 @@
 #include <type_traits>
 
 #include "app/ask.hpp"
+#include "app/companions.hpp"
 #include "app/elevations.hpp"
 #include "app/state.hpp"
 #include "dem/dem_files.hpp"
-#include "dem/number/extended_arith.hpp"
 #include "dem/figures.hpp"
-#include "dem/sample_convert.hpp"
+#include "dem/number/extended_arith.hpp"
 #include "dem/number/text_format.hpp"
+#include "dem/sample_convert.hpp"
 #include "platform/progress.hpp"
 
 namespace {
@@ -63,8 +64,9 @@ template <class T> void write_samples(std::uint64_t factor) {
 } // namespace
 
 // Reads input_figures, new_dtab_min_in, nb_lig, nb_col, nomim2, nomdescr2, dpix_size;
-// sets itype_out, val and the two files, written beside their names and renamed
-// when both are complete.
+// sets itype_out, val and the output files (raster, descriptor, header and the
+// coordinate system where the input has one), written beside their names and
+// renamed when all are complete.
 void raster_saving() {
     itype_out = ask_int(raster_type_menu, INT_MIN, 1, "the output type of DEM raster");
 
@@ -93,6 +95,8 @@ void raster_saving() {
     if (!f2d.open(nomdescr2)) fail("cannot create " + nomdescr2 + " (" + f2d.error() + ")");
     f2d.write_text(format_text("%d\n%d\n%d\n%d\n%d\n%d\n", {nb_lig, nb_col, val, valmin, valmax,
                                                             pixel_size_metres(dpix_size)}));
+    write_raster_header();
+    const bool with_projection = copy_projection();
 
     const auto factor = static_cast<std::uint64_t>(coef_out);
     if (itype_out == 0)
@@ -100,9 +104,10 @@ void raster_saving() {
     else
         write_samples<std::int32_t>(factor);
     finish_input();
-    // Both files complete before either takes its name: a descriptor must never
-    // stand beside a raster it doesn't describe.
-    publish({&f2, &f2d});
-    note_file_written(f2.name());
-    note_file_written(f2d.name());
+    // Every file complete before any takes its name: a descriptor or header must
+    // never stand beside a raster it doesn't describe.
+    publish({&f2, &f2d, &f2h, &f2prj});
+    for (const OutFile *f : {&f2, &f2d, &f2h})
+        note_file_written(f->name());
+    if (with_projection) note_file_written(f2prj.name());
 }

@@ -33,6 +33,8 @@ InFile f1;
 OutFile f1d;
 OutFile f2;
 OutFile f2d;
+OutFile f2h;
+OutFile f2prj;
 
 void reset_state() {
     // The release function needs no line count beyond what the grid records.

@@ -35,9 +35,11 @@ extern std::string nomfic1;    // input DEM name as typed (opening)
 extern std::string nomim2;     // folder prefix after opening; then the output data path
 extern std::string nomdescr2;  // output descriptor path (output dialogue)
 extern InFile f1;              // input data file, read once per pass (opening)
-extern OutFile f1d; // descriptor being created: lines 1-3 by opening, 4-6 by the raster reader
-extern OutFile f2;  // output data file (output dialogue)
-extern OutFile f2d; // output descriptor (output dialogue)
+extern OutFile f1d;   // descriptor being created: lines 1-3 by opening, 4-6 by the raster reader
+extern OutFile f2;    // output data file (output dialogue)
+extern OutFile f2d;   // output descriptor (output dialogue)
+extern OutFile f2h;   // ESRI header of a raw output (raster writer)
+extern OutFile f2prj; // copy of the input's coordinate system (writers)
 
 // Whether the grid has any cell at all (lines and columns both positive).
 // Cells are visited only then.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/ask.hpp"
+#include "app/companions.hpp"
 #include "app/elevations.hpp"
 #include "app/state.hpp"
 #include "dem/figures.hpp"
@@ -99,7 +100,8 @@ void write_cell_texts() {
 } // namespace
 
 // Reads nb_col, nb_lig, open_ascii_OK, X_min, Y_min, dpix_size, new_dtab_min_in and the
-// input elevations; asks the corner when the input was a raw raster; writes and completes f2.
+// input elevations; asks the corner when the input was a raw raster; writes and completes f2,
+// with the input's coordinate system beside it where it has one.
 void ascii_saving() {
     f2.write_text(format_text("ncols %d\nnrows %d\n", {nb_col, nb_lig}));
     if (!open_ascii_OK) {
@@ -110,12 +112,14 @@ void ascii_saving() {
     f2.write_text(
         format_text("xllcorner %lf\nyllcorner %lf\ncellsize %lf\n", {X_min, Y_min, dpix_size}));
     f2.write_text("nodata_value -9999.9999\n");
+    const bool with_projection = copy_projection();
 
     if (open_ascii_OK)
         write_raised_text();
     else
         write_cell_texts();
     finish_input();
-    publish({&f2});
+    publish({&f2, &f2prj});
     note_file_written(f2.name());
+    if (with_projection) note_file_written(f2prj.name());
 }

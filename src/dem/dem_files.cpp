@@ -13,6 +13,14 @@ std::string_view output_raw_suffix(int itype_out) {
 std::string_view output_descriptor_suffix(int itype_out) {
     return itype_out == 0 ? "_new_base_m2.txt" : "_new_base_m4.txt";
 }
+std::string beside(std::string_view data_path, std::string_view extension) {
+    const std::size_t dot = data_path.rfind('.');
+    const std::size_t folder_end = data_path.rfind(folder_separator);
+    const bool has_extension =
+        dot != std::string_view::npos && (folder_end == std::string_view::npos || dot > folder_end);
+    return std::string(data_path.substr(0, has_extension ? dot : data_path.size())) +
+           std::string(extension);
+}
 int sample_bytes(int itype) {
     return itype == 0 ? 2 : 4;
 }

@@ -18,6 +18,12 @@ std::string_view output_raw_suffix(int itype_out);
 std::string_view output_descriptor_suffix(int itype_out);
 inline constexpr std::string_view output_ascii_suffix = "_new_base.asc";
 
+// Files beside a raw output or a grid, named by its path with the extension
+// replaced: the ESRI header and the coordinate system that GIS tools read.
+inline constexpr std::string_view header_extension = ".hdr";
+inline constexpr std::string_view projection_extension = ".prj";
+std::string beside(std::string_view data_path, std::string_view extension);
+
 // Bytes per sample for a sample-width answer: 2 for 0, 4 for any other.
 int sample_bytes(int itype);
 

@@ -67,6 +67,7 @@ bool OutFile::open(std::string_view dos_path, Existing existing) {
     left_behind_.clear();
     buffered_ = 0;
     written_ = writeback_ = 0;
+    if (existing == Existing::remove) return true;
     if (!buffer_) buffer_.reset(new char[buffer_size]);
     const std::string folder = host::folder_of(host::host_path(dos_path));
     // Interruptions wait until the new file is in the table, so that none can
@@ -173,7 +174,7 @@ void OutFile::settle(bool remove_temp) {
     // Synced already: a failure to close now changes nothing on the disk.
     if (is_open()) host::close(handle_);
     handle_ = host::no_handle;
-    if (remove_temp) remove_twice(temp_path_);
+    if (remove_temp && !temp_path_.empty()) remove_twice(temp_path_);
     forget_pending(this);
     temp_path_.clear();
 }

@@ -17,7 +17,9 @@ class OutFile {
     // What publishing does when a file of the final name exists.
     enum class Existing {
         replace, // the new file takes its place (outputs), with its permission bits
-        keep     // the existing file stays and the new one is dropped (a created descriptor)
+        keep,    // the existing file stays and the new one is dropped (a created descriptor)
+        remove   // no new file: the existing one goes with the others' publishing (a file
+                 // of an older run that must not stand beside the new ones)
     };
 
     OutFile() = default;
@@ -26,7 +28,7 @@ class OutFile {
     ~OutFile();
 
     // Creates the temporary file, under a name of its own that nothing stood
-    // at; false if it can't (error() says why).
+    // at; false if it can't (error() says why). With Existing::remove, creates none.
     bool open(std::string_view dos_path, Existing existing = Existing::replace);
     bool is_open() const { return handle_ != host::no_handle; }
     // The final name, in its Windows form.

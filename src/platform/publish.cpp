@@ -36,17 +36,21 @@ bool remove_twice(const std::string &path) {
 
 // One output of a publish, by names within its folder.
 struct Step {
-    bool replace = true;    // replaces what stands at the final name; else only takes a free name
-    std::string temp;       // the finished new file
+    // replace: the new file replaces what stands at its name; keep: it only
+    // takes a free name; remove: there is no new file, and the older one goes.
+    enum Kind { replace, keep, remove } kind = replace;
+    std::string temp;       // the finished new file ("-" for remove)
     std::string final_name; // where it goes
     std::string older;      // a second name of the file it replaces, or empty: none stood there
 };
 
+constexpr const char *kind_names[] = {"replace", "keep", "remove"};
+
 std::string journal_text(const std::vector<Step> &steps) {
     std::string text(journal_head);
     for (const Step &s : steps)
-        text += std::string(s.replace ? "replace" : "keep") + '\t' + s.temp + '\t' + s.final_name +
-                '\t' + (s.older.empty() ? "-" : s.older) + '\n';
+        text += std::string(kind_names[s.kind]) + '\t' + s.temp + '\t' + s.final_name + '\t' +
+                (s.older.empty() ? "-" : s.older) + '\n';
     return text + std::string(journal_end);
 }
 
@@ -69,8 +73,10 @@ bool read_journal(std::string_view text, std::vector<Step> &steps) {
             // A name with a separator would reach out of the folder: not ours.
             if (field.empty() || field.find_first_of("/\\") != std::string_view::npos) return false;
         }
-        Step s{fields[0] == "replace", std::string(fields[1]), std::string(fields[2]),
+        Step s{Step::replace, std::string(fields[1]), std::string(fields[2]),
                fields[3] == "-" ? std::string() : std::string(fields[3])};
+        if (fields[0] == kind_names[Step::keep]) s.kind = Step::keep;
+        if (fields[0] == kind_names[Step::remove]) s.kind = Step::remove;
         steps.push_back(s);
     }
     return !steps.empty();
@@ -99,11 +105,12 @@ bool roll_back(const std::string &folder, const std::vector<Step> &steps) {
                 return false;
             continue; // without its copy, it was put back already
         }
+        if (s->kind == Step::remove) continue; // nothing stood there
         const long long temp = host::file_size(folder + s->temp);
         const long long now = host::file_size(final_path);
         if (temp == -2 || now == -2) return false;
         // Renamed, or for a name taken only where free, the empty file that held it.
-        const bool ours = temp == -1 || (!s->replace && now == 0);
+        const bool ours = temp == -1 || (s->kind == Step::keep && now == 0);
         if (ours && now >= 0 && !host::remove(final_path)) return false;
     }
     return true;
@@ -223,9 +230,12 @@ bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **fail
         for (std::size_t k = 0; bad == nullptr && k < files.size(); ++k) {
             OutFile *f = files.begin()[k];
             const std::string final_path = host::host_path(f->dos_path_);
-            Step s{f->existing_ == OutFile::Existing::replace, base_name(f->temp_path_, folder),
+            const Step::Kind kind = f->existing_ == OutFile::Existing::keep     ? Step::keep
+                                    : f->existing_ == OutFile::Existing::remove ? Step::remove
+                                                                                : Step::replace;
+            Step s{kind, kind == Step::remove ? "-" : base_name(f->temp_path_, folder),
                    base_name(final_path, folder), std::string()};
-            if (s.replace) {
+            if (kind != Step::keep) {
                 const std::string older = stem + "." + std::to_string(k) + ".old";
                 const int r = host::keep_copy(final_path, folder + older);
                 if (r < 0) {
@@ -261,8 +271,10 @@ bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **fail
             OutFile *f = files.begin()[renamed];
             const Step &s = steps[renamed];
             const std::string from = folder + s.temp, to = folder + s.final_name;
-            const int r =
-                s.replace ? (host::replace(from, to) ? 1 : -1) : host::rename_no_replace(from, to);
+            int r = 1;
+            if (s.kind == Step::replace) r = host::replace(from, to) ? 1 : -1;
+            if (s.kind == Step::keep) r = host::rename_no_replace(from, to);
+            if (s.kind == Step::remove && !s.older.empty()) r = host::remove(to) ? 1 : -1;
             if (r < 0) {
                 f->record_failure();
                 bad = f;
@@ -297,7 +309,8 @@ bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **fail
             bool undone = true;
             for (std::size_t k = renamed; undone && k-- > 0;) {
                 const Step &s = steps[k];
-                if (files.begin()[k]->kept_existing_) continue; // nothing changed there
+                if (files.begin()[k]->kept_existing_ || (s.kind == Step::remove && s.older.empty()))
+                    continue; // nothing changed there
                 undone = s.older.empty() ? remove_twice(folder + s.final_name)
                                          : host::replace(folder + s.older, folder + s.final_name);
             }

@@ -118,7 +118,7 @@ recipe_matches_runs_alone() {
     for t in $tiles; do
         put_dem "$t" "$work"
         alone "$t" "$t" "$(recipe_answers "$t")"
-        expected="$expected ${t}_m2.raw ${t}_m2.txt ${t}_new_base_m2.raw ${t}_new_base_m2.txt"
+        expected="$expected ${t}_m2.raw ${t}_m2.txt ${t}_new_base_m2.raw ${t}_new_base_m2.txt ${t}_new_base_m2.hdr"
     done
     run_readme_recipe "$work" "$@" || fail "the recipe ended with status $?: $(cat "$scratch/recipe.out")"
     jobs=$(awk -F '\t' 'NR > 1 && $7 == 0 && $8 == 0' "$work/logs/jobs.tsv" | wc -l)
@@ -282,12 +282,12 @@ runs_in_one_folder_leave_each_other_undisturbed)
         put_dem "$t" "$work"
         recipe_answers "$t" > "$scratch/answers.$t"
         runs="$runs $t"
-        expected="$expected ${t}_m2.raw ${t}_m2.txt ${t}_new_base_m2.raw ${t}_new_base_m2.txt"
+        expected="$expected ${t}_m2.raw ${t}_m2.txt ${t}_new_base_m2.raw ${t}_new_base_m2.txt ${t}_new_base_m2.hdr"
     done
     for n in n1 n2 n3; do
         echo "tiles shared 1 0 2 0 1 $n 1 1 3" > "$scratch/answers.$n"
         runs="$runs $n"
-        expected="$expected ${n}_new_base_m4.raw ${n}_new_base_m4.txt"
+        expected="$expected ${n}_new_base_m4.raw ${n}_new_base_m4.txt ${n}_new_base_m4.hdr"
     done
     for run in $runs; do
         dem=$run
@@ -329,28 +329,31 @@ same_output_name_ends_as_one_runs_complete_pair)
     mixed=0
     round=1
     while [ "$round" -le "$rounds" ]; do
-        rm -f "$work/images/tiles/same_new_base_m2.raw" "$work/images/tiles/same_new_base_m2.txt"
+        rm -f "$work/images/tiles/same_new_base_m2.raw" "$work/images/tiles/same_new_base_m2.txt" \
+            "$work/images/tiles/same_new_base_m2.hdr"
         # shellcheck disable=SC2086
         start_together $runs
-        raster="" descriptor=""
+        raster="" descriptor="" header=""
         for run in $runs; do
             same=$scratch/alone/$run/images/tiles/same_new_base_m2
             cmp -s "$same.raw" "$work/images/tiles/same_new_base_m2.raw" && raster=$run
             cmp -s "$same.txt" "$work/images/tiles/same_new_base_m2.txt" && descriptor=$run
+            cmp -s "$same.hdr" "$work/images/tiles/same_new_base_m2.hdr" && header=$run
             cmp -s "$scratch/alone/$run/console" "$scratch/console.$run" ||
                 fail "round $round: the console of run $run differs from its run alone"
         done
         [ -n "$raster" ] || fail "round $round: the raster is none of the runs' (half-written?)"
         [ -n "$descriptor" ] || fail "round $round: the descriptor is none of the runs' (half-written?)"
-        if [ "$raster" != "$descriptor" ]; then
-            echo "round $round: the raster of run $raster beside the descriptor of run $descriptor" >&2
+        if [ "$raster" != "$descriptor" ] || [ "$raster" != "$header" ]; then
+            echo "round $round: the raster of run $raster beside the descriptor of run $descriptor" \
+                "and the header of run $header" >&2
             mixed=$((mixed + 1))
         fi
         only_files "$work" a_m2.raw a_m2.txt b_m2.raw b_m2.txt c_m2.raw c_m2.txt d_m2.raw d_m2.txt \
-            same_new_base_m2.raw same_new_base_m2.txt
+            same_new_base_m2.raw same_new_base_m2.txt same_new_base_m2.hdr
         round=$((round + 1))
     done
-    [ "$mixed" -eq 0 ] || fail "in $mixed of $rounds rounds the raster and the descriptor came from different runs"
+    [ "$mixed" -eq 0 ] || fail "in $mixed of $rounds rounds the raster, the descriptor and the header came from different runs"
     ;;
 *)
     fail "no case $case"

@@ -171,6 +171,15 @@ const Fault faults[] = {
      "cannot open c:\\images\\d\\a.asc (Permission denied)",
      {},
      RunLimits{0, 0, true}},
+    {"the input's coordinate system can't be read (a folder of that name): nothing is written",
+     [](const Workdir &w) {
+         raster16(w, "1 2 2 0 0 1", {4, 9});
+         w.make_folder("images/d/a_m2.prj");
+     },
+     "d a 1 0 0 0 0 1 0 0",
+     1,
+     "c:\\images\\d\\a_m2.prj (", // cannot open or read it, as the host has it
+     {}},
     {"a NUL byte ends a typed name: the suffix stays, the file of the bare name is untouched",
      [](const Workdir &w) {
          w.write("images/d/a.asc", grid_2x3 + "1 2 3 4 5 6");
@@ -188,7 +197,8 @@ const Fault faults[] = {
      "d a 1 0 0 0 1 ../victim\0 1 0 0"s,
      0,
      "Dynamic hypsometric scale out",
-     {"images/victim_new_base_m2.raw", "images/victim_new_base_m2.txt"}},
+     {"images/victim_new_base_m2.raw", "images/victim_new_base_m2.txt",
+      "images/victim_new_base_m2.hdr"}},
     {"ASCII input missing",
      [](const Workdir &w) { w.make_folder("images/d"); },
      "d a 0",
@@ -202,7 +212,7 @@ const Fault faults[] = {
      "d a 1 0 5 0 0 0 1 0 0",
      0,
      ask_pixel + input_range("1000000", "0") + unit_menu + dem_has("0", "0"),
-     {"images/d/a_new_base_m2.raw", "images/d/a_new_base_m2.txt"}},
+     {"images/d/a_new_base_m2.raw", "images/d/a_new_base_m2.txt", "images/d/a_new_base_m2.hdr"}},
     {"negative sizes in the descriptor: an empty grid",
      [](const Workdir &w) {
          raster16(w, "-2 -3 2 0 0 10", {1, 2});

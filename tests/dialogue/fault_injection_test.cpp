@@ -42,24 +42,31 @@ struct InjectedRun {
 };
 
 const InjectedRun injected_runs[] = {
-    {"16-bit raster to a 16-bit raster over older outputs",
+    {"16-bit raster with a coordinate system to a 16-bit raster over older outputs",
      [](const Workdir &w) {
          w.write("images/d/a_m2.raw", u16le({0, 512, 730, 0, 498, 1204}));
          w.write("images/d/a_m2.txt", "2\r\n3\r\n2\r\n0\r\n1204\r\n25\r\n");
+         w.write("images/d/a.prj", "PROJCS[\"a\"]");
          w.write("images/d/a_new_base_m2.raw", "older raster");
          w.write("images/d/a_new_base_m2.txt", "older descriptor");
+         w.write("images/d/a_new_base_m2.hdr", "older header");
+         w.write("images/d/a_new_base_m2.prj", "older coordinate system");
      },
      "d a 1 0 2 0 0 1 0 2"},
-    {"ASCII grid to an ASCII grid over an older one",
+    {"ASCII grid with a coordinate system to an ASCII grid over an older one",
      [](const Workdir &w) {
          w.write("images/d/a.asc", "ncols 3\r\nnrows 2\r\nxllcorner 1\r\nyllcorner 2\r\n"
                                    "cellsize 5\r\nnodata_value 0\r\n0 1.25 7\r\n-3 4 0.5\r\n");
+         w.write("images/d/a.prj", "PROJCS[\"a\"]");
          w.write("images/d/a_new_base.asc", "older grid");
+         w.write("images/d/a_new_base.prj", "older coordinate system");
      },
      "d a 0 0 0 0 7.5"},
-    {"32-bit raster with a created descriptor, to a 32-bit raster",
+    {"32-bit raster with a created descriptor and no coordinate system, to a 32-bit raster "
+     "over an older run's coordinate system",
      [](const Workdir &w) {
          w.write("images/d/a_m4.raw", i32le({0, -5, 7000, 9000, 0, 61}));
+         w.write("images/d/a_new_base_m4.prj", "older coordinate system");
      },
      "d a 1 1 2 3 0.5 25 3 0 0 1 1 3", "images/d/a_m4.txt"},
 };
@@ -201,8 +208,11 @@ void interrupt_raster_output(int sig) {
         samples += i32le({k % 97 == 0 ? 0 : 100 + k % 1000});
     w.write("images/d/a_m4.raw", samples);
     w.write("images/d/a_m4.txt", "256\r\n256\r\n4\r\n0\r\n1099\r\n25\r\n");
+    w.write("images/d/a_m4.prj", "PROJCS[\"a\"]");
     w.write("images/d/a_new_base_m4.raw", "older raster");
     w.write("images/d/a_new_base_m4.txt", "older descriptor");
+    w.write("images/d/a_new_base_m4.hdr", "older header");
+    w.write("images/d/a_new_base_m4.prj", "older coordinate system");
     const Files before = snapshot(w);
     const RunResult r = w.run("d a 1 1 0 0 0 1 1 0\n", held_in_flush(sig));
     EXPECT_FALSE(r.hung);
@@ -226,6 +236,7 @@ TEST(Interruption, HangupWhileWritingTheAsciiGridRemovesIt) {
     Workdir w;
     w.write("images/d/a.asc", "ncols 2\nnrows 1\nxllcorner 1\nyllcorner 2\ncellsize 5\n"
                               "nodata_value 0\n0 4\n");
+    w.write("images/d/a.prj", "PROJCS[\"a\"]");
     const Files before = snapshot(w);
     const RunResult r = w.run("d a 0 0 0 0 7.5\n", held_in_flush(SIGHUP));
     EXPECT_EQ(r.signal, SIGHUP) << "status " << r.status << "\n" << r.err;
@@ -285,7 +296,7 @@ const KilledRun killed_runs[] = {
      },
      "d a 1 0 2 0 0 1 0 2\n",
      "d a_new_base 1 0 2 1\n",
-     {"images/d/a_new_base_m2.raw", "images/d/a_new_base_m2.txt"}},
+     {"images/d/a_new_base_m2.raw", "images/d/a_new_base_m2.txt", "images/d/a_new_base_m2.hdr"}},
     {"a created descriptor, then a pair where none stood",
      [](const Workdir &w) {
          w.write("images/d/a_m4.raw", i32le({0, -5, 7000, 9000, 0, 61}));

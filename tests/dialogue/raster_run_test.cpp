@@ -93,10 +93,10 @@ TEST(RasterRun, TypicalRunShowsExactlyTheDialogueAndWritesTheRaster) {
               u16le({40500, 40500, 41200, 40500, 40500, 43300}));
     EXPECT_EQ(w.read("images/dems/site_new_base_m2.txt"),
               "2\r\n3\r\n2\r\n40500\r\n43300\r\n25\r\n");
-    EXPECT_EQ(w.files(),
-              (std::vector<std::string>{"images/dems/site_m2.raw", "images/dems/site_m2.txt",
-                                        "images/dems/site_new_base_m2.raw",
-                                        "images/dems/site_new_base_m2.txt"}));
+    EXPECT_EQ(w.files(), (std::vector<std::string>{
+                             "images/dems/site_m2.raw", "images/dems/site_m2.txt",
+                             "images/dems/site_new_base_m2.hdr", "images/dems/site_new_base_m2.raw",
+                             "images/dems/site_new_base_m2.txt"}));
 }
 
 TEST(Treatment, NegativeMinimumIsRaisedToTheSmallestPositiveValue) {

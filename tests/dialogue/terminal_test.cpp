@@ -42,11 +42,12 @@ TEST(Terminal, ProgressAndTheFilesWrittenShowOnAStandardErrorTerminalOnly) {
         feeder.join();
         EXPECT_EQ(r.status, 0) << what;
         EXPECT_EQ(r.err, "") << what;
-        for (const char *name : {"images/d/a_new_base_m2.raw", "images/d/a_new_base_m2.txt"})
+        for (const char *name : {"images/d/a_new_base_m2.raw", "images/d/a_new_base_m2.txt",
+                                 "images/d/a_new_base_m2.hdr"})
             EXPECT_EQ(w.read(name), plain.read(name)) << what;
         const std::string folder = std::filesystem::canonical(w.root()).string() + "/c/images/d/";
         const std::string wrote = "\ngroundzero: wrote " + folder + "a_new_base_m2.raw, " + folder +
-                                  "a_new_base_m2.txt\n";
+                                  "a_new_base_m2.txt, " + folder + "a_new_base_m2.hdr\n";
         // Without its progress (drawn, then erased before any other text) the screen is as before.
         std::string screen = r.terminal;
         std::size_t at = 0, drawn = 0;

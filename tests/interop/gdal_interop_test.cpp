@@ -1,5 +1,6 @@
 // The files travel: GDAL reads what groundzero writes (ASCII grid, 16-bit and
-// 32-bit rasters through a VRT) with the values groundzero reports, and
+// 32-bit rasters through a VRT or by their own headers, with the place and the
+// coordinate system of the input grid) with the values groundzero reports, and
 // groundzero reads the ASCII grids that GDAL writes.
 #include <gtest/gtest.h>
 
@@ -140,4 +141,50 @@ TEST(GdalInterop, GridWithoutItsOptionalNoDataLineIsNamedNotMisread) {
               std::string::npos)
         << r.err;
     EXPECT_FALSE(w.exists("images/g/gd_new_base.asc"));
+}
+
+// GDAL opens each raw output by its header, no VRT: samples, size, type and the
+// pixel size as typed or read; from a grid GDAL wrote with a coordinate system,
+// raw and ASCII outputs stand at its place in that system.
+TEST(GdalInterop, GdalOpensOurRawOutputsDirectlyAtTheGridsPlaceAndCoordinateSystem) {
+    if (!have_gdal()) GTEST_SKIP() << "gdal_translate is not installed";
+    Workdir w;
+    w.write("images/g/dem_m2.raw", u16le(dem));
+    w.write("images/g/dem_m2.txt", "4\n5\n2\n0\n65535\n0\n"); // no pixel size: 12.5 typed
+    w.write("images/g/src_m4.raw", i32le({0, 0, 0, 0, 1500, -20, 0, 2750, 0}));
+    w.write("images/g/src.vrt", vrt("src_m4.raw", 3, 3, "Int32", 4));
+    shell(w, "gdal_translate -q -of AAIGrid -a_srs EPSG:32633 -a_nodata -9999 -a_ullr 1000 2037.5 "
+             "1037.5 2000 images/g/src.vrt images/g/gd.asc && gdalinfo images/g/gd.asc > "
+             "images/g/gd.info");
+    // From "Size is" to the pixel size: the size, the system, the place and the cell.
+    const auto place = [](const std::string &info) {
+        return info.substr(info.find("Size is"), info.find("\nCorner") - info.find("Size is"));
+    };
+    const struct {
+        std::string answers, output, type, placed;
+    } cases[] = {{"g dem 1 0 12.5 2 0 1 r16 1 0 2\n", "r16_new_base_m2", "UInt16", ""},
+                 {"g gd 0 0 1 r32 1 1 3 7\n", "r32_new_base_m4", "Int32", "gd"},
+                 {"g gd 0 0 1 asc 0 12.5\n", "asc_new_base", "", "gd"}};
+    for (const auto &c : cases) {
+        ASSERT_EQ(w.run(c.answers).status, 0) << c.output;
+        const std::string file = "images/g/" + c.output + (c.type.empty() ? ".asc" : ".raw");
+        shell(w, "gdalinfo " + file + " > images/g/out.info");
+        const std::string info = w.read("images/g/out.info");
+        EXPECT_NE(info.find("Pixel Size = (12.50000000000000"), std::string::npos) << info;
+        if (!c.placed.empty()) {
+            EXPECT_EQ(place(info), place(w.read("images/g/gd.info")));
+            EXPECT_EQ(w.read("images/g/" + c.output + ".prj"), w.read("images/g/gd.prj"));
+        } else {
+            EXPECT_NE(info.find("Size is 5, 4\nOrigin"), std::string::npos) << info; // no system
+        }
+        if (c.type.empty()) continue;
+        EXPECT_NE(info.find("Driver: EHdr/"), std::string::npos) << info;
+        EXPECT_NE(info.find("Type=" + c.type + ","), std::string::npos) << info;
+        shell(w, "gdal_translate -q -of ENVI -ot Float64 " + file + " images/g/out.f64");
+        const std::vector<int> s32 = read_i32le(w.read(file));
+        const std::vector<unsigned> s16 = read_u16le(w.read(file));
+        EXPECT_EQ(doubles_le(w.read("images/g/out.f64")),
+                  c.type == "Int32" ? std::vector<double>(s32.begin(), s32.end())
+                                    : std::vector<double>(s16.begin(), s16.end()));
+    }
 }
