@@ -4,6 +4,7 @@
 // file as it was, with nothing half-written or temporary behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <functional>
@@ -375,3 +376,29 @@ TEST(Kill, AtEveryCallOfAPublishTheOutputsStayWholeAndTheNextRunLeavesACleanFold
     }
 }
 #endif
+
+// Killed while writing (the process ends at once: no handler runs), a run
+// leaves its unfinished output; the next run in the folder removes it, here
+// and on Windows, where the dead process's handles are closed by the system.
+TEST(Kill, TheUnfinishedOutputOfARunKilledWhileWritingGoesWithTheNextRun) {
+    const auto setup = [](const Workdir &w) {
+        w.write("images/d/a_m4.raw", std::string(4 * 2000 * 2000, '\x01'));
+        w.write("images/d/a_m4.txt", "2000\r\n2000\r\n4\r\n0\r\n0\r\n25\r\n");
+    };
+    const std::string answers = "d a 1 1 0 0 0 1 1 0\n";
+    Workdir clean, w;
+    setup(clean);
+    setup(w);
+    ASSERT_EQ(clean.run(answers).status, 0);
+    RunLimits killed;
+    killed.signal_on_output = SIGKILL;
+    const RunResult k = w.run(answers, killed);
+    EXPECT_EQ(k.signal, SIGKILL) << "status " << k.status;
+    const std::vector<std::string> left = w.files();
+    EXPECT_TRUE(std::any_of(left.begin(), left.end(),
+                            [](const std::string &f) { return f.find(".part") != f.npos; }))
+        << "no unfinished output was left: " << names(snapshot(w));
+    const RunResult again = w.run(answers);
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(w.files(), clean.files());
+}

@@ -266,7 +266,10 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
     while (waitpid(pid, &wstatus, WNOHANG) == 0) {
         if (limits.signal_on_output != 0 && !signalled) {
             if (const long part_pid = unfinished_output_pid(dir / "c" / "images")) {
-                kill(static_cast<pid_t>(part_pid), limits.signal_on_output);
+                // Under Wine the name carries the Windows process id: the
+                // process started is the program itself there.
+                kill(wine_prefix() != nullptr ? pid : static_cast<pid_t>(part_pid),
+                     limits.signal_on_output);
                 signalled = true;
             }
         }
