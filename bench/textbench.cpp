@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "dem/figures.hpp"
-#include "dem/grid_words.hpp"
-#include "dem/number/number_text.hpp"
-#include "dem/text_stream.hpp"
+#include "number/figures.hpp"
+#include "number/number_text.hpp"
+#include "number/raised_words.hpp"
+#include "run/text_reader.hpp"
 
 namespace {
 // The terrain of bench/make_data.py, rounded to one decimal as numpy rounds.

@@ -4,14 +4,14 @@
 #include <memory>
 #include <string>
 
-#include "app/ask.hpp"
-#include "app/elevations.hpp"
-#include "app/state.hpp"
-#include "dem/figures.hpp"
-#include "dem/number/number_text.hpp"
-#include "dem/number/text_format.hpp"
+#include "dem/elevation_blocks.hpp"
+#include "number/figures.hpp"
+#include "number/number_text.hpp"
+#include "number/text_format.hpp"
 #include "platform/helper_thread.hpp"
 #include "platform/progress.hpp"
+#include "run/ask.hpp"
+#include "run/state.hpp"
 
 namespace {
 // The "%lf\t" texts of n cells at out; returns their end.

@@ -4,14 +4,14 @@
 #include <climits>
 #include <cstdint>
 
-#include "app/ask.hpp"
-#include "app/elevations.hpp"
-#include "app/state.hpp"
-#include "dem/number/extended_arith.hpp"
-#include "dem/figures.hpp"
 #include "grid/grid_alloc.hpp"
+#include "number/extended_arith.hpp"
+#include "number/figures.hpp"
 #include "platform/console.hpp"
 #include "platform/progress.hpp"
+#include "run/ask.hpp"
+#include "run/input_passes.hpp"
+#include "run/state.hpp"
 
 // Reads nb_lig, nb_col, itype, descr_OK, dpix_size, nomim2 and f1; sets
 // jtab or itab (the block buffers), dyn_scale and input_figures, and completes

@@ -1,5 +1,5 @@
 // Extended-precision multiplication, rounding and truncation on integers.
-#include "dem/number/extended_arith.hpp"
+#include "number/extended_arith.hpp"
 
 #include <bit>
 #include <climits>

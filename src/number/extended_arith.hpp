@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "dem/number/double_bits.hpp"
+#include "number/double_bits.hpp"
 
 // A value of the extended format: sign, 64-bit significand, exponent
 // (value = sig * 2^exp), or one of the special kinds.

@@ -2,9 +2,9 @@
 // in the C locale. Short decimals are read by one exact division and "%lf" text
 // is written with integer arithmetic, where textbench shows them beating the
 // library; std::from_chars, strtod and std::to_chars (all exact) do the rest.
-#include "dem/number/number_text.hpp"
+#include "number/number_text.hpp"
 
-#include "dem/number/double_bits.hpp"
+#include "number/double_bits.hpp"
 
 #include <array>
 #include <bit>

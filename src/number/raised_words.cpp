@@ -3,12 +3,12 @@
 // the nearest double to it, which is closer to it than a 10^-10th, so "%lf"
 // gives back its digits padded with zeros, and two such values compare as
 // their millionths do (two such decimals never share a double).
-#include "dem/grid_words.hpp"
+#include "number/raised_words.hpp"
 
 #include <bit>
 #include <cstring>
 
-#include "dem/figures.hpp"
+#include "number/figures.hpp"
 
 namespace {
 constexpr int short_digits = 6; // integer digits and decimals of a short word, at most

@@ -1,18 +1,18 @@
 // Questions read from standard input word by word, like formatted reads, and
 // the early endings.
-#include "app/ask.hpp"
+#include "run/ask.hpp"
 
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 
-#include "app/state.hpp"
-#include "dem/number/number_text.hpp"
+#include "number/number_text.hpp"
 #include "platform/console.hpp"
 #include "platform/files.hpp"
 #include "platform/progress.hpp"
-#include "dem/text_stream.hpp"
+#include "run/state.hpp"
+#include "run/text_reader.hpp"
 
 void (*run_end_hook)(int status) = nullptr;
 

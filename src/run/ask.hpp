@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "dem/number/text_format.hpp"
+#include "number/text_format.hpp"
 #include "platform/console.hpp"
 #include "platform/out_file.hpp"
 
@@ -62,4 +62,3 @@ void publish(std::initializer_list<OutFile *> files);
 // Memory ran out where no size can be named: fail with the out-of-memory
 // message, allocating nothing.
 [[noreturn]] void fail_out_of_memory();
-

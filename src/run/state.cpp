@@ -1,5 +1,5 @@
 // Definitions of the program-wide state.
-#include "app/state.hpp"
+#include "run/state.hpp"
 
 #include "grid/grid_alloc.hpp"
 #include "platform/progress.hpp"

@@ -4,7 +4,7 @@
 #pragma once
 #include <string>
 
-#include "dem/figures.hpp"
+#include "number/figures.hpp"
 #include "platform/files.hpp"
 
 extern int nb_lig;           // grid lines: descriptor, typed answer or ASCII header (opening)

@@ -1,5 +1,5 @@
 // Buffer management of the word reader.
-#include "dem/text_stream.hpp"
+#include "run/text_reader.hpp"
 
 #include <cstring>
 
@@ -10,7 +10,8 @@ constexpr char ctrl_z = 0x1A;
 } // namespace
 
 TextReader::TextReader(std::FILE *file, bool line_at_a_time)
-    : file_(file), line_at_a_time_(line_at_a_time), buf_(line_at_a_time ? 4096 : std::size_t{1} << 20) {}
+    : file_(file), line_at_a_time_(line_at_a_time),
+      buf_(line_at_a_time ? 4096 : std::size_t{1} << 20) {}
 
 TextReader::TextReader(InFile &file, std::size_t block)
     : file_(nullptr), in_(&file), line_at_a_time_(false), buf_(block) {}

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dem/number/number_text.hpp"
+#include "number/number_text.hpp"
 
 class InFile;
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/files.hpp"
-#include "dem/text_stream.hpp"
+#include "run/text_reader.hpp"
 
 #ifndef _WIN32
 #include <sys/stat.h>

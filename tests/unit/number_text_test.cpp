@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "dem/number/number_text.hpp"
+#include "number/number_text.hpp"
 #include "test_support.hpp"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "dem/number/number_text.hpp"
-#include "dem/text_stream.hpp"
+#include "number/number_text.hpp"
+#include "run/text_reader.hpp"
 #include "test_support.hpp"
 
 namespace {
