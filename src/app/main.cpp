@@ -3,7 +3,7 @@
 
 #include "app/command_line.hpp"
 #include "platform/files.hpp"
-#include "platform/progress.hpp"
+#include "platform/files_written.hpp"
 #include "run/ask.hpp"
 #include "run/state.hpp"
 

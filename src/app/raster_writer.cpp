@@ -12,6 +12,7 @@
 #include "number/extended_arith.hpp"
 #include "number/figures.hpp"
 #include "number/text_format.hpp"
+#include "platform/files_written.hpp"
 #include "platform/progress.hpp"
 #include "run/ask.hpp"
 #include "run/state.hpp"

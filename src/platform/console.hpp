@@ -1,5 +1,5 @@
-// Console output that is visible at once, and the single-key wait before the
-// program ends on an error or a refusal.
+// Console output that is visible at once, the status line of long passes, and
+// the single-key wait before the program ends on an error or a refusal.
 #pragma once
 #include <string_view>
 
@@ -16,6 +16,16 @@ void watch_console(void (*failed)(int err));
 // Flushes standard output, then writes text to standard error: failure
 // messages of our own stay apart from the dialogue a script captures.
 void console_error(std::string_view text);
+
+// The status line: one line of standard error drawn in place over itself (a
+// prompt that ends mid-line keeps its line), erased before any other console text.
+void draw_status_line(std::string_view line);
+void erase_status_line();
+bool status_line_drawn();
+
+// Gives each standard stream closed at the start a stand-in that fails every
+// write (watch_console's; nothing to do where the host has no such streams).
+void stand_in_for_closed_streams();
 
 // Waits for one key from the terminal itself (not from standard input),
 // without echo. Without a terminal it returns at once, so piped runs never block.

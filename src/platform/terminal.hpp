@@ -4,7 +4,8 @@
 
 enum class StdStream { in, out, err };
 
-// True when the stream is a terminal (a console on Windows), not a file, pipe or nothing.
+// True when the stream is a terminal (a console on Windows), not a file, pipe or
+// nothing. The streams stay where they are for the whole run: asked once.
 bool is_terminal(StdStream stream);
 
 // Columns of the terminal on standard error; 80 when it can't tell.

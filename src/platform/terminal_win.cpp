@@ -1,6 +1,5 @@
 // Console queries on Windows: a standard handle is a console when it has a
 // console mode; the width is that of the screen buffer's window.
-#ifdef _WIN32
 #include "platform/terminal.hpp"
 
 #include <windows.h>
@@ -11,12 +10,18 @@ HANDLE handle_of(StdStream stream) {
                         : stream == StdStream::out ? STD_OUTPUT_HANDLE
                                                    : STD_ERROR_HANDLE);
 }
-} // namespace
 
-bool is_terminal(StdStream stream) {
+bool console_handle(StdStream stream) {
     HANDLE h = handle_of(stream);
     DWORD mode = 0;
     return h != nullptr && h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode) != 0;
+}
+} // namespace
+
+bool is_terminal(StdStream stream) {
+    static const bool answers[3] = {console_handle(StdStream::in), console_handle(StdStream::out),
+                                    console_handle(StdStream::err)};
+    return answers[static_cast<int>(stream)];
 }
 
 int terminal_columns() {
@@ -27,4 +32,3 @@ int terminal_columns() {
     }
     return 80;
 }
-#endif

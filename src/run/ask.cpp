@@ -4,13 +4,13 @@
 
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 #include "number/number_text.hpp"
 #include "platform/console.hpp"
 #include "platform/files.hpp"
-#include "platform/progress.hpp"
+#include "platform/files_written.hpp"
+#include "platform/streams.hpp"
 #include "run/state.hpp"
 #include "run/text_reader.hpp"
 
@@ -39,10 +39,10 @@ void use_answers(std::FILE *source) {
 }
 
 void end_run(int status) {
-    std::fflush(stdout);
+    stream_flush(stdout);
     report_files_written();
     if (run_end_hook != nullptr) run_end_hook(status);
-    std::exit(status);
+    end_process(status);
 }
 
 std::string ask_word(std::string_view what) {
@@ -101,7 +101,7 @@ void require_room(const std::string &path, unsigned long long cells, unsigned by
 }
 
 void fail_console(int err) {
-    fail("cannot write to standard output (" + system_error_text(err) + ")");
+    fail("cannot write to standard output (" + host::errno_text(err) + ")");
 }
 
 void publish(std::initializer_list<OutFile *> files) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/in_file.hpp"
+#include "platform/streams.hpp"
 
 namespace {
 constexpr char ctrl_z = 0x1A;
@@ -33,17 +34,12 @@ bool TextReader::fill() {
     }
     if (end_ == buf_.size()) buf_.resize(buf_.size() * 2);
     std::size_t got = 0;
-    if (line_at_a_time_) {
-        int c = 0;
-        while (end_ + got < buf_.size() && (c = std::getc(file_)) != EOF) {
-            buf_[end_ + got++] = static_cast<char>(c);
-            if (c == '\n') break;
-        }
-    } else if (in_ != nullptr) {
+    if (line_at_a_time_)
+        got = stream_read_line(file_, buf_.data() + end_, buf_.size() - end_);
+    else if (in_ != nullptr)
         got = in_->read(buf_.data() + end_, buf_.size() - end_);
-    } else {
-        got = std::fread(buf_.data() + end_, 1, buf_.size() - end_, file_);
-    }
+    else
+        got = stream_read(file_, buf_.data() + end_, buf_.size() - end_);
     if (got == 0) {
         ended_ = true;
         return false;
