@@ -29,7 +29,7 @@ constexpr std::size_t short_text = 19;
 bool all_short(const double *cells, std::size_t n) {
     bool is_short = true;
     for (std::size_t k = 0; k < n; ++k)
-        is_short &= !(std::fabs(cells[k]) >= 0x1p33);
+        is_short &= !(std::fabs(cells[k]) >= short_lf_limit);
     return is_short;
 }
 

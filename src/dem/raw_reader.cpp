@@ -42,7 +42,9 @@ void dem_lecture() {
     }
     shown.finish();
     // The range starts at 1000000 and 0, so it never passes them inward.
-    const int min = samples.cells != 0 && samples.smallest < 1000000 ? samples.smallest : 1000000;
+    constexpr int range_start = 1000000;
+    const int min =
+        samples.cells != 0 && samples.smallest < range_start ? samples.smallest : range_start;
     const int max = samples.cells != 0 && samples.largest > 0 ? samples.largest : 0;
     say("\n\n\tInput hypsometric dynamic scale:\n\t\tMin = %d\n\t\tMax = %d ", min, max);
 
