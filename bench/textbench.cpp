@@ -93,7 +93,7 @@ template <class Read> std::size_t parse_with(const std::string &text, double *ou
     const char *p = text.data(), *const last = p + text.size();
     std::size_t got = 0;
     for (;;) {
-        while (p != last && TextReader::is_space(*p))
+        while (p != last && is_text_space(*p))
             ++p;
         if (p == last) return got;
         const char *end = read(p, last, out[got]);

@@ -2,8 +2,7 @@
 #include <new>
 
 #include "app/command_line.hpp"
-#include "platform/files.hpp"
-#include "platform/files_written.hpp"
+#include "platform/interrupts.hpp"
 #include "run/ask.hpp"
 #include "run/state.hpp"
 

@@ -12,7 +12,6 @@
 #include "number/extended_arith.hpp"
 #include "number/figures.hpp"
 #include "number/text_format.hpp"
-#include "platform/files_written.hpp"
 #include "platform/progress.hpp"
 #include "run/ask.hpp"
 #include "run/state.hpp"

@@ -8,7 +8,6 @@
 #include "number/figures.hpp"
 #include "number/number_text.hpp"
 #include "number/text_format.hpp"
-#include "platform/files_written.hpp"
 #include "platform/helper_thread.hpp"
 #include "platform/progress.hpp"
 #include "run/ask.hpp"

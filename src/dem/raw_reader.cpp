@@ -8,7 +8,6 @@
 #include "number/extended_arith.hpp"
 #include "number/figures.hpp"
 #include "platform/console.hpp"
-#include "platform/files_written.hpp"
 #include "platform/progress.hpp"
 #include "run/ask.hpp"
 #include "run/input_passes.hpp"

@@ -7,10 +7,6 @@
 #include <cstring>
 
 namespace {
-int leading_zeros(std::uint64_t v) {
-    return std::countl_zero(v);
-}
-
 // A finite double as sign, integer significand and exponent (value = m * 2^e).
 struct Decomposed {
     bool negative;
@@ -22,7 +18,6 @@ Decomposed decompose(double d) {
     const std::uint64_t bits = bits_of(d);
     return {sign_of(bits), significand_of(bits), exponent_of(bits)};
 }
-
 } // namespace
 
 Extended extended_mul(double a, double b) {
@@ -41,7 +36,7 @@ Extended extended_mul(double a, double b) {
     U128 p = multiply_64x64(x.m, y.m);
     int e = x.e + y.e;
     // Normalise to exactly 64 significant bits, rounding what falls off.
-    const int bits = p.hi != 0 ? 128 - leading_zeros(p.hi) : 64 - leading_zeros(p.lo);
+    const int bits = p.hi != 0 ? 128 - std::countl_zero(p.hi) : 64 - std::countl_zero(p.lo);
     if (bits > 64) {
         bool carry = false;
         U128 k = shift_right_even(p, bits - 64, carry);

@@ -8,7 +8,6 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <system_error>
 

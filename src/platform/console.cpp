@@ -8,7 +8,6 @@
 #include <string>
 
 #include "platform/streams.hpp"
-#include "platform/terminal.hpp"
 
 bool key_wait_enabled = true;
 

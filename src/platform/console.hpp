@@ -1,7 +1,17 @@
-// Console output that is visible at once, the status line of long passes, and
-// the single-key wait before the program ends on an error or a refusal.
+// Console output that is visible at once, the status line of long passes,
+// whether the standard streams reach a person (a terminal, or a console on
+// Windows), and the single-key wait before the program ends on an error or a refusal.
 #pragma once
 #include <string_view>
+
+enum class StdStream { in, out, err };
+
+// True when the stream is a terminal (a console on Windows), not a file, pipe or
+// nothing. The streams stay where they are for the whole run: asked once.
+bool is_terminal(StdStream stream);
+
+// Columns of the terminal on standard error; 80 when it can't tell.
+int terminal_columns();
 
 // Writes text to standard output and flushes it, so a prompt without a line
 // feed is on screen before the answer is read.

@@ -1,14 +1,15 @@
-// The console on POSIX hosts: stand-ins for closed standard streams, and the
-// key wait on the terminal itself, which is put back as it was.
+// The console on POSIX hosts: stand-ins for closed standard streams, terminal
+// queries (isatty, the window size), and the key wait on the terminal itself,
+// which is put back as it was.
 #include <cerrno>
 #include <cstdio>
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include "platform/console.hpp"
-#include "platform/fault_point.hpp"
 #include "platform/streams.hpp"
 
 namespace {
@@ -21,6 +22,18 @@ void stand_in_for_closed_streams() {
     // Opened for reading only: writes to it fail (EBADF), reads find the end.
     for (int fd = 0; fd <= 2; ++fd)
         if (fcntl(fd, F_GETFD) < 0 && errno == EBADF && open("/dev/null", O_RDONLY) != fd) break;
+}
+
+bool is_terminal(StdStream stream) {
+    static const bool answers[3] = {isatty(STDIN_FILENO) == 1, isatty(STDOUT_FILENO) == 1,
+                                    isatty(STDERR_FILENO) == 1};
+    return answers[static_cast<int>(stream)];
+}
+
+int terminal_columns() {
+    winsize size{};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return 80;
 }
 
 void console_restore_terminal() {

@@ -6,7 +6,6 @@
 #include <limits>
 
 #include "platform/console.hpp"
-#include "platform/terminal.hpp"
 
 namespace {
 using Clock = std::chrono::steady_clock;

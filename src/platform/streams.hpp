@@ -1,9 +1,22 @@
 // The C library's buffered streams and the end of the process, through the
-// door: each call that can fail asks the fault hook first, under its own name.
+// door: each call that can fail asks host.hpp's fault hook first, under its own
+// name, so tests can fail it on every host.
 #pragma once
+#include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <string_view>
+
+#include "platform/host.hpp"
+
+// True when the hook fails call; errno is then set as the call would set it.
+inline bool fault_point(const char *call) {
+    if (host::fault_hook == nullptr) return false;
+    constexpr int codes[] = {0, EIO, ENOSPC, EACCES, EEXIST}; // in the order of host::Fault
+    const int err = codes[static_cast<int>(host::fault_hook(call))];
+    if (err != 0) errno = err;
+    return err != 0;
+}
 
 // Writes the whole text ("fwrite"); false, errno set, if any of it was not written.
 bool stream_write(std::FILE *stream, std::string_view text);

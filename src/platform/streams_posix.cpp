@@ -1,7 +1,6 @@
 // The C library's buffered streams on POSIX hosts.
 #include <cstdlib>
 
-#include "platform/fault_point.hpp"
 #include "platform/streams.hpp"
 
 bool stream_write(std::FILE *stream, std::string_view text) {

@@ -1,7 +1,6 @@
 // The C library's buffered streams on Windows, whose C runtime has the same calls.
 #include <cstdlib>
 
-#include "platform/fault_point.hpp"
 #include "platform/streams.hpp"
 
 bool stream_write(std::FILE *stream, std::string_view text) {

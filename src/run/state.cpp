@@ -2,7 +2,7 @@
 #include "run/state.hpp"
 
 #include "grid/grid_alloc.hpp"
-#include "platform/files_written.hpp"
+#include "run/ask.hpp"
 
 int nb_lig = 0;
 int nb_col = 0;

@@ -5,7 +5,8 @@
 #include <string>
 
 #include "number/figures.hpp"
-#include "platform/files.hpp"
+#include "platform/in_file.hpp"
+#include "platform/out_file.hpp"
 
 extern int nb_lig;           // grid lines: descriptor, typed answer or ASCII header (opening)
 extern int nb_col;           // grid columns: likewise

@@ -5,7 +5,7 @@
 
 #include "grid/grid_alloc.hpp"
 #include "platform/console.hpp"
-#include "platform/files.hpp"
+#include "platform/room.hpp"
 #include "run/ask.hpp"
 #include "run/state.hpp"
 

@@ -8,7 +8,8 @@
 #include <sstream>
 #include <string>
 
-#include "platform/files.hpp"
+#include "platform/in_file.hpp"
+#include "platform/out_file.hpp"
 #include "run/text_reader.hpp"
 
 #ifndef _WIN32
@@ -72,10 +73,10 @@ struct ScratchDrive {
 
 TEST(HostPath, DriveCStandsForTheWorkingDirectory) {
 #ifndef _WIN32
-    EXPECT_EQ(host_path("c:\\images\\dems\\site_m2.raw"), "images/dems/site_m2.raw");
-    EXPECT_EQ(host_path("C:\\images\\a\\b\\x.asc"), "images/a/b/x.asc");
+    EXPECT_EQ(host::host_path("c:\\images\\dems\\site_m2.raw"), "images/dems/site_m2.raw");
+    EXPECT_EQ(host::host_path("C:\\images\\a\\b\\x.asc"), "images/a/b/x.asc");
 #else
-    EXPECT_EQ(host_path("c:\\images\\dems\\site_m2.raw"), "c:\\images\\dems\\site_m2.raw");
+    EXPECT_EQ(host::host_path("c:\\images\\dems\\site_m2.raw"), "c:\\images\\dems\\site_m2.raw");
 #endif
 }
 
