@@ -34,7 +34,7 @@ void erase_status_line();
 bool status_line_drawn();
 
 // Gives each standard stream closed at the start a stand-in that fails every
-// write (watch_console's; nothing to do where the host has no such streams).
+// write (watch_console's; done on POSIX hosts only).
 void stand_in_for_closed_streams();
 
 // Waits for one key from the terminal itself (not from standard input),
