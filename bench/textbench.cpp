@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "dem/figures.hpp"
-#include "dem/grid_words.hpp"
-#include "dem/number/number_text.hpp"
-#include "dem/text_stream.hpp"
+#include "number/figures.hpp"
+#include "number/number_text.hpp"
+#include "number/raised_words.hpp"
+#include "run/text_reader.hpp"
 
 namespace {
 // The terrain of bench/make_data.py, rounded to one decimal as numpy rounds.
@@ -93,7 +93,7 @@ template <class Read> std::size_t parse_with(const std::string &text, double *ou
     const char *p = text.data(), *const last = p + text.size();
     std::size_t got = 0;
     for (;;) {
-        while (p != last && TextReader::is_space(*p))
+        while (p != last && is_text_space(*p))
             ++p;
         if (p == last) return got;
         const char *end = read(p, last, out[got]);

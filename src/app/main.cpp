@@ -1,11 +1,10 @@
 // groundzero: finds the base level of a DEM and raises its null collar to it.
 #include <new>
 
-#include "app/ask.hpp"
 #include "app/command_line.hpp"
-#include "app/state.hpp"
-#include "platform/files.hpp"
-#include "platform/progress.hpp"
+#include "platform/interrupts.hpp"
+#include "run/ask.hpp"
+#include "run/state.hpp"
 
 int main(int argc, char **argv) {
     if (const int status = command_line(argc, argv); status >= 0) return status;

@@ -3,13 +3,13 @@
 #include <cerrno>
 #include <climits>
 
-#include "app/ask.hpp"
-#include "app/state.hpp"
 #include "dem/dem_files.hpp"
 #include "dem/descriptor.hpp"
-#include "dem/number/extended_arith.hpp"
-#include "dem/number/number_text.hpp"
+#include "number/extended_arith.hpp"
+#include "number/number_text.hpp"
 #include "platform/console.hpp"
+#include "run/ask.hpp"
+#include "run/state.hpp"
 
 namespace {
 const char *const banner[] = {

@@ -6,16 +6,16 @@
 #include <cstring>
 #include <type_traits>
 
-#include "app/ask.hpp"
-#include "app/companions.hpp"
-#include "app/elevations.hpp"
-#include "app/state.hpp"
+#include "dem/companions.hpp"
 #include "dem/dem_files.hpp"
-#include "dem/figures.hpp"
-#include "dem/number/extended_arith.hpp"
-#include "dem/number/text_format.hpp"
+#include "dem/elevation_blocks.hpp"
 #include "dem/sample_convert.hpp"
+#include "number/extended_arith.hpp"
+#include "number/figures.hpp"
+#include "number/text_format.hpp"
 #include "platform/progress.hpp"
+#include "run/ask.hpp"
+#include "run/state.hpp"
 
 namespace {
 const double output_factors[4] = {1.0, 10.0, 100.0, 1000.0};

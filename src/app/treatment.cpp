@@ -2,10 +2,10 @@
 // question, and the base level that every lower cell is raised to.
 #include <climits>
 
-#include "app/ask.hpp"
-#include "app/state.hpp"
-#include "dem/figures.hpp"
+#include "number/figures.hpp"
 #include "platform/console.hpp"
+#include "run/ask.hpp"
+#include "run/state.hpp"
 
 // Reads input_figures (gathered while the input was read); reports, asks, and
 // on yes sets new_dtab_min_in, the base level the output elevations are

@@ -8,12 +8,12 @@
 #include <new>
 #include <string>
 
-#include "app/ask.hpp"
-#include "app/elevations.hpp"
-#include "app/state.hpp"
-#include "dem/figures.hpp"
-#include "dem/number/number_text.hpp"
+#include "number/figures.hpp"
+#include "number/number_text.hpp"
 #include "platform/progress.hpp"
+#include "run/ask.hpp"
+#include "run/input_passes.hpp"
+#include "run/state.hpp"
 
 namespace {
 const char *const header_names[6] = {"ncols",     "nrows",    "xllcorner",

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "dem/grid_words.hpp"
+#include "number/raised_words.hpp"
 #include "platform/helper_thread.hpp"
-#include "dem/text_stream.hpp"
+#include "run/text_reader.hpp"
 
 // A piece of the body's text cut at white space, and what parsing it gave.
 struct BodyPiece {

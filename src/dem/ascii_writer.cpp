@@ -4,15 +4,15 @@
 #include <memory>
 #include <string>
 
-#include "app/ask.hpp"
-#include "app/companions.hpp"
-#include "app/elevations.hpp"
-#include "app/state.hpp"
-#include "dem/figures.hpp"
-#include "dem/number/number_text.hpp"
-#include "dem/number/text_format.hpp"
+#include "dem/companions.hpp"
+#include "dem/elevation_blocks.hpp"
+#include "number/figures.hpp"
+#include "number/number_text.hpp"
+#include "number/text_format.hpp"
 #include "platform/helper_thread.hpp"
 #include "platform/progress.hpp"
+#include "run/ask.hpp"
+#include "run/state.hpp"
 
 namespace {
 // The "%lf\t" texts of n cells at out; returns their end.
@@ -29,7 +29,7 @@ constexpr std::size_t short_text = 19;
 bool all_short(const double *cells, std::size_t n) {
     bool is_short = true;
     for (std::size_t k = 0; k < n; ++k)
-        is_short &= !(std::fabs(cells[k]) >= 0x1p33);
+        is_short &= !(std::fabs(cells[k]) >= short_lf_limit);
     return is_short;
 }
 

@@ -1,8 +1,8 @@
 // Raster descriptor reading.
 #include "dem/descriptor.hpp"
 
-#include "dem/number/number_text.hpp"
-#include "dem/text_stream.hpp"
+#include "number/number_text.hpp"
+#include "run/text_reader.hpp"
 
 int read_descriptor(std::FILE *file, int *const fields[6]) {
     TextReader text(file);

@@ -4,14 +4,14 @@
 #include <climits>
 #include <cstdint>
 
-#include "app/ask.hpp"
-#include "app/elevations.hpp"
-#include "app/state.hpp"
-#include "dem/number/extended_arith.hpp"
-#include "dem/figures.hpp"
 #include "grid/grid_alloc.hpp"
+#include "number/extended_arith.hpp"
+#include "number/figures.hpp"
 #include "platform/console.hpp"
 #include "platform/progress.hpp"
+#include "run/ask.hpp"
+#include "run/input_passes.hpp"
+#include "run/state.hpp"
 
 // Reads nb_lig, nb_col, itype, descr_OK, dpix_size, nomim2 and f1; sets
 // jtab or itab (the block buffers), dyn_scale and input_figures, and completes
@@ -41,7 +41,9 @@ void dem_lecture() {
     }
     shown.finish();
     // The range starts at 1000000 and 0, so it never passes them inward.
-    const int min = samples.cells != 0 && samples.smallest < 1000000 ? samples.smallest : 1000000;
+    constexpr int range_start = 1000000;
+    const int min =
+        samples.cells != 0 && samples.smallest < range_start ? samples.smallest : range_start;
     const int max = samples.cells != 0 && samples.largest > 0 ? samples.largest : 0;
     say("\n\n\tInput hypsometric dynamic scale:\n\t\tMin = %d\n\t\tMax = %d ", min, max);
 

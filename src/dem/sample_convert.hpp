@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "dem/number/extended_arith.hpp"
-#include "dem/figures.hpp"
+#include "number/extended_arith.hpp"
+#include "number/figures.hpp"
 
 struct SampleConversion {
     double unit_factor;   // the input unit factor: 1, 0.1, 0.01 or 0.001

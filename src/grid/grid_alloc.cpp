@@ -70,84 +70,33 @@ void grid_set_byte_limit(unsigned long long bytes) {
     byte_limit = bytes;
 }
 
-float **fmatrice(int NbCol, int NbLig) {
-    return make_grid<float>(NbCol, NbLig);
-}
-unsigned char **ucmatrice(int NbCol, int NbLig) {
-    return make_grid<unsigned char>(NbCol, NbLig);
-}
-unsigned short **usmatrice(int NbCol, int NbLig) {
-    return make_grid<unsigned short>(NbCol, NbLig);
-}
-short **smatrice(int NbCol, int NbLig) {
-    return make_grid<short>(NbCol, NbLig);
-}
-int **imatrice(int NbCol, int NbLig) {
-    return make_grid<int>(NbCol, NbLig);
-}
-double **dmatrice(int NbCol, int NbLig) {
-    return make_grid<double>(NbCol, NbLig);
-}
-long double **ldmatrice(int NbCol, int NbLig) {
-    return make_grid<long double>(NbCol, NbLig);
-}
+// One allocator and one release function per element type, all built the same way.
+#define GRID_FAMILY(T, prefix)                                                                     \
+    T **prefix##matrice(int NbCol, int NbLig) {                                                    \
+        return make_grid<T>(NbCol, NbLig);                                                         \
+    }                                                                                              \
+    void fr##prefix##matrice(T **Mat, int NbLig) {                                                 \
+        free_grid(Mat, NbLig);                                                                     \
+    }
+#define VECTOR_FAMILY(T, prefix)                                                                   \
+    T *prefix##vecteur(int NbCol) {                                                                \
+        return make_vector<T>(NbCol);                                                              \
+    }                                                                                              \
+    void fr##prefix##vecteur(T *Mat) {                                                             \
+        std::free(Mat);                                                                            \
+    }
 
-void frfmatrice(float **Mat, int NbLig) {
-    free_grid(Mat, NbLig);
-}
-void frucmatrice(unsigned char **Mat, int NbLig) {
-    free_grid(Mat, NbLig);
-}
-void frusmatrice(unsigned short **Mat, int NbLig) {
-    free_grid(Mat, NbLig);
-}
-void frsmatrice(short **Mat, int NbLig) {
-    free_grid(Mat, NbLig);
-}
-void frimatrice(int **Mat, int NbLig) {
-    free_grid(Mat, NbLig);
-}
-void frdmatrice(double **Mat, int NbLig) {
-    free_grid(Mat, NbLig);
-}
-void frldmatrice(long double **Mat, int NbLig) {
-    free_grid(Mat, NbLig);
-}
+GRID_FAMILY(float, f)
+GRID_FAMILY(unsigned char, uc)
+GRID_FAMILY(unsigned short, us)
+GRID_FAMILY(short, s)
+GRID_FAMILY(int, i)
+GRID_FAMILY(double, d)
+GRID_FAMILY(long double, ld)
 
-unsigned char *ucvecteur(int NbCol) {
-    return make_vector<unsigned char>(NbCol);
-}
-unsigned short *usvecteur(int NbCol) {
-    return make_vector<unsigned short>(NbCol);
-}
-short *svecteur(int NbCol) {
-    return make_vector<short>(NbCol);
-}
-int *ivecteur(int NbCol) {
-    return make_vector<int>(NbCol);
-}
-double *dvecteur(int NbCol) {
-    return make_vector<double>(NbCol);
-}
-float *fvecteur(int NbCol) {
-    return make_vector<float>(NbCol);
-}
-
-void frucvecteur(unsigned char *Mat) {
-    std::free(Mat);
-}
-void frusvecteur(unsigned short *Mat) {
-    std::free(Mat);
-}
-void frsvecteur(short *Mat) {
-    std::free(Mat);
-}
-void frivecteur(int *Mat) {
-    std::free(Mat);
-}
-void frdvecteur(double *Mat) {
-    std::free(Mat);
-}
-void frfvecteur(float *Mat) {
-    std::free(Mat);
-}
+VECTOR_FAMILY(unsigned char, uc)
+VECTOR_FAMILY(unsigned short, us)
+VECTOR_FAMILY(short, s)
+VECTOR_FAMILY(int, i)
+VECTOR_FAMILY(double, d)
+VECTOR_FAMILY(float, f)

@@ -1,40 +1,54 @@
-// Console output and key wait, for POSIX terminals and the Windows console.
+// Console output on the standard streams, and the status line that a long
+// pass shows on standard error and erases before any other console text.
 #include "platform/console.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <string>
 
-#include "platform/progress.hpp"
-
-#ifdef _WIN32
-#include <conio.h>
-#include <io.h>
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
-#endif
+#include "platform/streams.hpp"
 
 bool key_wait_enabled = true;
 
 namespace {
 void (*console_failed)(int err) = nullptr;
+
+std::size_t drawn_length = 0;      // characters of the status line on screen, 0 if none
+bool prompt_line_has_text = false; // standard output's last screen line shows something
+
+void to_stderr(std::string_view text) {
+    stream_write(stderr, text);
+    stream_flush(stderr);
+}
+
+bool has_visible(std::string_view text) {
+    return text.find_first_not_of(" \t\r") != std::string_view::npos;
+}
+
+// Erases the status line first where the text goes to the screen, and keeps
+// track of whether the screen line it ends on shows anything, so a later
+// status line never overwrites a prompt.
+void before_console_text(std::string_view stdout_text) {
+    // Text that goes to a file leaves the screen alone: the line can stay.
+    if (is_terminal(StdStream::out)) erase_status_line();
+    const std::size_t last_break = stdout_text.rfind('\n');
+    if (last_break != std::string_view::npos)
+        prompt_line_has_text = has_visible(stdout_text.substr(last_break + 1));
+    else if (has_visible(stdout_text))
+        prompt_line_has_text = true;
+}
 } // namespace
 
 void watch_console(void (*failed)(int err)) {
-#ifndef _WIN32
-    // Opened for reading only: writes to it fail (EBADF), reads find the end.
-    for (int fd = 0; fd <= 2; ++fd)
-        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF && open("/dev/null", O_RDONLY) != fd) break;
-#endif
+    stand_in_for_closed_streams();
     console_failed = failed;
 }
 
 void console_print(std::string_view text) {
-    progress_before_console_text(text);
-    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-    if ((std::fflush(stdout) != 0 || !written) && console_failed != nullptr) {
+    before_console_text(text);
+    const bool written = stream_write(stdout, text);
+    if ((!stream_flush(stdout) || !written) && console_failed != nullptr) {
         const auto failed = console_failed;
         console_failed = nullptr; // once: the failure's own message goes to standard error
         failed(errno);
@@ -42,68 +56,37 @@ void console_print(std::string_view text) {
 }
 
 void console_error(std::string_view text) {
-    std::fflush(stdout);
-    progress_before_error_text();
-    std::fwrite(text.data(), 1, text.size(), stderr);
-    std::fflush(stderr);
+    stream_flush(stdout);
+    erase_status_line();
+    to_stderr(text);
 }
 
-#ifdef _WIN32
-void console_restore_terminal() {}
-
-void key_wait() {
-    std::fflush(stdout);
-    if (!key_wait_enabled) return;
-    // Only a real console can deliver a key: a redirected or absent one must not block.
-    HANDLE in = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-    if (in == INVALID_HANDLE_VALUE) return;
-    DWORD mode = 0;
-    bool console = GetConsoleMode(in, &mode) != 0;
-    CloseHandle(in);
-    if (!console) return;
-    int c = _getch();
-    if (c == 0 || c == 0xE0) _getch(); // function and arrow keys come as two codes
-}
-#else
-namespace {
-// The terminal while a key wait holds it without echo, and its settings before.
-volatile int raw_tty = -1;
-termios tty_before{};
-} // namespace
-
-void console_restore_terminal() {
-    if (raw_tty >= 0) tcsetattr(raw_tty, TCSANOW, &tty_before);
-}
-
-void key_wait() {
-    std::fflush(stdout);
-    if (!key_wait_enabled) return;
-    int fd = open("/dev/tty", O_RDWR | O_NOCTTY);
-    if (fd < 0) return; // no controlling terminal: a scheduled or CI run
-    // A background job can't read keys (the read would stop it): no wait.
-    if (tcgetpgrp(fd) != getpgrp()) {
-        close(fd);
-        return;
+void draw_status_line(std::string_view line) {
+    std::string text;
+    // A prompt that ends mid-line (answers piped in, so no Enter was echoed)
+    // keeps its line: the status line takes the next one.
+    if (drawn_length == 0 && prompt_line_has_text && is_terminal(StdStream::out) &&
+        !is_terminal(StdStream::in)) {
+        text += "\n";
+        prompt_line_has_text = false;
     }
-    termios saved{};
-    if (tcgetattr(fd, &saved) != 0) {
-        close(fd);
-        return;
-    }
-    termios raw = saved;
-    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    tty_before = saved;
-    raw_tty = fd;
-    if (tcsetattr(fd, TCSANOW, &raw) == 0) {
-        char c = 0;
-        while (read(fd, &c, 1) < 0 && errno == EINTR) {
-        }
-        tcsetattr(fd, TCSANOW, &saved);
-    }
-    raw_tty = -1;
-    close(fd);
+    // Shorter than the line before: blanks cover what would be left of it.
+    text += "\r";
+    text += line;
+    if (line.size() < drawn_length) text += std::string(drawn_length - line.size(), ' ');
+    stream_flush(stdout);
+    to_stderr(text);
+    drawn_length = std::max(drawn_length, line.size());
 }
-#endif
+
+void erase_status_line() {
+    if (drawn_length == 0) return;
+    std::string blank(drawn_length + 2, ' ');
+    blank.front() = blank.back() = '\r';
+    to_stderr(blank);
+    drawn_length = 0;
+}
+
+bool status_line_drawn() {
+    return drawn_length != 0;
+}

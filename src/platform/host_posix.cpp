@@ -112,6 +112,13 @@ bool error_is_exists() {
 
 std::FILE *open_read(const std::string &path, bool no_wait) {
     if (faulted("open")) return nullptr;
+    // Not even opened without waiting: that would let a writer waiting at a
+    // named pipe go on, and its first bytes meet no reader.
+    struct stat entry {};
+    if (no_wait && stat(path.c_str(), &entry) == 0 && !S_ISREG(entry.st_mode)) {
+        errno = EWOULDBLOCK;
+        return nullptr;
+    }
     const int fd =
         open_retrying(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | (no_wait ? O_NONBLOCK : 0));
     if (fd < 0) return nullptr;

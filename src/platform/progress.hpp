@@ -1,5 +1,5 @@
 // What a long run shows a person at a terminal, on standard error only: how
-// far each pass over the data has gone, and at the end the files written.
+// far each pass over the data has gone.
 // When standard error is not a terminal nothing at all is shown, so scripts
 // and logs see what they always saw; standard output is never touched.
 #pragma once
@@ -49,18 +49,3 @@ class Progress {
 // front to fit columns - 1 characters (so the terminal never wraps it).
 std::string progress_line(std::string_view what, std::uint64_t done, std::uint64_t total,
                           int columns);
-
-// Called with every text for standard output before it is written: erases a
-// progress line first, and keeps track of whether the screen line the text
-// ends on shows anything, so a later progress line never overwrites a prompt.
-void progress_before_console_text(std::string_view stdout_text);
-// Called before text for standard error: erases a progress line first.
-void progress_before_error_text();
-
-// An output complete under dos_path (its Windows form): named at the end of the run.
-void note_file_written(std::string_view dos_path);
-// At the end of a run that wrote files: one line naming them with their host
-// paths, on a terminal only. The list is emptied either way.
-void report_files_written();
-// Empties the list without a word (harnesses that run the stages many times).
-void forget_files_written();

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "app/elevations.hpp"
+#include "dem/elevation_blocks.hpp"
 #include "harness.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "dem/number/number_text.hpp"
+#include "number/number_text.hpp"
 
 namespace {
 bool blank(char c) {

@@ -3,11 +3,11 @@
 #pragma once
 #include <cstdio>
 
-#include "app/ask.hpp"
-#include "app/state.hpp"
 #include "grid/grid_alloc.hpp"
-#include "platform/files.hpp"
 #include "platform/console.hpp"
+#include "platform/room.hpp"
+#include "run/ask.hpp"
+#include "run/state.hpp"
 
 struct RunEnded {
     int status;

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <random>
 
-#include "dem/number/extended_arith.hpp"
+#include "number/extended_arith.hpp"
 #include "test_support.hpp"
 
 TEST(SampleToMetres, HalfwayProductsRoundTwiceLikeTheX87) {

@@ -9,8 +9,8 @@
 #include <random>
 #include <vector>
 
-#include "dem/figures.hpp"
-#include "dem/number/extended_arith.hpp"
+#include "number/extended_arith.hpp"
+#include "number/figures.hpp"
 #include "test_support.hpp"
 
 namespace {

@@ -1,4 +1,4 @@
-// Host paths, outputs that appear whole or not at all, and the word reader.
+// Host paths, and outputs that appear whole or not at all.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,8 +8,9 @@
 #include <sstream>
 #include <string>
 
-#include "dem/text_stream.hpp"
-#include "platform/files.hpp"
+#include "platform/in_file.hpp"
+#include "platform/out_file.hpp"
+#include "platform/publish.hpp"
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -23,21 +24,6 @@ std::string slurp(const fs::path &p) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
-}
-
-// Every word of text as the reader gives them.
-std::vector<std::string> words_of(const std::string &text) {
-    std::FILE *f = std::tmpfile();
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::rewind(f);
-    TextReader r(f);
-    std::vector<std::string> words;
-    for (std::string_view w = r.peek_word(); !w.empty(); w = r.peek_word()) {
-        words.emplace_back(w);
-        r.consume(w.size());
-    }
-    std::fclose(f);
-    return words;
 }
 
 // A scratch folder that stands for drive C: while the test runs (on Windows,
@@ -72,10 +58,10 @@ struct ScratchDrive {
 
 TEST(HostPath, DriveCStandsForTheWorkingDirectory) {
 #ifndef _WIN32
-    EXPECT_EQ(host_path("c:\\images\\dems\\site_m2.raw"), "images/dems/site_m2.raw");
-    EXPECT_EQ(host_path("C:\\images\\a\\b\\x.asc"), "images/a/b/x.asc");
+    EXPECT_EQ(host::host_path("c:\\images\\dems\\site_m2.raw"), "images/dems/site_m2.raw");
+    EXPECT_EQ(host::host_path("C:\\images\\a\\b\\x.asc"), "images/a/b/x.asc");
 #else
-    EXPECT_EQ(host_path("c:\\images\\dems\\site_m2.raw"), "c:\\images\\dems\\site_m2.raw");
+    EXPECT_EQ(host::host_path("c:\\images\\dems\\site_m2.raw"), "c:\\images\\dems\\site_m2.raw");
 #endif
 }
 
@@ -117,47 +103,6 @@ TEST(OutFile, DiscardedOrFailedOutputsLeaveTheOldFileUntouched) {
     EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}), 1);
     OutFile missing;
     EXPECT_FALSE(missing.open(drive.dos("images/nofolder/x.raw")));
-}
-
-TEST(TextReader, CrLfLfTabsAndCtrlZ) {
-    using V = std::vector<std::string>;
-    EXPECT_EQ(words_of("ncols 3\r\nnrows\t2\r\n"), (V{"ncols", "3", "nrows", "2"}));
-    EXPECT_EQ(words_of("1\n2\n"), (V{"1", "2"}));
-    EXPECT_EQ(words_of("1 2\x1a"
-                       "3 4"),
-              (V{"1", "2"}));
-    EXPECT_EQ(words_of("\x1a"
-                       "1"),
-              V{});
-    EXPECT_EQ(words_of("  \r\n\t "), V{});
-    EXPECT_EQ(words_of("a\vb\fc"), (V{"a", "b", "c"}));
-    // A byte-order mark opening the text (Windows editors write one) is not a word.
-    EXPECT_EQ(words_of("\xEF\xBB\xBF"
-                       "561\r\n487\r\n"),
-              (V{"561", "487"}));
-    EXPECT_EQ(words_of("1 \xEF\xBB\xBF"), (V{"1", "\xEF\xBB\xBF"}));
-}
-
-TEST(TextReader, WordsAcrossBlockBoundariesAndLongWords) {
-    std::string text(1 << 20, ' '); // a word straddles the first 1 MiB block
-    text.replace(text.size() - 3, 3, "123");
-    text += "456 ";
-    const std::string keyword(10000, 'k');
-    text += keyword + " 7";
-    EXPECT_EQ(words_of(text), (std::vector<std::string>{"123456", keyword, "7"}));
-}
-
-TEST(TextReader, PartialConsumeLeavesTheRestForTheNextRead) {
-    std::FILE *f = std::tmpfile();
-    std::fputs("12abc 5", f);
-    std::rewind(f);
-    TextReader r(f);
-    EXPECT_EQ(r.peek_word(), "12abc");
-    r.consume(2);
-    EXPECT_EQ(r.peek_word(), "abc");
-    r.consume(3);
-    EXPECT_EQ(r.peek_word(), "5");
-    std::fclose(f);
 }
 
 TEST(CommitOutputs, ASecondRenameThatFailsPutsTheFirstFileBack) {

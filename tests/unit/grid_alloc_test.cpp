@@ -37,11 +37,13 @@ TEST(GridAlloc, EveryElementTypeComesZeroedWithSeparateRows) {
 TEST(GridAlloc, Usmatrice5By3HasThreeRowsOfFive16BitCells) {
     unsigned short **g = usmatrice(5, 3);
     ASSERT_NE(g, nullptr);
-    for (int i = 0; i < 3; ++i) {
+    // Every cell keeps its own 16-bit value: no two cells share storage.
+    for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 5; ++j)
-            g[i][j] = 65535;
-        EXPECT_EQ(sizeof g[i][0], 2u);
-    }
+            g[i][j] = static_cast<unsigned short>(65535 - 5 * i - j);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 5; ++j)
+            EXPECT_EQ(g[i][j], 65535 - 5 * i - j) << i << ", " << j;
     // Distinct rows at least a whole row apart.
     EXPECT_GE(reinterpret_cast<char *>(g[1]) - reinterpret_cast<char *>(g[0]), 10);
     EXPECT_GE(reinterpret_cast<char *>(g[2]) - reinterpret_cast<char *>(g[1]), 10);

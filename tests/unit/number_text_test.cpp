@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "dem/number/number_text.hpp"
+#include "number/number_text.hpp"
 #include "test_support.hpp"
 
 namespace {
@@ -123,22 +123,36 @@ TEST(ParseDouble, ShortDecimalsAndHalfwayTextsMatchStrtod) {
 }
 
 TEST(ParseDouble, PlainDecimalsOfEveryLengthMatchStrtod) {
-    // The short forms DEM files hold ("147.23", "-0.5", "12345678901234567.8"):
-    // random digit strings with the point anywhere, up to and past 19 digits.
-    std::mt19937_64 rng(4242);
+    // The short forms DEM files hold ("147.23", "-0.5", "12345678901234567.8"),
+    // read inline up to 15 digits and by the exact conversion beyond: every
+    // length from 1 to 22 digits, the point anywhere or nowhere, both signs;
+    // word by word, and all at once as a grid's body is read.
+    std::mt19937_64 rng(8086);
+    std::string text;
+    std::vector<double> expected;
     for (int k = 0; k < draws(3'000'000); ++k) {
         const int digits = 1 + static_cast<int>(rng() % 22);
-        std::string text = (rng() & 1) ? "-" : "";
-        const int point = static_cast<int>(rng() % (digits + 1));
+        std::string w = (rng() & 1) ? "-" : "";
+        const int point = static_cast<int>(rng() % (digits + 2)) - 1; // -1: no point
         for (int d = 0; d < digits; ++d) {
-            if (d == point && d > 0) text += '.';
-            text += static_cast<char>('0' + rng() % 10);
+            if (d == point) w += '.';
+            w += static_cast<char>('0' + rng() % 10);
         }
-        if (rng() % 7 == 0 && text.find('.') == std::string::npos) text += '.';
+        if (point == digits) w += '.';
+        expected.push_back(std::strtod(w.c_str(), nullptr));
         double got = 0;
-        ASSERT_TRUE(parse_double_word(text, got)) << text;
-        ASSERT_TRUE(same_bits(got, std::strtod(text.c_str(), nullptr))) << text;
+        ASSERT_TRUE(parse_double_word(w, got)) << w;
+        ASSERT_TRUE(same_bits(got, expected.back())) << w;
+        text += w;
+        text += k % 9 == 8 ? "\r\n" : " ";
     }
+    std::vector<double> got(expected.size() + 1);
+    const ParsedWords r =
+        parse_words(text.data(), text.data() + text.size(), got.data(), got.size(), true);
+    ASSERT_EQ(r.why, WordsStop::need_text);
+    ASSERT_EQ(r.count, expected.size());
+    for (std::size_t k = 0; k < expected.size(); ++k)
+        ASSERT_TRUE(same_bits(got[k], expected[k])) << k;
     double v = 1;
     ASSERT_TRUE(parse_double_word("-0.0", v));
     EXPECT_TRUE(std::signbit(v) && v == 0.0);

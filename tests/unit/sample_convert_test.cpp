@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
-#include "dem/number/extended_arith.hpp"
 #include "dem/sample_convert.hpp"
+#include "number/extended_arith.hpp"
 #include "test_support.hpp"
 
 namespace {

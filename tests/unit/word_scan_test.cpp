@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "dem/number/number_text.hpp"
-#include "dem/text_stream.hpp"
+#include "number/number_text.hpp"
+#include "run/text_reader.hpp"
 #include "test_support.hpp"
 
 namespace {
@@ -324,35 +324,6 @@ TEST(ParseWords, OverTheFileReaderBufferAsTheWordReaderReadsIt) {
     EXPECT_EQ(bad_word, "12;5");
     EXPECT_GT(bad_at, expected.size() / 3);
     EXPECT_EQ(got.size(), bad_at);
-}
-
-TEST(ParseWords, PlainDecimalsOfEveryLengthMatchStrtod) {
-    // The grid's usual words, read inline by the scanner up to 15 digits and by
-    // the exact conversion beyond: every length from 1 to 22 digits, the point
-    // anywhere, both signs.
-    std::mt19937_64 rng(8086);
-    std::string text;
-    std::vector<double> expected;
-    for (int k = 0; k < draws(2'000'000); ++k) {
-        const int digits = 1 + static_cast<int>(rng() % 22);
-        std::string w = (rng() & 1) ? "-" : "";
-        const int point = static_cast<int>(rng() % (digits + 2)) - 1; // -1: no point
-        for (int d = 0; d < digits; ++d) {
-            if (d == point) w += '.';
-            w += static_cast<char>('0' + rng() % 10);
-        }
-        if (point == digits) w += '.';
-        expected.push_back(std::strtod(w.c_str(), nullptr));
-        text += w;
-        text += k % 9 == 8 ? "\r\n" : " ";
-    }
-    std::vector<double> got(expected.size() + 1);
-    const ParsedWords r =
-        parse_words(text.data(), text.data() + text.size(), got.data(), got.size(), true);
-    ASSERT_EQ(r.why, WordsStop::need_text);
-    ASSERT_EQ(r.count, expected.size());
-    for (std::size_t k = 0; k < expected.size(); ++k)
-        ASSERT_TRUE(same_bits(got[k], expected[k])) << k;
 }
 
 TEST(TextReaderBlocks, BufferedTextReadMoreAndTheEnd) {

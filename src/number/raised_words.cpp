@@ -3,20 +3,16 @@
 // the nearest double to it, which is closer to it than a 10^-10th, so "%lf"
 // gives back its digits padded with zeros, and two such values compare as
 // their millionths do (two such decimals never share a double).
-#include "dem/grid_words.hpp"
+#include "number/raised_words.hpp"
 
 #include <bit>
 #include <cstring>
 
-#include "dem/figures.hpp"
+#include "number/figures.hpp"
 
 namespace {
 constexpr int short_digits = 6; // integer digits and decimals of a short word, at most
 constexpr std::uint64_t micro_scale[short_digits + 1] = {1000000, 100000, 10000, 1000, 100, 10, 1};
-
-bool is_digit(char c) {
-    return static_cast<unsigned char>(c - '0') < 10;
-}
 
 // Copies the n (at most 8) characters at from to out; 8 are copied at once
 // when that many can be read, the others being overwritten or beyond the end
@@ -124,7 +120,7 @@ BaseText base_text(double base) {
     // Exact when the text read back gives the base level and its millionths
     // fit: every short word compares with those then.
     double back = 0;
-    if (!(base > 0.0 && base < 0x1p33) ||
+    if (!(base > 0.0 && base < short_lf_limit) ||
         !parse_double_word(std::string_view(b.text, b.size - 1), back) || back != base)
         return b;
     for (const char *c = b.text; c != end - 1; ++c)

@@ -1,5 +1,5 @@
 // Extended-precision multiplication, rounding and truncation on integers.
-#include "dem/number/extended_arith.hpp"
+#include "number/extended_arith.hpp"
 
 #include <bit>
 #include <climits>
@@ -7,10 +7,6 @@
 #include <cstring>
 
 namespace {
-int leading_zeros(std::uint64_t v) {
-    return std::countl_zero(v);
-}
-
 // A finite double as sign, integer significand and exponent (value = m * 2^e).
 struct Decomposed {
     bool negative;
@@ -21,41 +17,6 @@ struct Decomposed {
 Decomposed decompose(double d) {
     const std::uint64_t bits = bits_of(d);
     return {sign_of(bits), significand_of(bits), exponent_of(bits)};
-}
-
-// Shifts v right by s (1..127) rounding to nearest, ties to even.
-U128 shift_right_even(U128 v, int s, bool &carry_out) {
-    // Split into kept part and the dropped bits.
-    U128 kept;
-    bool half = false, sticky = false, odd = false;
-    if (s >= 128) {
-        kept = {0, 0};
-        half = false;
-        sticky = v.hi != 0 || v.lo != 0;
-    } else if (s >= 64) {
-        const int t = s - 64;
-        kept = {0, t == 0 ? v.hi : v.hi >> t};
-        const std::uint64_t dropped_hi = t == 0 ? 0 : (v.hi & ((std::uint64_t{1} << t) - 1));
-        // The half bit is bit s-1 of the whole value.
-        if (t == 0) {
-            half = (v.lo >> 63) != 0;
-            sticky = (v.lo & ~(std::uint64_t{1} << 63)) != 0;
-        } else {
-            half = ((dropped_hi >> (t - 1)) & 1) != 0;
-            sticky = (dropped_hi & ((std::uint64_t{1} << (t - 1)) - 1)) != 0 || v.lo != 0;
-        }
-    } else {
-        kept = {v.hi >> s, (v.lo >> s) | (v.hi << (64 - s))};
-        half = ((v.lo >> (s - 1)) & 1) != 0;
-        sticky = s > 1 && (v.lo & ((std::uint64_t{1} << (s - 1)) - 1)) != 0;
-    }
-    odd = (kept.lo & 1) != 0;
-    carry_out = false;
-    if (half && (sticky || odd)) {
-        if (++kept.lo == 0) ++kept.hi;
-        carry_out = true;
-    }
-    return kept;
 }
 } // namespace
 
@@ -75,7 +36,7 @@ Extended extended_mul(double a, double b) {
     U128 p = multiply_64x64(x.m, y.m);
     int e = x.e + y.e;
     // Normalise to exactly 64 significant bits, rounding what falls off.
-    const int bits = p.hi != 0 ? 128 - leading_zeros(p.hi) : 64 - leading_zeros(p.lo);
+    const int bits = p.hi != 0 ? 128 - std::countl_zero(p.hi) : 64 - std::countl_zero(p.lo);
     if (bits > 64) {
         bool carry = false;
         U128 k = shift_right_even(p, bits - 64, carry);

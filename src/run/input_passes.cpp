@@ -1,12 +1,12 @@
 // Passes over the input file, and block reading of its raw samples.
-#include "app/elevations.hpp"
+#include "run/input_passes.hpp"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
 #include <utility>
 
-#include "app/ask.hpp"
+#include "run/ask.hpp"
 
 namespace {
 const double unit_factors[4] = {1.0, 0.1, 0.01, 0.001};

@@ -1,7 +1,7 @@
 // The text formatter over the exact number text.
-#include "dem/number/text_format.hpp"
+#include "number/text_format.hpp"
 
-#include "dem/number/number_text.hpp"
+#include "number/number_text.hpp"
 
 std::string format_text(std::string_view format, std::initializer_list<TextArg> args) {
     std::string out;

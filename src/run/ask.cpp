@@ -1,22 +1,24 @@
-// Questions read from standard input word by word, like formatted reads, and
-// the early endings.
-#include "app/ask.hpp"
+// Questions read from standard input word by word, like formatted reads, the
+// early endings, and the list of files written.
+#include "run/ask.hpp"
 
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <vector>
 
-#include "app/state.hpp"
-#include "dem/number/number_text.hpp"
+#include "number/number_text.hpp"
 #include "platform/console.hpp"
-#include "platform/files.hpp"
-#include "platform/progress.hpp"
-#include "dem/text_stream.hpp"
+#include "platform/room.hpp"
+#include "platform/streams.hpp"
+#include "run/state.hpp"
+#include "run/text_reader.hpp"
 
 void (*run_end_hook)(int status) = nullptr;
 
 namespace {
+std::vector<std::string> written; // host paths of the outputs complete, in their order
 std::FILE *answer_source = stdin;
 std::unique_ptr<TextReader> answer_reader; // made at the first question
 
@@ -39,10 +41,10 @@ void use_answers(std::FILE *source) {
 }
 
 void end_run(int status) {
-    std::fflush(stdout);
+    stream_flush(stdout);
     report_files_written();
     if (run_end_hook != nullptr) run_end_hook(status);
-    std::exit(status);
+    end_process(status);
 }
 
 std::string ask_word(std::string_view what) {
@@ -101,7 +103,7 @@ void require_room(const std::string &path, unsigned long long cells, unsigned by
 }
 
 void fail_console(int err) {
-    fail("cannot write to standard output (" + system_error_text(err) + ")");
+    fail("cannot write to standard output (" + host::errno_text(err) + ")");
 }
 
 void publish(std::initializer_list<OutFile *> files) {
@@ -116,4 +118,25 @@ void publish(std::initializer_list<OutFile *> files) {
 
 void fail_out_of_memory() {
     fail("not enough memory to go on");
+}
+
+void note_file_written(std::string_view dos_path) {
+    std::error_code ec;
+    const std::filesystem::path host(host::host_path(dos_path));
+    const std::filesystem::path full = std::filesystem::absolute(host, ec);
+    written.push_back(ec ? host.string() : full.string());
+}
+
+void report_files_written() {
+    if (!written.empty() && is_terminal(StdStream::err)) {
+        std::string line = "\ngroundzero: wrote ";
+        for (std::size_t k = 0; k < written.size(); ++k)
+            line += (k == 0 ? "" : ", ") + written[k];
+        console_error(line + "\n");
+    }
+    forget_files_written();
+}
+
+void forget_files_written() {
+    written.clear();
 }

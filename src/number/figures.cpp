@@ -1,6 +1,6 @@
 // The figures of the base-level stage from raw samples, and the range of the
 // raised elevations.
-#include "dem/figures.hpp"
+#include "number/figures.hpp"
 
 #include <algorithm>
 

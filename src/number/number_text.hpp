@@ -19,6 +19,9 @@ inline constexpr std::array<bool, 256> text_space_table = [] {
 inline bool is_text_space(char c) {
     return text_space_table[static_cast<unsigned char>(c)];
 }
+inline bool is_digit(char c) {
+    return static_cast<unsigned char>(c - '0') < 10;
+}
 
 struct ParsedInt {
     int value;
@@ -71,6 +74,12 @@ ParsedWords parse_words(const char *first, const char *last, double *out, std::s
 
 // The longest "%lf" text: a sign, 309 integer digits, the point, six decimals.
 inline constexpr std::size_t lf_max_chars = 317;
+// "%lf" writes six decimals: a value's millionths.
+inline constexpr std::uint64_t millionths_per_unit = 1000000;
+// Values below 2^short_lf_bits in magnitude have "%lf" texts of at most 18
+// characters, and their millionths fit 53 bits.
+inline constexpr int short_lf_bits = 33;
+inline constexpr double short_lf_limit = static_cast<double>(std::uint64_t{1} << short_lf_bits);
 
 // Writes value as "%lf" writes it at out (no terminating NUL) and returns the
 // end of the text: fixed notation, six decimals, ties of the exact binary value

@@ -1,6 +1,6 @@
-// The IEEE double format taken apart on integers, and the full product of two
-// 64-bit integers: the shared ground of the number text and the extended
-// arithmetic. Pure functions.
+// The IEEE double format taken apart on integers, the full product of two
+// 64-bit integers and its rounding: the shared ground of the number text and
+// the extended arithmetic. Pure functions.
 #pragma once
 #include <cstdint>
 #include <cstring>
@@ -56,4 +56,40 @@ inline U128 multiply_64x64(std::uint64_t a, std::uint64_t b) {
     const std::uint64_t mid = (p00 >> 32) + (p01 & low32) + (p10 & low32);
     return {p11 + (p01 >> 32) + (p10 >> 32) + (mid >> 32), (mid << 32) | (p00 & low32)};
 #endif
+}
+
+// v shifted right by s (1..127), rounded to nearest, ties to even: the one
+// rounding of every conversion here. carry_out: the rounding added one.
+inline U128 shift_right_even(U128 v, int s, bool &carry_out) {
+    // Split into kept part and the dropped bits.
+    U128 kept;
+    bool half = false, sticky = false, odd = false;
+    if (s >= 128) {
+        kept = {0, 0};
+        half = false;
+        sticky = v.hi != 0 || v.lo != 0;
+    } else if (s >= 64) {
+        const int t = s - 64;
+        kept = {0, t == 0 ? v.hi : v.hi >> t};
+        const std::uint64_t dropped_hi = t == 0 ? 0 : (v.hi & ((std::uint64_t{1} << t) - 1));
+        // The half bit is bit s-1 of the whole value.
+        if (t == 0) {
+            half = (v.lo >> 63) != 0;
+            sticky = (v.lo & ~(std::uint64_t{1} << 63)) != 0;
+        } else {
+            half = ((dropped_hi >> (t - 1)) & 1) != 0;
+            sticky = (dropped_hi & ((std::uint64_t{1} << (t - 1)) - 1)) != 0 || v.lo != 0;
+        }
+    } else {
+        kept = {v.hi >> s, (v.lo >> s) | (v.hi << (64 - s))};
+        half = ((v.lo >> (s - 1)) & 1) != 0;
+        sticky = s > 1 && (v.lo & ((std::uint64_t{1} << (s - 1)) - 1)) != 0;
+    }
+    odd = (kept.lo & 1) != 0;
+    carry_out = false;
+    if (half && (sticky || odd)) {
+        if (++kept.lo == 0) ++kept.hi;
+        carry_out = true;
+    }
+    return kept;
 }

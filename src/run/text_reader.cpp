@@ -1,16 +1,18 @@
 // Buffer management of the word reader.
-#include "dem/text_stream.hpp"
+#include "run/text_reader.hpp"
 
 #include <cstring>
 
 #include "platform/in_file.hpp"
+#include "platform/streams.hpp"
 
 namespace {
 constexpr char ctrl_z = 0x1A;
 } // namespace
 
 TextReader::TextReader(std::FILE *file, bool line_at_a_time)
-    : file_(file), line_at_a_time_(line_at_a_time), buf_(line_at_a_time ? 4096 : std::size_t{1} << 20) {}
+    : file_(file), line_at_a_time_(line_at_a_time),
+      buf_(line_at_a_time ? 4096 : std::size_t{1} << 20) {}
 
 TextReader::TextReader(InFile &file, std::size_t block)
     : file_(nullptr), in_(&file), line_at_a_time_(false), buf_(block) {}
@@ -32,17 +34,12 @@ bool TextReader::fill() {
     }
     if (end_ == buf_.size()) buf_.resize(buf_.size() * 2);
     std::size_t got = 0;
-    if (line_at_a_time_) {
-        int c = 0;
-        while (end_ + got < buf_.size() && (c = std::getc(file_)) != EOF) {
-            buf_[end_ + got++] = static_cast<char>(c);
-            if (c == '\n') break;
-        }
-    } else if (in_ != nullptr) {
+    if (line_at_a_time_)
+        got = stream_read_line(file_, buf_.data() + end_, buf_.size() - end_);
+    else if (in_ != nullptr)
         got = in_->read(buf_.data() + end_, buf_.size() - end_);
-    } else {
-        got = std::fread(buf_.data() + end_, 1, buf_.size() - end_, file_);
-    }
+    else
+        got = stream_read(file_, buf_.data() + end_, buf_.size() - end_);
     if (got == 0) {
         ended_ = true;
         return false;

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "dem/number/number_text.hpp"
+#include "number/number_text.hpp"
 
 // The base level, and what the short words are compared with.
 struct BaseText {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dem/number/number_text.hpp"
+#include "number/number_text.hpp"
 
 class InFile;
 
@@ -29,14 +29,14 @@ class TextReader {
     // empty view at the end of the text. The view stays valid until the next call.
     std::string_view peek_word() {
         for (;;) {
-            while (pos_ < end_ && is_space(buf_[pos_]))
+            while (pos_ < end_ && is_text_space(buf_[pos_]))
                 ++pos_;
             if (pos_ < end_) break;
             if (!fill()) return {};
         }
         std::size_t i = pos_;
         for (;;) {
-            while (i < end_ && !is_space(buf_[i]))
+            while (i < end_ && !is_text_space(buf_[i]))
                 ++i;
             if (i < end_ || i - pos_ >= max_word) break;
             const std::size_t offset = i - pos_;
@@ -68,8 +68,6 @@ class TextReader {
     // True once the text has ended (end of file, a Ctrl-Z, a read error):
     // nothing follows the buffered text.
     bool ended() const { return ended_ || (file_ == nullptr && in_ == nullptr); }
-
-    static bool is_space(char c) { return is_text_space(c); }
 
   private:
     // Appends more text to the buffer, keeping the unread part; false at the end.

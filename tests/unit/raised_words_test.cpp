@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "dem/figures.hpp"
-#include "dem/grid_words.hpp"
+#include "number/figures.hpp"
+#include "number/raised_words.hpp"
 #include "test_support.hpp"
 
 namespace {

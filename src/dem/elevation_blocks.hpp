@@ -2,46 +2,11 @@
 // order, whatever the input form: raw samples are read again from the file for
 // each pass, an ASCII grid's values are parsed again from its text.
 #pragma once
-#include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <vector>
 
-#include "app/state.hpp"
 #include "dem/ascii_reader.hpp"
-#include "dem/number/extended_arith.hpp"
-
-// Cells per block: the block buffers are this size whatever the grid's.
-inline constexpr std::size_t block_cells = std::size_t{1} << 18;
-
-// Raw samples of the input, a block at a time, in jtab (16 bits) or itab
-// (32 bits). start_samples begins a pass (failing if the file changed since
-// the first); next_samples gives the count of cells of the next block, 0 at
-// the end of the grid. Cells beyond the end of a short file are 0.
-void start_samples();
-std::size_t next_samples();
-// Once the file has ended, every cell still to come is 0: how many there are.
-bool samples_past_file_end();
-std::uint64_t samples_left();
-// After the last pass: fails if the file changed, then closes it, so that an
-// output may take the input's own name.
-void finish_input();
-
-// Before the first pass: an input that can't be read twice (a named pipe) gets
-// its temporary copy, or the run fails.
-void prepare_input_passes();
-// Before every pass after the first: fails if the input changed since it was
-// opened, then goes back to its start.
-void rewind_input();
-// The input is not what it was when the run began: nothing is written.
-[[noreturn]] void fail_changed_input();
-// The input could not be read (again: on a later pass), or the temporary copy
-// of a pipe input could not be written: the run ends saying which.
-[[noreturn]] void fail_input_read(bool again = false);
-
-// The unit factor of the input samples (the unit answer), as a double and taken apart.
-double input_unit_factor();
-UnitFactor input_unit();
+#include "run/input_passes.hpp"
 
 // One pass over the input elevations: sink(cells, n) receives consecutive
 // blocks of the cells, first line first, each cell turned by convert, a pure

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "dem/number/double_bits.hpp"
+#include "number/double_bits.hpp"
 
 // A value of the extended format: sign, 64-bit significand, exponent
 // (value = sig * 2^exp), or one of the special kinds.
@@ -46,35 +46,25 @@ inline double sample_to_metres_fast(std::int32_t sample, UnitFactor f) {
     const std::uint64_t s = sample < 0
                                 ? 0 - static_cast<std::uint64_t>(static_cast<std::int64_t>(sample))
                                 : static_cast<std::uint64_t>(sample);
-    // The exact product, below 2^84, as hi * 2^64 + lo.
+    // The exact product, below 2^84.
     const U128 p = multiply_64x64(s, f.m);
-    const std::uint64_t hi = p.hi, lo = p.lo;
     // First rounding: to a 64-bit significand, to nearest, ties to even.
     std::uint64_t sig;
     int exp = f.e;
-    if (hi == 0) {
-        const int z = std::countl_zero(lo); // lo != 0: both factors are non-zero
-        sig = lo << z;
+    bool carry = false;
+    if (p.hi == 0) {
+        const int z = std::countl_zero(p.lo); // p.lo != 0: both factors are non-zero
+        sig = p.lo << z;
         exp -= z;
     } else {
-        const int k = 64 - std::countl_zero(hi); // bits of hi, 1..20: drop k bits of lo
-        sig = (hi << (64 - k)) | (lo >> k);
-        const std::uint64_t dropped = lo & ((std::uint64_t{1} << k) - 1);
-        const std::uint64_t half = std::uint64_t{1} << (k - 1);
-        exp += k;
-        if (dropped > half || (dropped == half && (sig & 1))) {
-            if (++sig == 0) { // carried into a 65th bit
-                sig = std::uint64_t{1} << 63;
-                ++exp;
-            }
-        }
+        const int k = 64 - std::countl_zero(p.hi); // bits of hi, 1..20: drop k bits of lo
+        const U128 kept = shift_right_even(p, k, carry);
+        sig = kept.hi != 0 ? std::uint64_t{1} << 63 : kept.lo; // carried into a 65th bit: 2^64
+        exp += k + (kept.hi != 0 ? 1 : 0);
     }
     // Second rounding: to 53 bits, to nearest, ties to even.
     constexpr int dropped = 64 - (fraction_bits + 1);
-    constexpr std::uint64_t half = std::uint64_t{1} << (dropped - 1);
-    std::uint64_t m = sig >> dropped;
-    const std::uint64_t rest = sig & ((std::uint64_t{1} << dropped) - 1);
-    if (rest > half || (rest == half && (m & 1))) ++m;
+    std::uint64_t m = shift_right_even({0, sig}, dropped, carry).lo;
     exp += dropped;
     if (m == 2 * implied_bit) {
         m >>= 1;

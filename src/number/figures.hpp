@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "dem/number/extended_arith.hpp"
+#include "number/extended_arith.hpp"
 
 // Where the minimum searches start: a value this high or higher is never a minimum.
 inline constexpr double search_start = 1.0e7;

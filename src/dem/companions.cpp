@@ -1,16 +1,16 @@
 // The raw output's ESRI header and the copy of the input's coordinate system,
 // written beside the output and published with it.
-#include "app/companions.hpp"
+#include "dem/companions.hpp"
 
 #include <cerrno>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/ask.hpp"
-#include "app/state.hpp"
 #include "dem/dem_files.hpp"
 #include "dem/esri_header.hpp"
+#include "run/ask.hpp"
+#include "run/state.hpp"
 
 void write_raster_header() {
     const std::string name = beside(nomim2, header_extension);

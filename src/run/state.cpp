@@ -1,8 +1,8 @@
 // Definitions of the program-wide state.
-#include "app/state.hpp"
+#include "run/state.hpp"
 
 #include "grid/grid_alloc.hpp"
-#include "platform/progress.hpp"
+#include "run/ask.hpp"
 
 int nb_lig = 0;
 int nb_col = 0;

@@ -4,8 +4,9 @@
 #pragma once
 #include <string>
 
-#include "dem/figures.hpp"
-#include "platform/files.hpp"
+#include "number/figures.hpp"
+#include "platform/in_file.hpp"
+#include "platform/out_file.hpp"
 
 extern int nb_lig;           // grid lines: descriptor, typed answer or ASCII header (opening)
 extern int nb_col;           // grid columns: likewise

@@ -1,4 +1,5 @@
-// The dialogue's questions and the program's ways of ending early.
+// The dialogue's questions, the program's ways of ending early, and the list of
+// outputs a run completes, named to a person at a terminal at its end.
 #pragma once
 #include <cstddef>
 #include <cstdio>
@@ -6,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "dem/number/text_format.hpp"
+#include "number/text_format.hpp"
 #include "platform/console.hpp"
 #include "platform/out_file.hpp"
 
@@ -63,3 +64,10 @@ void publish(std::initializer_list<OutFile *> files);
 // message, allocating nothing.
 [[noreturn]] void fail_out_of_memory();
 
+// An output complete under dos_path (its Windows form): named at the end of the run.
+void note_file_written(std::string_view dos_path);
+// At the end of a run that wrote files: one line naming them with their host
+// paths, on standard error when it is a terminal only. The list is emptied either way.
+void report_files_written();
+// Empties the list without a word (harnesses that run the stages many times).
+void forget_files_written();

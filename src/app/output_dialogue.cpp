@@ -2,10 +2,10 @@
 // and the pixel size when none is known.
 #include <climits>
 
-#include "app/ask.hpp"
-#include "app/state.hpp"
 #include "dem/dem_files.hpp"
-#include "dem/number/text_format.hpp"
+#include "number/text_format.hpp"
+#include "run/ask.hpp"
+#include "run/state.hpp"
 
 // Reads nomfic1, nomim2 (folder prefix), pix_size; sets nomfic, nomim2,
 // nomdescr2, format_out and the output files.

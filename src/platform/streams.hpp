@@ -1,0 +1,30 @@
+// The C library's buffered streams and the end of the process, through the
+// door: each call that can fail asks host.hpp's fault hook first, under its own
+// name, so tests can fail it on every host.
+#pragma once
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <string_view>
+
+#include "platform/host.hpp"
+
+// True when the hook fails call; errno is then set as the call would set it.
+inline bool fault_point(const char *call) {
+    if (host::fault_hook == nullptr) return false;
+    constexpr int codes[] = {0, EIO, ENOSPC, EACCES, EEXIST}; // in the order of host::Fault
+    const int err = codes[static_cast<int>(host::fault_hook(call))];
+    if (err != 0) errno = err;
+    return err != 0;
+}
+
+// Writes the whole text ("fwrite"); false, errno set, if any of it was not written.
+bool stream_write(std::FILE *stream, std::string_view text);
+// Hands what the stream holds to the system ("fflush"); false, errno set, on failure.
+bool stream_flush(std::FILE *stream);
+// Up to size bytes ("fread"); fewer only at the end of the stream or on a read error.
+std::size_t stream_read(std::FILE *stream, void *data, std::size_t size);
+// Up to size bytes, stopping after a line feed ("getc"): what one typed line gives.
+std::size_t stream_read_line(std::FILE *stream, char *data, std::size_t size);
+// Ends the process with status, its streams flushed and closed.
+[[noreturn]] void end_process(int status);

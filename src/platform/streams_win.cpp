@@ -1,0 +1,34 @@
+// The C library's buffered streams on Windows, whose C runtime has the same calls.
+#include <cstdlib>
+
+#include "platform/streams.hpp"
+
+bool stream_write(std::FILE *stream, std::string_view text) {
+    if (fault_point("fwrite")) return false;
+    return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+}
+
+bool stream_flush(std::FILE *stream) {
+    if (fault_point("fflush")) return false;
+    return std::fflush(stream) == 0;
+}
+
+std::size_t stream_read(std::FILE *stream, void *data, std::size_t size) {
+    if (fault_point("fread")) return 0;
+    return std::fread(data, 1, size, stream);
+}
+
+std::size_t stream_read_line(std::FILE *stream, char *data, std::size_t size) {
+    if (fault_point("getc")) return 0;
+    std::size_t got = 0;
+    int c = 0;
+    while (got < size && (c = std::getc(stream)) != EOF) {
+        data[got++] = static_cast<char>(c);
+        if (c == '\n') break;
+    }
+    return got;
+}
+
+void end_process(int status) {
+    std::exit(status);
+}
