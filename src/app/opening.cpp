@@ -8,6 +8,8 @@
 #include "number/extended_arith.hpp"
 #include "number/number_text.hpp"
 #include "platform/console.hpp"
+#include "platform/pair_reading.hpp"
+#include "platform/streams.hpp"
 #include "run/ask.hpp"
 #include "run/state.hpp"
 
@@ -39,7 +41,7 @@ void ask_pixel_size(const char *prompt) {
 // (or its folder) does not exist, a failure when it exists and can't be opened.
 [[noreturn]] void end_unopened(const std::string &path, int err) {
     if (is_missing_file_error(err)) end_missing_input(path);
-    fail("cannot open " + path + " (" + system_error_text(err) + ")");
+    fail("cannot open " + path + " (" + host::error_text(err) + ")");
 }
 
 // Opens the raw raster and reads or creates its descriptor (sets nb_lig,
@@ -77,13 +79,13 @@ void open_raster() {
     // Only a descriptor that does not exist is created: one that exists and
     // can't be read must not be replaced by one made from typed answers.
     if (descriptor == nullptr && !is_missing_file_error(open_error))
-        fail("cannot open " + nomdescr1 + " (" + system_error_text(open_error) + ")");
+        fail("cannot open " + nomdescr1 + " (" + host::error_text(open_error) + ")");
     if (descriptor != nullptr) {
         int *const fields[6] = {&nb_lig, &nb_col, &val, &mind, &maxd, &pix_size};
         read_descriptor(descriptor, fields);
-        if (std::ferror(descriptor))
-            fail("cannot read " + nomdescr1 + " (" + system_error_text(errno) + ")");
-        std::fclose(descriptor);
+        if (stream_failed(descriptor))
+            fail("cannot read " + nomdescr1 + " (" + host::error_text(errno) + ")");
+        stream_close(descriptor);
         descr_OK = true;
         // The descriptor's pixel size serves the output too, in metres.
         if (pix_size != 0) dpix_size = pix_size;

@@ -35,7 +35,7 @@ bool copy_projection() {
             break;
         }
         if (!is_missing_file_error(errno))
-            fail("cannot open " + name + " (" + system_error_text(errno) + ")");
+            fail("cannot open " + name + " (" + host::error_text(errno) + ")");
     }
     const std::string to = beside(nomim2, projection_extension);
     if (!prj.is_open()) {

@@ -46,7 +46,7 @@ std::string unique_name(std::string_view ending);
 std::string error_text();
 bool error_is_missing();
 // The text of a C library error number.
-std::string errno_text(int err);
+std::string error_text(int err);
 
 // Opens an existing file for binary reading; null with the error set. With
 // no_wait, an entry that is not a file on disk (a named pipe, a device) is not

@@ -94,12 +94,12 @@ int process_id() {
     return static_cast<int>(getpid());
 }
 
-std::string errno_text(int err) {
+std::string error_text(int err) {
     return err == 0 ? "unknown error" : std::strerror(err);
 }
 
 std::string error_text() {
-    return errno_text(errno);
+    return error_text(errno);
 }
 
 bool error_is_missing() {

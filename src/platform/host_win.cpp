@@ -75,7 +75,7 @@ int process_id() {
     return _getpid();
 }
 
-std::string errno_text(int err) {
+std::string error_text(int err) {
     return err == 0 ? "unknown error" : std::strerror(err);
 }
 

@@ -1,8 +1,7 @@
-// Input files through the host's calls: whole-file passes, the copy of a pipe,
-// and the shared hold on a folder's publishing lock.
+// Input files through the host's calls: whole-file passes and the copy of a pipe.
 #include "platform/in_file.hpp"
 
-#include "platform/publish.hpp"
+#include "platform/streams.hpp"
 
 #include <cerrno>
 
@@ -18,15 +17,6 @@ bool is_missing_file_error(int err) {
     return err == ENOENT || err == ENOTDIR;
 }
 
-std::string system_error_text(int err) {
-    return host::errno_text(err);
-}
-
-PairReading::PairReading(std::string_view dos_path) {
-    const std::string folder = host::folder_of(host::host_path(dos_path));
-    if (mend_folder(folder, error_)) lock_.emplace(folder, true);
-}
-
 InFile::~InFile() {
     close();
 }
@@ -36,7 +26,7 @@ bool InFile::open(std::string_view dos_path, bool no_wait) {
     file_ = open_input(dos_path, no_wait);
     if (file_ == nullptr) return false;
     // Blocks are read straight into the caller's buffers.
-    static_cast<void>(std::setvbuf(file_, nullptr, _IONBF, 0));
+    stream_unbuffered(file_);
     failed_ = copy_failed_ = false;
     read_any_ = false;
     error_.clear();
@@ -56,7 +46,7 @@ void InFile::adopt(std::FILE *stream) {
 void InFile::record_failure() {
     if (failed_) return;
     failed_ = true;
-    error_ = system_error_text(errno);
+    error_ = host::error_text(errno);
 }
 
 InFile::Identity InFile::identity() const {
@@ -80,12 +70,13 @@ std::size_t InFile::read(void *data, std::size_t size) {
     if (file_ == nullptr || failed_) return 0;
     read_any_ = true;
     std::FILE *from = reading_copy_ ? copy_ : file_;
-    const std::size_t got = std::fread(data, 1, size, from);
-    if (got < size && std::ferror(from)) {
+    std::size_t got = 0;
+    if (!stream_read_some(from, data, size, got)) {
         record_failure();
         return got;
     }
-    if (copy_ != nullptr && !reading_copy_ && got > 0 && std::fwrite(data, 1, got, copy_) != got) {
+    if (copy_ != nullptr && !reading_copy_ && got > 0 &&
+        !stream_write(copy_, std::string_view(static_cast<const char *>(data), got))) {
         record_failure();
         copy_failed_ = true;
     }
@@ -96,14 +87,14 @@ bool InFile::rewind() {
     if (file_ == nullptr || failed_) return false;
     if (!read_any_) return true;
     if (copy_ != nullptr) {
-        if (std::fflush(copy_) != 0) {
+        if (!stream_flush(copy_)) {
             record_failure();
             copy_failed_ = true;
         }
         reading_copy_ = true;
     }
     std::FILE *from = reading_copy_ ? copy_ : file_;
-    if (!failed_ && std::fseek(from, 0, SEEK_SET) != 0) record_failure();
+    if (!failed_ && !stream_rewind(from)) record_failure();
     return !failed_;
 }
 
@@ -112,8 +103,8 @@ bool InFile::unchanged() {
 }
 
 void InFile::close() {
-    if (copy_ != nullptr) std::fclose(copy_);
-    if (file_ != nullptr) std::fclose(file_);
+    if (copy_ != nullptr) stream_close(copy_);
+    if (file_ != nullptr) stream_close(file_);
     copy_ = file_ = nullptr;
     reading_copy_ = false;
 }

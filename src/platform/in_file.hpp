@@ -1,9 +1,7 @@
-// Input files: read in one or more passes, in large blocks, and opened in
-// pairs that come from one publishing run.
+// Input files: read in one or more passes, in large blocks.
 #pragma once
 #include <cstddef>
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,23 +17,6 @@ bool is_busy_error(int err);
 // Whether a failed open (its errno) means the file, or a folder on its way,
 // does not exist, as opposed to existing and not being readable.
 bool is_missing_file_error(int err);
-
-// The text of a system error number, for messages ("Permission denied").
-std::string system_error_text(int err);
-
-// Holds the publishing lock of the folder of dos_path shared while it lives:
-// files opened meanwhile (a raster and its descriptor) come from one publishing
-// run. A publish that a dead run left unfinished there is put back first.
-class PairReading {
-  public:
-    explicit PairReading(std::string_view dos_path);
-    // Empty, or why the folder holds outputs half replaced that can't be put back.
-    const std::string &error() const { return error_; }
-
-  private:
-    std::string error_;
-    std::optional<host::FolderLock> lock_;
-};
 
 // An input data file, read in one or more passes from its start, in large
 // blocks. A file that can't be read twice (a named pipe) is copied as it is

@@ -3,11 +3,12 @@
 #pragma once
 
 // From now on every signal whose default action ends the program (Ctrl-C,
-// SIGTERM, a closed terminal, SIGQUIT, a console window closed ...) removes the
-// temporary files of unfinished outputs before the program ends the way that
-// signal ends it. A reader of the console that has gone (SIGPIPE) and a file
-// size limit (SIGXFSZ) no longer end it: the write fails and says why.
-void remove_outputs_on_interrupt();
+// SIGTERM, a closed terminal, SIGQUIT, a console window closed ...) runs
+// cleanup (which removes the temporary files of unfinished outputs, allocating
+// nothing) before the program ends the way that signal ends it. A reader of the
+// console that has gone (SIGPIPE) and a file size limit (SIGXFSZ) no longer end
+// it: the write fails and says why.
+void clean_up_on_interrupt(void (*cleanup)());
 
 // Holds interruptions back while the table of unfinished outputs or the final
 // names change; holds nest.

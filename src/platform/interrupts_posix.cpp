@@ -3,9 +3,7 @@
 #include <cerrno>
 #include <csignal>
 
-#include "platform/console.hpp"
 #include "platform/interrupts.hpp"
-#include "platform/out_file.hpp"
 
 namespace {
 // Sent by others, or by the terminal: held back while names change.
@@ -28,6 +26,7 @@ const int sent_signals[] = {
 // remove the unfinished outputs too.
 const int fault_signals[] = {SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSEGV, SIGSYS, SIGTRAP};
 
+void (*volatile interrupt_cleanup)() = nullptr;
 int hold_depth = 0;
 sigset_t before_hold;
 
@@ -45,8 +44,7 @@ sigset_t held_set() {
 
 void on_interrupt(int sig) {
     const int saved = errno;
-    remove_unfinished_outputs();
-    console_restore_terminal();
+    if (interrupt_cleanup != nullptr) interrupt_cleanup();
     // The handler was installed to reset itself and not to block the signal:
     // raising it again ends the program the way the signal would have.
     raise(sig);
@@ -79,7 +77,8 @@ InterruptHold::~InterruptHold() {
     sigprocmask(SIG_SETMASK, &before_hold, nullptr);
 }
 
-void remove_outputs_on_interrupt() {
+void clean_up_on_interrupt(void (*cleanup)()) {
+    interrupt_cleanup = cleanup;
     for (int sig : sent_signals)
         catch_signal(sig);
     for (int sig : fault_signals)

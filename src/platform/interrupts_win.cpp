@@ -3,9 +3,10 @@
 #include <windows.h>
 
 #include "platform/interrupts.hpp"
-#include "platform/out_file.hpp"
 
 namespace {
+void (*volatile interrupt_cleanup)() = nullptr;
+
 CRITICAL_SECTION *hold_lock() {
     static CRITICAL_SECTION *lock = [] {
         auto *cs = new CRITICAL_SECTION;
@@ -20,7 +21,7 @@ BOOL WINAPI on_console_event(DWORD event) {
         event != CTRL_LOGOFF_EVENT && event != CTRL_SHUTDOWN_EVENT)
         return FALSE;
     EnterCriticalSection(hold_lock()); // waits for names being changed
-    remove_unfinished_outputs();
+    if (interrupt_cleanup != nullptr) interrupt_cleanup();
     // The status Windows gives a program ended by Ctrl-C.
     TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
     return TRUE;
@@ -36,7 +37,8 @@ InterruptHold::~InterruptHold() {
     LeaveCriticalSection(hold_lock());
 }
 
-void remove_outputs_on_interrupt() {
+void clean_up_on_interrupt(void (*cleanup)()) {
+    interrupt_cleanup = cleanup;
     hold_lock();
     SetConsoleCtrlHandler(on_console_event, TRUE);
 }

@@ -1,5 +1,5 @@
-// Outputs written beside their final name and published whole, through the
-// host's calls, with the table of unfinished ones that interruptions clean up.
+// Outputs written beside their final name under a name of their own, through
+// the host's calls, until they are published.
 #include "platform/out_file.hpp"
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 
 #include "platform/interrupts.hpp"
 #include "platform/publish.hpp"
+#include "platform/unfinished_outputs.hpp"
 
 namespace {
 constexpr std::size_t buffer_size = std::size_t{1} << 20;
@@ -15,28 +16,6 @@ constexpr std::size_t direct_size = std::size_t{1} << 17;
 // Attempts at a fresh temporary name when one is taken (by chance, or by a
 // neighbour who planted something there).
 constexpr int name_attempts = 16;
-
-// Outputs opened and not yet committed or discarded, in a fixed table that the
-// interruption handler can walk without allocating. Changed only while
-// interruptions are held back.
-constexpr int max_pending = 64;
-OutFile *volatile pending[max_pending];
-
-bool register_pending(OutFile *file) {
-    InterruptHold hold;
-    for (auto &slot : pending)
-        if (slot == nullptr) {
-            slot = file;
-            return true;
-        }
-    return false;
-}
-
-void forget_pending(OutFile *file) {
-    InterruptHold hold;
-    for (auto &slot : pending)
-        if (slot == file) slot = nullptr;
-}
 
 bool remove_twice(const std::string &path) {
     return host::remove(path) || host::remove(path);
@@ -197,20 +176,4 @@ void OutFile::discard() {
 
 void OutFile::remove_now() {
     host::remove_now(handle_, temp_path_.c_str());
-}
-
-bool is_unfinished_output(const std::string &host_path) {
-    for (OutFile *file : pending)
-        if (file != nullptr && file->temp_path_ == host_path) return true;
-    return false;
-}
-
-void discard_all_outputs() {
-    for (OutFile *file : pending)
-        if (file != nullptr) file->discard();
-}
-
-void remove_unfinished_outputs() {
-    for (OutFile *file : pending)
-        if (file != nullptr) file->remove_now();
 }

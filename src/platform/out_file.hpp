@@ -33,6 +33,8 @@ class OutFile {
     bool is_open() const { return handle_ != host::no_handle; }
     // The final name, in its Windows form.
     const std::string &name() const { return dos_path_; }
+    // The host path of the file being written, empty once published or discarded.
+    const std::string &temp_path() const { return temp_path_; }
     // Why the file failed: the system's reason for its first failure.
     const std::string &error() const { return error_; }
     // After a commit of a file opened with Existing::keep: true when a file of
@@ -57,7 +59,6 @@ class OutFile {
 
   private:
     friend bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **failed);
-    friend bool is_unfinished_output(const std::string &host_path);
 
     // After a publish: the file is closed, its temporary name removed when
     // remove_temp is set, and it leaves the table of unfinished outputs.
@@ -85,14 +86,3 @@ class OutFile {
     std::string error_;
     std::string left_behind_;
 };
-
-// Whether host_path is the temporary file of an output of this process not yet
-// committed or discarded.
-bool is_unfinished_output(const std::string &host_path);
-
-// Removes the temporary file of every output not yet committed (on a failure exit).
-void discard_all_outputs();
-
-// Removes the temporary file of every output not yet committed, allocating
-// nothing and taking no lock: for the interruption handlers.
-void remove_unfinished_outputs();

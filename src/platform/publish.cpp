@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/interrupts.hpp"
+#include "platform/unfinished_outputs.hpp"
 
 namespace {
 // Every file a run leaves in a folder for a moment: "groundzero-<pid>-<random>"

@@ -29,6 +29,30 @@ std::size_t stream_read_line(std::FILE *stream, char *data, std::size_t size) {
     return got;
 }
 
+bool stream_read_some(std::FILE *stream, void *data, std::size_t size, std::size_t &got) {
+    got = 0;
+    if (fault_point("fread")) return false;
+    got = std::fread(data, 1, size, stream);
+    return got == size || std::ferror(stream) == 0;
+}
+
+bool stream_rewind(std::FILE *stream) {
+    if (fault_point("fseek")) return false;
+    return std::fseek(stream, 0, SEEK_SET) == 0;
+}
+
+bool stream_failed(std::FILE *stream) {
+    return std::ferror(stream) != 0;
+}
+
+void stream_unbuffered(std::FILE *stream) {
+    static_cast<void>(std::setvbuf(stream, nullptr, _IONBF, 0));
+}
+
+void stream_close(std::FILE *stream) {
+    std::fclose(stream);
+}
+
 void end_process(int status) {
     std::exit(status);
 }

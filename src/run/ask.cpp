@@ -12,6 +12,7 @@
 #include "platform/console.hpp"
 #include "platform/room.hpp"
 #include "platform/streams.hpp"
+#include "platform/unfinished_outputs.hpp"
 #include "run/state.hpp"
 #include "run/text_reader.hpp"
 
@@ -103,7 +104,7 @@ void require_room(const std::string &path, unsigned long long cells, unsigned by
 }
 
 void fail_console(int err) {
-    fail("cannot write to standard output (" + host::errno_text(err) + ")");
+    fail("cannot write to standard output (" + host::error_text(err) + ")");
 }
 
 void publish(std::initializer_list<OutFile *> files) {

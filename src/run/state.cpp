@@ -2,6 +2,7 @@
 #include "run/state.hpp"
 
 #include "grid/grid_alloc.hpp"
+#include "platform/unfinished_outputs.hpp"
 #include "run/ask.hpp"
 
 int nb_lig = 0;

@@ -10,6 +10,7 @@
 
 #include "platform/in_file.hpp"
 #include "platform/out_file.hpp"
+#include "platform/unfinished_outputs.hpp"
 #include "platform/publish.hpp"
 
 #ifndef _WIN32
