@@ -154,7 +154,7 @@ Handle create_new(const std::string &path) {
 
 Claim claim(const std::string &path, Handle &h) {
     h = no_handle;
-    if (faulted("claim")) return Claim::other;
+    if (faulted("open")) return Claim::other;
     const int fd =
         open_retrying(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return Claim::other;
@@ -164,7 +164,7 @@ Claim claim(const std::string &path, Handle &h) {
         ::close(fd);
         return Claim::other;
     }
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (faulted("flock") || flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const bool held = errno == EWOULDBLOCK;
         ::close(fd);
         return held ? Claim::alive : Claim::other;
@@ -242,9 +242,10 @@ bool take_permissions(Handle h, const std::string &path) {
     if (lstat(path.c_str(), &older) != 0) return error_is_missing();
     if (!S_ISREG(older.st_mode)) return true;
     struct stat now {};
-    if (fstat(h, &now) != 0) return false;
+    if (faulted("fstat") || fstat(h, &now) != 0) return false;
     // The group only where the user belongs to it; the owner can't be given away.
-    if (now.st_gid != older.st_gid && fchown(h, static_cast<uid_t>(-1), older.st_gid) == 0)
+    if (now.st_gid != older.st_gid && !faulted("fchown") &&
+        fchown(h, static_cast<uid_t>(-1), older.st_gid) == 0)
         now.st_mode &= ~static_cast<mode_t>(S_ISGID);
     const mode_t bits = older.st_mode & 0777;
     if ((now.st_mode & 07777) == bits) return true;
@@ -273,13 +274,14 @@ bool replace(const std::string &from, const std::string &to) {
 }
 
 int rename_no_replace(const std::string &from, const std::string &to) {
-    if (faulted("rename")) return -1;
 #ifdef RENAME_NOREPLACE
+    if (faulted("renameat2")) return -1;
     if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 1;
     if (errno == EEXIST) return 0;
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return -1;
 #endif
     // Without the flag: a link fails where the name is taken, then the temporary name goes.
+    if (faulted("link")) return -1;
     if (link(from.c_str(), to.c_str()) == 0) {
         unlink(from.c_str());
         return 1;
@@ -287,11 +289,12 @@ int rename_no_replace(const std::string &from, const std::string &to) {
     if (errno == EEXIST) return 0;
     if (!no_links_here(errno)) return -1;
     // Without links either: an empty file taken exclusively holds the name for the rename.
+    if (faulted("create")) return -1;
     const int fd =
         open_retrying(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return errno == EEXIST ? 0 : -1;
     ::close(fd);
-    if (std::rename(from.c_str(), to.c_str()) == 0) return 1;
+    if (!faulted("rename") && std::rename(from.c_str(), to.c_str()) == 0) return 1;
     const int err = errno;
     unlink(to.c_str());
     errno = err;
@@ -302,17 +305,18 @@ namespace {
 // A copy of the plain file at path under the new name copy, which appears only
 // once the copy is whole and synced. 1: made; 0: no such file; -1: failed.
 int copy_whole(const std::string &path, const std::string &copy) {
+    if (faulted("open")) return -1;
     const int from = open_retrying(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
     if (from < 0) return error_is_missing() ? 0 : -1;
     struct stat st {};
     int to = -1;
     std::string part;
-    bool ok = fstat(from, &st) == 0;
+    bool ok = !faulted("fstat") && fstat(from, &st) == 0;
     if (ok && !S_ISREG(st.st_mode)) errno = EINVAL, ok = false;
     if (ok) {
         part = folder_of(copy) + unique_name(".part");
         to = create_new(part);
-        ok = to >= 0 && fchmod(to, st.st_mode & 07777) == 0;
+        ok = to >= 0 && !faulted("chmod") && fchmod(to, st.st_mode & 07777) == 0;
     }
     std::vector<char> buffer(ok ? std::size_t{1} << 20 : 0);
     for (std::size_t got = 0; ok;) {
@@ -321,7 +325,7 @@ int copy_whole(const std::string &path, const std::string &copy) {
         for (std::size_t at = 0, done = 0; ok && at < got; at += done)
             ok = write_some(to, buffer.data() + at, got - at, done);
     }
-    ok = ok && full_sync(to) == 0 && std::rename(part.c_str(), copy.c_str()) == 0;
+    ok = ok && sync(to) && !faulted("rename") && std::rename(part.c_str(), copy.c_str()) == 0;
     const int err = errno;
     if (!ok && to >= 0) unlink(part.c_str());
     if (to >= 0) ::close(to);
@@ -345,13 +349,13 @@ bool remove(const std::string &path) {
 }
 
 bool sync_folder(const std::string &folder) {
-    if (faulted("sync_folder")) return false;
+    if (faulted("open_folder")) return false;
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     // A folder the user may write into but not read can't be synced by him.
     if (fd < 0) return errno == EACCES;
     // EINVAL: a file system whose folders can't be synced (their changes are
     // written at once, or never).
-    const bool synced = full_sync(fd) == 0 || errno == EINVAL;
+    const bool synced = !faulted("sync_folder") && (full_sync(fd) == 0 || errno == EINVAL);
     ::close(fd);
     return synced;
 }
@@ -362,7 +366,7 @@ void remove_now(Handle, const char *path) {
 
 bool identity(std::FILE *file, long long &size, long long &modified) {
     struct stat st {};
-    if (fstat(fileno(file), &st) != 0) return false;
+    if (faulted("fstat") || fstat(fileno(file), &st) != 0) return false;
     size = static_cast<long long>(st.st_size);
 #ifdef __APPLE__
     const timespec &m = st.st_mtimespec;
@@ -401,7 +405,7 @@ std::FILE *open_scratch(const std::string &folder) {
 bool free_space(const std::string &folder, unsigned long long &available) {
     struct statvfs vfs {};
     // A volume that reports no size at all (some network and user-space ones) can't tell.
-    if (statvfs(folder.c_str(), &vfs) != 0 || vfs.f_blocks == 0) return false;
+    if (faulted("statvfs") || statvfs(folder.c_str(), &vfs) != 0 || vfs.f_blocks == 0) return false;
     available = static_cast<unsigned long long>(vfs.f_bavail) * vfs.f_frsize;
     return true;
 }
@@ -410,10 +414,10 @@ bool free_space(const std::string &folder, unsigned long long &available) {
 // that can't be opened, or a holder that keeps it for seconds, stopped or
 // hung) the run goes on unlocked.
 FolderLock::FolderLock(const std::string &folder, bool shared) : handle_(no_handle) {
-    if (faulted("lock")) return;
+    if (faulted("open_folder")) return;
     handle_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (handle_ < 0) return;
-    for (int wait = 0; wait < 5000; ++wait) {
+    for (int wait = 0; wait < 5000 && !faulted("flock"); ++wait) {
         if (flock(handle_, (shared ? LOCK_SH : LOCK_EX) | LOCK_NB) == 0) return;
         if (errno != EWOULDBLOCK && errno != EINTR) break;
         const timespec ms{0, 1000000};

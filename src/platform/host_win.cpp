@@ -129,7 +129,7 @@ Handle create_new(const std::string &path) {
 // has ended, however it ended, the system has closed its handles and it can.
 Claim claim(const std::string &path, Handle &h) {
     h = no_handle;
-    if (faulted("claim")) return Claim::other;
+    if (faulted("open")) return Claim::other;
     const HANDLE f = CreateFileA(path.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (f == INVALID_HANDLE_VALUE)
@@ -246,8 +246,10 @@ int keep_copy(const std::string &path, const std::string &copy) {
     if (error_is_missing()) return 0;
     // The copy appears under its name only once whole and on the disk.
     const std::string part = folder_of(copy) + unique_name(".part");
+    if (faulted("copy")) return -1;
     if (CopyFileA(path.c_str(), part.c_str(), TRUE) == 0) return error_is_missing() ? 0 : -1;
-    if (MoveFileExA(part.c_str(), copy.c_str(), MOVEFILE_WRITE_THROUGH) != 0) return 1;
+    if (!faulted("rename") && MoveFileExA(part.c_str(), copy.c_str(), MOVEFILE_WRITE_THROUGH) != 0)
+        return 1;
     const DWORD err = GetLastError();
     DeleteFileA(part.c_str());
     SetLastError(err);
