@@ -1,4 +1,4 @@
-// The C library's buffered streams on POSIX hosts.
+// The C library's buffered streams, on POSIX hosts and in the Windows C runtime alike.
 #include <cstdlib>
 
 #include "platform/streams.hpp"
