@@ -73,7 +73,8 @@ bool read_some(Handle h, char *data, std::size_t size, std::size_t &done);
 bool release(Handle h, const std::string &path, bool remove);
 // The names in a folder (without the folder); false if it can't be listed.
 bool list_folder(const std::string &folder, std::vector<std::string> &names);
-// The size of the plain file at path, not following a link; -1 if there is none.
+// The size of the plain file at path, not following a link; -1 if nothing
+// stands there, -2 if something else does or the host can't tell.
 long long file_size(const std::string &path);
 bool error_is_exists();
 // Writes up to size bytes; done receives how many (0 only on failure).

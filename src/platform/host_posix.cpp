@@ -205,10 +205,10 @@ bool list_folder(const std::string &folder, std::vector<std::string> &names) {
 }
 
 long long file_size(const std::string &path) {
-    if (faulted("stat")) return -1;
+    if (faulted("stat")) return -2;
     struct stat st {};
-    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
-    return static_cast<long long>(st.st_size);
+    if (lstat(path.c_str(), &st) != 0) return error_is_missing() ? -1 : -2;
+    return S_ISREG(st.st_mode) ? static_cast<long long>(st.st_size) : -2;
 }
 
 bool write_some(Handle h, const char *data, std::size_t size, std::size_t &done) {

@@ -182,11 +182,12 @@ bool list_folder(const std::string &folder, std::vector<std::string> &names) {
 }
 
 long long file_size(const std::string &path) {
-    if (faulted("stat")) return -1;
+    if (faulted("stat")) return -2;
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) == 0 ||
-        (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
-        return -1;
+    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) == 0)
+        return error_is_missing() ? -1 : -2;
+    if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
+        return -2;
     return static_cast<long long>((static_cast<unsigned long long>(data.nFileSizeHigh) << 32) |
                                   data.nFileSizeLow);
 }

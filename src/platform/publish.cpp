@@ -83,12 +83,13 @@ bool read_journal(std::string_view text, std::vector<Step> &steps) {
     return !steps.empty();
 }
 
+// The text of a journal, or its first journal_limit bytes and more: then it is
+// not one of ours. False on a read error.
 bool read_whole(host::Handle h, std::string &text) {
     char block[4096];
-    for (std::size_t got = 1; got > 0;) {
+    for (std::size_t got = 1; got > 0 && text.size() <= journal_limit;) {
         if (!host::read_some(h, block, sizeof block, got)) return false;
         text.append(block, got);
-        if (text.size() > journal_limit) return false;
     }
     return true;
 }
@@ -130,8 +131,9 @@ bool mend_journals(const std::string &folder, const std::vector<std::string> &na
         if (c != host::Claim::dead) continue;
         std::string text;
         std::vector<Step> steps;
-        const bool complete = read_whole(h, text) && read_journal(text, steps);
-        if (complete && (!roll_back(folder, steps) || !host::sync_folder(folder))) {
+        const bool read = read_whole(h, text);
+        const bool complete = read && text.size() <= journal_limit && read_journal(text, steps);
+        if (!read || (complete && (!roll_back(folder, steps) || !host::sync_folder(folder)))) {
             error = host::error_text();
             host::release(h, folder + name, false);
             return false;
