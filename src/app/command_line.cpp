@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/ask.hpp"
 #include "platform/console.hpp"
 
 namespace {
@@ -55,6 +56,8 @@ int command_line(int argc, const char *const *argv) {
             return 2;
         }
     }
+    // Text that can't be written (a full disk, a closed output) fails as the dialogue does.
+    watch_console(fail_console);
     if (std::string_view(argv[1]) == "--help")
         console_print(help);
     else
