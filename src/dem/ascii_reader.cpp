@@ -38,64 +38,88 @@ void check_read() {
     if (f1.failed()) fail("cannot read " + nomim1 + " (" + f1.error() + ")");
 }
 
+// The header as it is read. A value of which only the start is a number has
+// its rest taken for the next keyword, as formatted reads take it; when the
+// header (or the first value after it) then fails, the fault lies on the line
+// of the first such value, not on the line where the reading stopped.
+struct HeaderText {
+    TextReader &text;
+    int partial = -1; // the line of the first value read only in part, -1 for none
+    std::string partial_word;
+};
+
+std::string not_a_number_text(int k, std::string_view w) {
+    return nomim1 + ": header line " + std::to_string(k + 1) + " (" + header_names[k] +
+           ") holds \"" + shown(w) + "\", not a " + (k < 2 ? "whole number" : "number");
+}
+
+[[noreturn]] void header_fail(const HeaderText &h, const std::string &message) {
+    fail(h.partial < 0 ? message : not_a_number_text(h.partial, h.partial_word));
+}
+
 // Skips the keyword of header line k (never compared with anything) and
 // returns the word that follows it.
-std::string_view header_value(TextReader &text, int k) {
+std::string_view header_value(HeaderText &h, int k) {
+    TextReader &text = h.text;
     std::string_view keyword = text.peek_word();
     if (keyword.empty()) {
         check_read();
-        fail(nomim1 + " ends in its header, before the " + header_names[k] + " line");
+        header_fail(h, nomim1 + " ends in its header, before the " + header_names[k] + " line");
     }
     // Keywords are read by position and never compared, but the no-data line is
     // optional in grids from other tools: without it the first two values would
     // be taken for it and the whole body shifted.
     double ignored = 0;
     if (k == 5 && parse_double_word(keyword, ignored))
-        fail(nomim1 + ": the header has no " + header_names[k] +
-             " line (line 6 holds the value \"" + shown(keyword) +
-             "\"); this program reads a header of six lines");
+        header_fail(h, nomim1 + ": the header has no " + header_names[k] +
+                           " line (line 6 holds the value \"" + shown(keyword) +
+                           "\"); this program reads a header of six lines");
     text.consume(keyword.size());
     std::string_view value = text.peek_word();
     if (value.empty()) {
         check_read();
-        fail(nomim1 + " ends in its header, before the " + header_names[k] + " value");
+        header_fail(h, nomim1 + " ends in its header, before the " + header_names[k] + " value");
     }
     return value;
 }
 
-int header_int(TextReader &text, int k) {
-    std::string_view w = header_value(text, k);
+// Takes the used characters of header line k's value w.
+void take_value(HeaderText &h, int k, std::string_view w, std::size_t used) {
+    if (used == 0) header_fail(h, not_a_number_text(k, w));
+    if (used < w.size() && h.partial < 0) h.partial = k, h.partial_word = w;
+    h.text.consume(used);
+}
+
+int header_int(HeaderText &h, int k) {
+    std::string_view w = header_value(h, k);
     ParsedInt p = parse_int_prefix(w);
-    if (p.used == 0)
-        fail(nomim1 + ": header line " + std::to_string(k + 1) + " (" + header_names[k] +
-             ") holds \"" + shown(w) + "\", not a whole number");
-    text.consume(p.used);
+    take_value(h, k, w, p.used);
     return p.value;
 }
 
-double header_double(TextReader &text, int k) {
-    std::string_view w = header_value(text, k);
+double header_double(HeaderText &h, int k) {
+    std::string_view w = header_value(h, k);
     ParsedDouble p = parse_double_prefix(w);
-    if (p.used == 0)
-        fail(nomim1 + ": header line " + std::to_string(k + 1) + " (" + header_names[k] +
-             ") holds \"" + shown(w) + "\", not a number");
-    text.consume(p.used);
+    take_value(h, k, w, p.used);
     return p.value;
 }
 
 struct Header {
     int cols, lines;
     double x, y, cell, nodata;
+    std::string fault; // what a failure at the first value says instead, if anything
 };
 
 Header read_header(TextReader &text) {
+    HeaderText t{text, -1, {}};
     Header h{};
-    h.cols = header_int(text, 0);
-    h.lines = header_int(text, 1);
-    h.x = header_double(text, 2);
-    h.y = header_double(text, 3);
-    h.cell = header_double(text, 4);
-    h.nodata = header_double(text, 5);
+    h.cols = header_int(t, 0);
+    h.lines = header_int(t, 1);
+    h.x = header_double(t, 2);
+    h.y = header_double(t, 3);
+    h.cell = header_double(t, 4);
+    h.nodata = header_double(t, 5);
+    if (t.partial >= 0) h.fault = not_a_number_text(t.partial, t.partial_word);
     return h;
 }
 
@@ -193,6 +217,7 @@ void ascii_lecture() {
     unsigned long long done = 0; // values read so far
     long long next_line = 100;   // the next progress line
     const auto not_a_number = [&](std::string_view w) {
+        if (done == 0 && !h.fault.empty()) fail(h.fault);
         const auto line = done / static_cast<unsigned long long>(nb_col);
         const auto column = done % static_cast<unsigned long long>(nb_col);
         fail(nomim1 + ": value " + std::to_string(done + 1) + " (line " + std::to_string(line + 1) +
