@@ -289,29 +289,32 @@ void ascii_lecture() {
 }
 
 namespace {
-// Writes the raised text of a piece's words into out (grown as needed), at
-// most max of them; the count and the size of the text in p and size.
+// The room of each half of a piece's text, fixed whatever the words: the
+// text of a half of short words (up to 4.5 times as long as they are) fits,
+// and longer texts are made in turns.
+constexpr std::size_t text_room = 3 * piece_bytes;
+
+// Writes the raised text of a piece's words into out, at most max of them and
+// as many as its room takes; the count and the size of the text in p and size,
+// and in p.rest where the words the room left over begin (null when none is).
 void raise_piece(BodyPiece &p, const BaseText &base, std::size_t max, std::vector<char> &out,
                  std::size_t &size) {
     size = 0;
     p.count = 0;
+    p.rest = nullptr;
     if (p.runaway) {
         p.bad = true;
         return;
     }
     try {
-        const char *at = p.first;
-        for (;;) {
-            if (out.size() - size < 64 * raised_word_room)
-                out.resize(std::max(2 * out.size(), size + 64 * raised_word_room));
-            const RaisedWords r = raise_words(at, p.last, max - p.count, base, out.data() + size,
-                                              out.data() + out.size());
-            size = static_cast<std::size_t>(r.out - out.data());
-            p.count += r.count;
-            at = r.stop;
-            p.bad = r.bad;
-            if (r.bad || p.count == max || at == p.last) break;
-        }
+        char *const end = out.data() + out.size();
+        const RaisedWords r = raise_words(p.first, p.last, max, base, out.data(), end);
+        size = static_cast<std::size_t>(r.out - out.data());
+        p.count = r.count;
+        p.bad = r.bad;
+        if (!r.bad && r.count < max && r.stop != p.last &&
+            static_cast<std::size_t>(end - r.out) < raised_word_room)
+            p.rest = r.stop;
     } catch (const std::bad_alloc &) {
         p.out_of_memory = true;
     }
@@ -329,7 +332,7 @@ AsciiBodyPass::AsciiBodyPass(const BaseText *raise) : input_(f1, piece_bytes), r
             values_[slot].reset(new double[block_cells]);
         else
             for (auto &half : text_[slot])
-                half.resize(2 * piece_bytes);
+                half.resize(text_room);
     helper_ = std::make_unique<HelperThread>();
     if (raise_ != nullptr) second_helper_ = std::make_unique<HelperThread>();
     if (total_ > 0 && read_piece(0)) launch(0);
@@ -394,6 +397,13 @@ std::size_t AsciiBodyPass::take_text(int slot) {
         text_size_[slot][1] = 0;
         return static_cast<std::size_t>(left);
     }
+    if (first.rest != nullptr) { // the words left, the second half's included, come next
+        text_size_[slot][1] = 0;
+        rest_ = first;
+        rest_.first = first.rest;
+        rest_.last = second.last;
+        return first.count;
+    }
     if (first.bad) fail_changed_input();
     const auto rest = static_cast<std::size_t>(left - first.count);
     if (second.count > rest || (second.bad && second.count == rest)) {
@@ -402,11 +412,37 @@ std::size_t AsciiBodyPass::take_text(int slot) {
         if (second.out_of_memory) fail_out_of_memory();
     }
     if (second.count < rest && second.bad) fail_changed_input();
+    if (second.rest != nullptr) {
+        rest_ = second;
+        rest_.first = second.rest;
+    }
     return first.count + second.count;
+}
+
+// The text of words a slot's room left over, made here while the next piece
+// is made by the helpers; from the piece's storage, still the current slot's.
+std::size_t AsciiBodyPass::take_rest() {
+    const auto max =
+        static_cast<std::size_t>(std::min<unsigned long long>(total_ - done_, block_cells));
+    raise_piece(rest_, *raise_, max, text_[current_][0], text_size_[current_][0]);
+    text_size_[current_][1] = 0;
+    if (rest_.out_of_memory) fail_out_of_memory();
+    if (rest_.bad && rest_.count < max) fail_changed_input();
+    const std::size_t n = rest_.count;
+    done_ += n;
+    rest_.first = rest_.rest;
+    // The next piece, unless it was read ahead already.
+    if (rest_.first == nullptr && !pending_ && done_ < total_ && read_piece(current_ ^ 1))
+        launch(current_ ^ 1);
+    return n;
 }
 
 std::size_t AsciiBodyPass::next() {
     while (done_ < total_) {
+        if (rest_.first != nullptr) {
+            if (const std::size_t n = take_rest()) return n;
+            continue;
+        }
         if (!pending_) { // the text ended before the grid did
             check_read();
             fail_changed_input();
@@ -429,12 +465,13 @@ std::size_t AsciiBodyPass::next() {
             if (n < total_ - done_ && p.bad) fail_changed_input();
         }
         done_ += n;
-        // The next piece is made while the caller works on this one.
-        if (done_ < total_ && (read_ahead ? have_next : read_piece(slot ^ 1))) launch(slot ^ 1);
-        if (n > 0) {
-            current_ = slot;
-            return n;
-        }
+        current_ = slot;
+        // The next piece is made while the caller works on this one (and on its
+        // words left, if any: the next piece is then read once they are made).
+        if (done_ < total_ &&
+            (read_ahead ? have_next : rest_.first == nullptr && read_piece(slot ^ 1)))
+            launch(slot ^ 1);
+        if (n > 0) return n;
     }
     return 0;
 }
