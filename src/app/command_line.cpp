@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/console.hpp"
+#include "run/ask.hpp"
 
 namespace {
 const char *const help =
@@ -55,6 +56,8 @@ int command_line(int argc, const char *const *argv) {
             return 2;
         }
     }
+    // Text that can't be written (a full disk, a closed output) fails as the dialogue does.
+    watch_console(fail_console);
     if (std::string_view(argv[1]) == "--help")
         console_print(help);
     else

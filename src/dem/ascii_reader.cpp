@@ -38,64 +38,88 @@ void check_read() {
     if (f1.failed()) fail_input_read();
 }
 
+// The header as it is read. A value of which only the start is a number has
+// its rest taken for the next keyword, as formatted reads take it; when the
+// header (or the first value after it) then fails, the fault lies on the line
+// of the first such value, not on the line where the reading stopped.
+struct HeaderText {
+    TextReader &text;
+    int partial = -1; // the line of the first value read only in part, -1 for none
+    std::string partial_word;
+};
+
+std::string not_a_number_text(int k, std::string_view w) {
+    return nomim1 + ": header line " + std::to_string(k + 1) + " (" + header_names[k] +
+           ") holds \"" + shown(w) + "\", not a " + (k < 2 ? "whole number" : "number");
+}
+
+[[noreturn]] void header_fail(const HeaderText &h, const std::string &message) {
+    fail(h.partial < 0 ? message : not_a_number_text(h.partial, h.partial_word));
+}
+
 // Skips the keyword of header line k (never compared with anything) and
 // returns the word that follows it.
-std::string_view header_value(TextReader &text, int k) {
+std::string_view header_value(HeaderText &h, int k) {
+    TextReader &text = h.text;
     std::string_view keyword = text.peek_word();
     if (keyword.empty()) {
         check_read();
-        fail(nomim1 + " ends in its header, before the " + header_names[k] + " line");
+        header_fail(h, nomim1 + " ends in its header, before the " + header_names[k] + " line");
     }
     // Keywords are read by position and never compared, but the no-data line is
     // optional in grids from other tools: without it the first two values would
     // be taken for it and the whole body shifted.
     double ignored = 0;
     if (k == 5 && parse_double_word(keyword, ignored))
-        fail(nomim1 + ": the header has no " + header_names[k] +
-             " line (line 6 holds the value \"" + shown(keyword) +
-             "\"); this program reads a header of six lines");
+        header_fail(h, nomim1 + ": the header has no " + header_names[k] +
+                           " line (line 6 holds the value \"" + shown(keyword) +
+                           "\"); this program reads a header of six lines");
     text.consume(keyword.size());
     std::string_view value = text.peek_word();
     if (value.empty()) {
         check_read();
-        fail(nomim1 + " ends in its header, before the " + header_names[k] + " value");
+        header_fail(h, nomim1 + " ends in its header, before the " + header_names[k] + " value");
     }
     return value;
 }
 
-int header_int(TextReader &text, int k) {
-    std::string_view w = header_value(text, k);
+// Takes the used characters of header line k's value w.
+void take_value(HeaderText &h, int k, std::string_view w, std::size_t used) {
+    if (used == 0) header_fail(h, not_a_number_text(k, w));
+    if (used < w.size() && h.partial < 0) h.partial = k, h.partial_word = w;
+    h.text.consume(used);
+}
+
+int header_int(HeaderText &h, int k) {
+    std::string_view w = header_value(h, k);
     ParsedInt p = parse_int_prefix(w);
-    if (p.used == 0)
-        fail(nomim1 + ": header line " + std::to_string(k + 1) + " (" + header_names[k] +
-             ") holds \"" + shown(w) + "\", not a whole number");
-    text.consume(p.used);
+    take_value(h, k, w, p.used);
     return p.value;
 }
 
-double header_double(TextReader &text, int k) {
-    std::string_view w = header_value(text, k);
+double header_double(HeaderText &h, int k) {
+    std::string_view w = header_value(h, k);
     ParsedDouble p = parse_double_prefix(w);
-    if (p.used == 0)
-        fail(nomim1 + ": header line " + std::to_string(k + 1) + " (" + header_names[k] +
-             ") holds \"" + shown(w) + "\", not a number");
-    text.consume(p.used);
+    take_value(h, k, w, p.used);
     return p.value;
 }
 
 struct Header {
     int cols, lines;
     double x, y, cell, nodata;
+    std::string fault; // what a failure at the first value says instead, if anything
 };
 
 Header read_header(TextReader &text) {
+    HeaderText t{text, -1, {}};
     Header h{};
-    h.cols = header_int(text, 0);
-    h.lines = header_int(text, 1);
-    h.x = header_double(text, 2);
-    h.y = header_double(text, 3);
-    h.cell = header_double(text, 4);
-    h.nodata = header_double(text, 5);
+    h.cols = header_int(t, 0);
+    h.lines = header_int(t, 1);
+    h.x = header_double(t, 2);
+    h.y = header_double(t, 3);
+    h.cell = header_double(t, 4);
+    h.nodata = header_double(t, 5);
+    if (t.partial >= 0) h.fault = not_a_number_text(t.partial, t.partial_word);
     return h;
 }
 
@@ -193,6 +217,7 @@ void ascii_lecture() {
     unsigned long long done = 0; // values read so far
     long long next_line = 100;   // the next progress line
     const auto not_a_number = [&](std::string_view w) {
+        if (done == 0 && !h.fault.empty()) fail(h.fault);
         const auto line = done / static_cast<unsigned long long>(nb_col);
         const auto column = done % static_cast<unsigned long long>(nb_col);
         fail(nomim1 + ": value " + std::to_string(done + 1) + " (line " + std::to_string(line + 1) +
@@ -264,29 +289,32 @@ void ascii_lecture() {
 }
 
 namespace {
-// Writes the raised text of a piece's words into out (grown as needed), at
-// most max of them; the count and the size of the text in p and size.
+// The room of each half of a piece's text, fixed whatever the words: the
+// text of a half of short words (up to 4.5 times as long as they are) fits,
+// and longer texts are made in turns.
+constexpr std::size_t text_room = 3 * piece_bytes;
+
+// Writes the raised text of a piece's words into out, at most max of them and
+// as many as its room takes; the count and the size of the text in p and size,
+// and in p.rest where the words the room left over begin (null when none is).
 void raise_piece(BodyPiece &p, const BaseText &base, std::size_t max, std::vector<char> &out,
                  std::size_t &size) {
     size = 0;
     p.count = 0;
+    p.rest = nullptr;
     if (p.runaway) {
         p.bad = true;
         return;
     }
     try {
-        const char *at = p.first;
-        for (;;) {
-            if (out.size() - size < 64 * raised_word_room)
-                out.resize(std::max(2 * out.size(), size + 64 * raised_word_room));
-            const RaisedWords r = raise_words(at, p.last, max - p.count, base, out.data() + size,
-                                              out.data() + out.size());
-            size = static_cast<std::size_t>(r.out - out.data());
-            p.count += r.count;
-            at = r.stop;
-            p.bad = r.bad;
-            if (r.bad || p.count == max || at == p.last) break;
-        }
+        char *const end = out.data() + out.size();
+        const RaisedWords r = raise_words(p.first, p.last, max, base, out.data(), end);
+        size = static_cast<std::size_t>(r.out - out.data());
+        p.count = r.count;
+        p.bad = r.bad;
+        if (!r.bad && r.count < max && r.stop != p.last &&
+            static_cast<std::size_t>(end - r.out) < raised_word_room)
+            p.rest = r.stop;
     } catch (const std::bad_alloc &) {
         p.out_of_memory = true;
     }
@@ -304,7 +332,7 @@ AsciiBodyPass::AsciiBodyPass(const BaseText *raise) : input_(f1, piece_bytes), r
             values_[slot].reset(new double[block_cells]);
         else
             for (auto &half : text_[slot])
-                half.resize(2 * piece_bytes);
+                half.resize(text_room);
     helper_ = std::make_unique<HelperThread>();
     if (raise_ != nullptr) second_helper_ = std::make_unique<HelperThread>();
     if (total_ > 0 && read_piece(0)) launch(0);
@@ -369,6 +397,13 @@ std::size_t AsciiBodyPass::take_text(int slot) {
         text_size_[slot][1] = 0;
         return static_cast<std::size_t>(left);
     }
+    if (first.rest != nullptr) { // the words left, the second half's included, come next
+        text_size_[slot][1] = 0;
+        rest_ = first;
+        rest_.first = first.rest;
+        rest_.last = second.last;
+        return first.count;
+    }
     if (first.bad) fail_changed_input();
     const auto rest = static_cast<std::size_t>(left - first.count);
     if (second.count > rest || (second.bad && second.count == rest)) {
@@ -377,11 +412,37 @@ std::size_t AsciiBodyPass::take_text(int slot) {
         if (second.out_of_memory) fail_out_of_memory();
     }
     if (second.count < rest && second.bad) fail_changed_input();
+    if (second.rest != nullptr) {
+        rest_ = second;
+        rest_.first = second.rest;
+    }
     return first.count + second.count;
+}
+
+// The text of words a slot's room left over, made here while the next piece
+// is made by the helpers; from the piece's storage, still the current slot's.
+std::size_t AsciiBodyPass::take_rest() {
+    const auto max =
+        static_cast<std::size_t>(std::min<unsigned long long>(total_ - done_, block_cells));
+    raise_piece(rest_, *raise_, max, text_[current_][0], text_size_[current_][0]);
+    text_size_[current_][1] = 0;
+    if (rest_.out_of_memory) fail_out_of_memory();
+    if (rest_.bad && rest_.count < max) fail_changed_input();
+    const std::size_t n = rest_.count;
+    done_ += n;
+    rest_.first = rest_.rest;
+    // The next piece, unless it was read ahead already.
+    if (rest_.first == nullptr && !pending_ && done_ < total_ && read_piece(current_ ^ 1))
+        launch(current_ ^ 1);
+    return n;
 }
 
 std::size_t AsciiBodyPass::next() {
     while (done_ < total_) {
+        if (rest_.first != nullptr) {
+            if (const std::size_t n = take_rest()) return n;
+            continue;
+        }
         if (!pending_) { // the text ended before the grid did
             check_read();
             fail_changed_input();
@@ -404,12 +465,13 @@ std::size_t AsciiBodyPass::next() {
             if (n < total_ - done_ && p.bad) fail_changed_input();
         }
         done_ += n;
-        // The next piece is made while the caller works on this one.
-        if (done_ < total_ && (read_ahead ? have_next : read_piece(slot ^ 1))) launch(slot ^ 1);
-        if (n > 0) {
-            current_ = slot;
-            return n;
-        }
+        current_ = slot;
+        // The next piece is made while the caller works on this one (and on its
+        // words left, if any: the next piece is then read once they are made).
+        if (done_ < total_ &&
+            (read_ahead ? have_next : rest_.first == nullptr && read_piece(slot ^ 1)))
+            launch(slot ^ 1);
+        if (n > 0) return n;
     }
     return 0;
 }

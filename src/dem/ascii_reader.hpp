@@ -21,6 +21,7 @@ struct BodyPiece {
     std::size_t count = 0;
     bool bad = false; // a word that isn't a number follows the values read
     bool out_of_memory = false;
+    const char *rest = nullptr; // text: where the words left for lack of room begin
 };
 
 class AsciiBodyPass {
@@ -45,6 +46,7 @@ class AsciiBodyPass {
     bool read_piece(int slot);
     void launch(int slot);
     std::size_t take_text(int slot);
+    std::size_t take_rest();
 
     TextReader input_;
     const BaseText *raise_;
@@ -55,6 +57,7 @@ class AsciiBodyPass {
     std::size_t text_size_[2][2] = {};
     BodyPiece piece_[2];
     BodyPiece second_[2];  // text: the second half of the piece, made by a thread of its own
+    BodyPiece rest_;       // text: words of the current slot's piece its room left over
     int current_ = 0;      // the slot whose values the caller has
     int pending_slot_ = 0; // the slot being parsed, when pending_
     bool pending_ = false;

@@ -16,7 +16,7 @@ bool counts_at(const SampleFigures &f, std::int32_t lo) {
     return lo <= f.smallest;
 }
 
-void merge_block(SampleFigures &f, std::size_t n, std::int32_t lo, std::int32_t hi,
+void merge_block(SampleFigures &f, std::uint64_t n, std::int32_t lo, std::int32_t hi,
                  std::int32_t positive, std::uint64_t at_lo) {
     if (hi > 0) {
         f.smallest_positive = std::min(f.smallest_positive, positive);

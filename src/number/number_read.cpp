@@ -73,12 +73,20 @@ ParsedInt parse_int_prefix(std::string_view text) {
 }
 
 namespace {
+// libstdc++ before GCC 13, built for the x87, rounds some from_chars results
+// twice (once to 64 bits, then to 53): strtod reads them there instead.
+#if defined(__i386__) && defined(_GLIBCXX_RELEASE) && _GLIBCXX_RELEASE < 13
+constexpr bool exact_from_chars = false;
+#else
+constexpr bool exact_from_chars = true;
+#endif
+
 // The forms parse_decimal leaves: from_chars takes the plain decimal ones it
 // accepts (not a leading '+', nor a value out of range), strtod the others.
 ParsedDouble general_prefix(std::string_view text) {
     const char *first = text.data();
     const char *last = first + text.size();
-    if (is_digit(text[0]) || text[0] == '-' || text[0] == '.') {
+    if (exact_from_chars && (is_digit(text[0]) || text[0] == '-' || text[0] == '.')) {
         double v = 0;
         auto [ptr, ec] = std::from_chars(first, last, v, std::chars_format::general);
         if (ec == std::errc() && (ptr == last || (*ptr != 'x' && *ptr != 'X' && *ptr != '(')))
@@ -89,7 +97,7 @@ ParsedDouble general_prefix(std::string_view text) {
 // A plain decimal by std::from_chars: its end, or nullptr when it can't read
 // one (a value beyond the range among them, which strtod reads).
 const char *library_decimal(const char *p, const char *last, double &value) {
-    if (!is_digit(*p) && *p != '-' && *p != '.') return nullptr;
+    if (!exact_from_chars || (!is_digit(*p) && *p != '-' && *p != '.')) return nullptr;
     const auto [end, ec] = std::from_chars(p, last, value, std::chars_format::general);
     return ec == std::errc() ? end : nullptr;
 }

@@ -32,6 +32,9 @@ TEST(AsciiReader, BodyLayoutsAndMisspeltKeywordsReadAlike) {
         "NCOLS  3\r\nNROWS  2\r\nXLLCORNER 500000\r\nYLLCORNER 4000000\r\n"
         "CELLSIZE 30\r\nNODATA_VALUE -9999\r\n 1.5 0 -2\r\n 3 0 4\r\n\x1a garbage",
         "nclos 3\nnorws 2\nx 500000\ny 4000000\nsize 30\nnd -9999\n1.5\n0\n-2\n3\n0\n4",
+        // A value read in part, its rest taken for the next keyword, as ever.
+        "ncols 3nrows 2\nxllcorner 500000\nyllcorner 4000000\ncellsize 30,5 -9999\n"
+        "1.5 0 -2 3 0 4",
     };
     for (const std::string &grid : grids) {
         Workdir w;
@@ -121,6 +124,13 @@ TEST(AsciiReader, MalformedHeadersAndBodiesEndWithAMessage) {
         {"", "ends in its header, before the ncols line"},
         {"ncols three\n", "header line 1 (ncols) holds \"three\", not a whole number"},
         {"ncols 3\nnrows 2\nxllcorner east\n", "header line 3 (xllcorner) holds \"east\""},
+        // A value that is a number only in part is blamed on its own line.
+        {"ncols 3.0\nnrows 2\n", "header line 1 (ncols) holds \"3.0\", not a whole number"},
+        {"ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1,5\nNODATA_value -9999\n1 2 3 4 5 "
+         "6",
+         "header line 5 (cellsize) holds \"1,5\", not a number"},
+        {"ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value -1,5\n1 2 3 4 5 6",
+         "header line 6 (nodata_value) holds \"-1,5\", not a number"},
         {header_2x3 + "1 2 3\n4 five 6\n", "value 5 (line 2, column 2) is \"five\", not a number"},
         {header_2x3 + "1 2 3\n4 5,5 6\n", "is \"5,5\", not a number"},
     };

@@ -46,6 +46,15 @@ TEST(Console, OutputThatCantBeWrittenEndsWithAMessageAndStatus1) {
                   std::string::npos)
             << r.err;
         EXPECT_EQ(w.files(), std::vector<std::string>{"images/d/a.asc"}) << c.reason;
+        for (const char *arg : {"--help", "--version"}) {
+            if (c.console == ConsoleOut::broken_pipe)
+                break; // a reader gone ends them as any filter
+            const RunResult h = w.run("", {.args = {arg}, .console = c.console});
+            EXPECT_EQ(h.status, 1) << arg;
+            EXPECT_NE(h.err.find("groundzero: cannot write to standard output ("),
+                      std::string::npos)
+                << h.err;
+        }
     }
 }
 

@@ -2,6 +2,9 @@
 // dialogue and the raster writer, with their console text and output bytes.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "console_text.hpp"
@@ -333,4 +336,45 @@ TEST(RasterRun, SixteenBitSamplesGiveWhatThe32BitRasterOfTheSameSamplesGives) {
                 }
             }
     }
+}
+
+// A raster of 4 GiB and 4 MiB, all holes but for its lowest and highest samples
+// past 4 GiB, reads on a 32-bit build (an ELF of class 1, a PE for i386) as on
+// the harness's own 64-bit one.
+TEST(RasterReader, ARasterOver4GiBReadsOnA32BitBuildAsOnThe64BitOne) {
+    const char *const vars[] = {"GZ_EXE", "GZ_LAUNCHER", "GZ_WINE_PREFIX"};
+    std::string head(1024, '\0');
+    std::ifstream(std::getenv(vars[0]) ? std::getenv(vars[0]) : GZ_EXE, std::ios::binary)
+        .read(head.data(), 1024);
+    const std::size_t pe = static_cast<unsigned char>(head[0x3c]) +
+                           256 * static_cast<std::size_t>(static_cast<unsigned char>(head[0x3d]));
+    if (head.compare(0, 5,
+                     "\x7f"
+                     "ELF\x01") != 0 &&
+        (head.compare(0, 2, "MZ") != 0 || pe + 6 > head.size() ||
+         head.compare(pe, 6, std::string("PE\0\0\x4c\x01", 6)) != 0))
+        GTEST_SKIP() << "the runs go to a 64-bit build";
+    const long long lines = 16400, cols = 65536, size = lines * cols * 4;
+    Workdir w;
+    w.write("images/d/a_m4.txt",
+            std::to_string(lines) + "\n" + std::to_string(cols) + "\n4\n0\n0\n10\n");
+    w.write("images/d/a_m4.raw", "");
+    const std::string raw = w.root() + "/c/images/d/a_m4.raw";
+    std::filesystem::resize_file(raw, static_cast<std::uintmax_t>(size));
+    std::fstream f(raw, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(size - cols * 4 + 8) << i32le({-7});
+    f.seekp(size - 4) << i32le({123456}) << std::flush;
+    const std::string answers = "d a 1 1 3 1\n"; // raster, 32 bits, mm; no replacement
+    std::vector<std::string> saved;
+    for (const char *v : vars) {
+        saved.push_back(std::getenv(v) ? std::getenv(v) : "");
+        unsetenv(v);
+    }
+    const RunResult expected = w.run(answers);
+    for (std::size_t k = 0; k < saved.size(); ++k)
+        if (!saved[k].empty()) setenv(vars[k], saved[k].c_str(), 1);
+    ASSERT_NE(expected.out.find("Min = -0.007000   Max. = 123.456000"), std::string::npos);
+    const RunResult r = w.run(answers);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TEXT(r.out, expected.out);
 }

@@ -306,6 +306,35 @@ TEST(Streaming, AnAsciiGridLargerThanTheAddressSpaceGivesTheBytesOfAnUnlimitedRu
         EXPECT_EQ(limited.files(), wanted);
     }
 }
+
+// Words whose text is long, written or read, take no more room than short ones:
+// 1e308 is written as 316 characters, and 40000-digit words fill a piece.
+TEST(Streaming, LongWordsInOrOutRunInTheRoomOfShortOnesAndGiveTheBytesOfAnUnlimitedRun) {
+    if (under_wine() || under_launcher())
+        GTEST_SKIP() << "Wine and emulators reserve more address space than these limits allow";
+    const std::string digits(40000, '0');
+    const std::vector<std::string> cases[] = {
+        {"1e308"}, // cells in turn, in a grid of 300000 cells
+        {"-1e308", "0", "1e300", "5.5", "1e308", "1e308", "-0.25"},
+        {"1" + digits, "2.5", "0." + digits + "1"}, // 1200 cells
+    };
+    for (const auto &words : cases) {
+        const int cells = words[0].size() > 1000 ? 1200 : 300000;
+        std::string grid = "ncols 600\nnrows " + std::to_string(cells / 600) +
+                           "\nxllcorner 0\nyllcorner 0\ncellsize 5\nnodata_value -9999\n";
+        for (int k = 0; k < cells; ++k)
+            grid += words[static_cast<std::size_t>(k) % words.size()] + " ";
+        Workdir free_run, limited;
+        free_run.write("images/d/a.asc", grid);
+        limited.write("images/d/a.asc", grid);
+        ASSERT_EQ(free_run.run("d a 0 0 0 0 5\n").status, 0);
+        const RunResult r = limited.run("d a 0 0 0 0 5\n", RunLimits{32LL << 20, 0, false});
+        EXPECT_EQ(r.status, 0) << words[0] << ": " << r.err;
+        EXPECT_TRUE(limited.read("images/d/a_new_base.asc") ==
+                    free_run.read("images/d/a_new_base.asc"))
+            << words[0];
+    }
+}
 #endif
 
 TEST(Streaming, AnAsciiGridChangedBetweenPassesStopsTheRunAndWritesNothing) {

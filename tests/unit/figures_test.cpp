@@ -260,12 +260,12 @@ TEST(Figures, LargeBlocksOfSamplesMatchTheScans) {
         }
         const SampleFigures f = in_blocks(wide, rng);
         expect_same(scan(elevations(wide, 0, 0.01)), figures_of_samples(f, unit_factor(0.01)),
-                    "32-bit blocks " + std::to_string(k));
+                    std::string("32-bit blocks ").append(std::to_string(k)));
         if (kind == 2) {
             const SampleFigures g =
                 in_blocks(std::vector<std::uint16_t>(wide.begin(), wide.end()), rng);
             expect_same(scan(elevations(wide, 0, 0.1)), figures_of_samples(g, unit_factor(0.1)),
-                        "16-bit blocks " + std::to_string(k));
+                        std::string("16-bit blocks ").append(std::to_string(k)));
         }
         if (::testing::Test::HasFailure()) return;
     }
