@@ -58,7 +58,7 @@ std::string contents(const Workdir &w) {
 }
 
 bool shell(const std::string &command) {
-    return std::system((command + " > /dev/null 2>&1").c_str()) == 0;
+    return std::system(("{ " + command + "; } > /dev/null 2>&1").c_str()) == 0;
 }
 
 // A fresh exFAT volume on a loop device, mounted through FUSE, for one test.
