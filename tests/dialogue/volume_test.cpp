@@ -41,13 +41,6 @@ const VolumeRun volume_runs[] = {
          w.write("images/d/b_new_base_m4.txt", "2\r\n3\r\n4\r\n-5\r\n9000\r\n25\r\n");
      },
      "d b_new_base 1 1 3 0 1 b 1 1 3\n"},
-    {"an ASCII grid over an older one",
-     [](const Workdir &w) {
-         w.write("images/d/a.asc", "ncols 3\nnrows 2\nxllcorner 1\nyllcorner 2\ncellsize 5\n"
-                                   "nodata_value 0\n0 1.25 7\n-3 4 0.5\n");
-         w.write("images/d/a_new_base.asc", "older grid");
-     },
-     "d a 0 0 0 0 7.5\n"},
 };
 
 std::string contents(const Workdir &w) {
