@@ -1,0 +1,104 @@
+// The stand-ins of long words: read by every reader of numbers exactly as the
+// words themselves, and shown the same.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "number/long_word.hpp"
+#include "number/number_text.hpp"
+
+namespace {
+std::string stand_in(const std::string &word) {
+    LongWord w;
+    const std::size_t half = word.size() / 3; // fed in two parts, as read
+    w.feed(word.data(), word.data() + half);
+    w.feed(word.data() + half, word.data() + word.size());
+    return w.text();
+}
+
+// What the readers take of the word: "%lf" of the whole word, and how much
+// of it "%d" and "%lf" take (none, part, all).
+void expect_read_alike(const std::string &word) {
+    const std::string s = stand_in(word);
+    const std::string what = word.substr(0, 30) + "... (" + std::to_string(word.size()) + ")";
+    EXPECT_LT(s.size(), 1000u) << what;
+    EXPECT_EQ(s.substr(0, 40), word.substr(0, 40)) << what;
+    double a = 0, b = 0;
+    const bool number = parse_double_word(word, a);
+    ASSERT_EQ(parse_double_word(s, b), number) << what << " -> " << s;
+    if (number) {
+        EXPECT_TRUE(std::memcmp(&a, &b, sizeof a) == 0 ||
+                    (std::isnan(a) && std::isnan(b) && std::signbit(a) == std::signbit(b)))
+            << what << ": " << a << " vs " << b << " from " << s;
+    }
+    const auto taken = [](std::size_t used, std::size_t size) {
+        return used == 0 ? 0 : used < size ? 1 : 2;
+    };
+    const ParsedInt i = parse_int_prefix(word), j = parse_int_prefix(s);
+    EXPECT_EQ(taken(i.used, word.size()), taken(j.used, s.size())) << what;
+    if (i.used == word.size()) {
+        EXPECT_EQ(i.value, j.value) << what;
+    }
+    EXPECT_EQ(taken(parse_double_prefix(word).used, word.size()),
+              taken(parse_double_prefix(s).used, s.size()))
+        << what;
+}
+} // namespace
+
+TEST(LongWord, StandInsReadAsTheWordsInEveryForm) {
+    const std::string z(100000, '0'), nines(100000, '9'), a(100000, 'a');
+    const std::string tie = "9007199254740993"; // halfway between two doubles
+    const std::initializer_list<std::string_view> words[] = {
+        {"1", z, ".5"},
+        {"-0.", z, "1"},
+        {".", z, "1e100005"},
+        {tie, z},
+        {tie, z, "1"},
+        {tie, z, "1e-100001"},
+        {tie, ".", z, "1"},
+        {"-0.", z},
+        {"1", z, "e-100000"},
+        {"12", z, "3e-99999999999999"},
+        {"0.5", z, "e", nines},
+        {"0x1", z, "p-400000"},
+        {"-0x1.8", z, "1p0"},
+        {"0X.", z, "1P+3"},
+        {"1e", z, "5"},
+        {"1e+", nines},
+        {"-1e-", nines},
+        {"nan(", a, ")"},
+        {"-", z, "3"},
+        {"1", nines},
+        {"1", z, "x"},
+        {a},
+        {"nan(", a},
+        {"nan(", a, ")x"},
+        {"1.", z, "e5."},
+        {"1e", z, "+5"},
+        {"0x", a, "g"},
+        {"inf", a},
+        {"--", z},
+        {"-.", z, "e"},
+    };
+    for (const auto &pieces : words) {
+        std::string word;
+        for (const std::string_view piece : pieces)
+            word += piece;
+        expect_read_alike(word);
+    }
+    std::mt19937_64 random(26);
+    for (int k = 0; k < 40; ++k) { // digits that round at any place
+        std::string word(70000 + random() % 30000, '0');
+        for (char &c : word)
+            c = static_cast<char>('0' + random() % 10);
+        if (k % 3 == 0) std::fill(word.begin() + 17, word.end() - 1, k % 2 == 0 ? '0' : '9');
+        if (k % 2 == 0) word[random() % word.size()] = '.';
+        word += 'e';
+        word += std::to_string(static_cast<int>(random() % 200000) - 100300);
+        expect_read_alike(word);
+    }
+}
