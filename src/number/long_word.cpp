@@ -44,16 +44,19 @@ void LongWord::digit(int value, char c, bool in_head) {
 
 void LongWord::exponent_digit(int value, char c, bool in_head) {
     exp_ = std::min(exp_ * 10 + value, exponent_cap);
-    if (in_head || !exp_in_head_ || exp_full_) return;
-    // The exponent began in the head and is kept as text: its leading zeros go,
-    // and its digits while it stays below the clamp.
-    if (kept_exp_ == 0 && value == 0) return;
-    if (kept_exp_ * 10 + value > written_exponent_cap) {
-        exp_full_ = true;
-        return;
+    if (!exp_in_head_ || exp_full_) return;
+    // The exponent began in the head and is kept as text: past the head, its
+    // leading zeros go, and its digits while it stays below the clamp.
+    if (!in_head) {
+        if (kept_exp_ == 0 && value == 0) return;
+        if (kept_exp_ * 10 + value > written_exponent_cap) {
+            exp_full_ = true;
+            return;
+        }
+        keep(c);
     }
-    kept_exp_ = kept_exp_ * 10 + value;
-    keep(c);
+    kept_exp_ = std::min(kept_exp_ * 10 + value, exponent_cap);
+    if (kept_exp_ > written_exponent_cap) exp_full_ = true;
 }
 
 void LongWord::take(char c) {

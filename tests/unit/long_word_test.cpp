@@ -51,6 +51,7 @@ void expect_read_alike(const std::string &word) {
 
 TEST(LongWord, StandInsReadAsTheWordsInEveryForm) {
     const std::string z(100000, '0'), nines(100000, '9'), a(100000, 'a');
+    const std::string ones(60, '1');            // and an exponent that goes on after the head
     const std::string tie = "9007199254740993"; // halfway between two doubles
     const std::initializer_list<std::string_view> words[] = {
         {"1", z, ".5"},
@@ -68,6 +69,7 @@ TEST(LongWord, StandInsReadAsTheWordsInEveryForm) {
         {"-0x1.8", z, "1p0"},
         {"0X.", z, "1P+3"},
         {"1e", z, "5"},
+        {"1.", ones, "e1", z},
         {"1e+", nines},
         {"-1e-", nines},
         {"nan(", a, ")"},
@@ -92,11 +94,11 @@ TEST(LongWord, StandInsReadAsTheWordsInEveryForm) {
     }
     std::mt19937_64 random(26);
     for (int k = 0; k < 40; ++k) { // digits that round at any place
-        std::string word(70000 + random() % 30000, '0');
+        std::string word(static_cast<std::size_t>(70000 + random() % 30000), '0');
         for (char &c : word)
             c = static_cast<char>('0' + random() % 10);
         if (k % 3 == 0) std::fill(word.begin() + 17, word.end() - 1, k % 2 == 0 ? '0' : '9');
-        if (k % 2 == 0) word[random() % word.size()] = '.';
+        if (k % 2 == 0) word[static_cast<std::size_t>(random() % word.size())] = '.';
         word += 'e';
         word += std::to_string(static_cast<int>(random() % 200000) - 100300);
         expect_read_alike(word);
