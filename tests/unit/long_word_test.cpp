@@ -12,37 +12,27 @@
 #include "number/number_text.hpp"
 
 namespace {
-std::string stand_in(const std::string &word) {
-    LongWord w;
-    const std::size_t half = word.size() / 3; // fed in two parts, as read
-    w.feed(word.data(), word.data() + half);
-    w.feed(word.data() + half, word.data() + word.size());
-    return w.text();
+// How much of a text a reader takes: none, part or all.
+int taken(std::size_t used, std::size_t size) {
+    return used == 0 ? 0 : used < size ? 1 : 2;
 }
 
-// What the readers take of the word: "%lf" of the whole word, and how much
-// of it "%d" and "%lf" take (none, part, all).
+// The stand-in (fed in two parts, as read) shows the word's start, and "%lf"
+// of the whole reads it alike; "%d" and "%lf" take as much of it.
 void expect_read_alike(const std::string &word) {
-    const std::string s = stand_in(word);
-    const std::string what = word.substr(0, 30);
-    EXPECT_LT(s.size(), 1000u) << what;
-    EXPECT_EQ(s.substr(0, 40), word.substr(0, 40)) << what;
+    LongWord w;
+    w.feed(word.data(), word.data() + word.size() / 3);
+    w.feed(word.data() + word.size() / 3, word.data() + word.size());
+    const std::string s = w.text(), what = word.substr(0, 30) + " -> " + s.substr(0, 900);
+    EXPECT_TRUE(s.size() < 1000 && s.substr(0, 40) == word.substr(0, 40)) << what;
     double a = 0, b = 0;
-    const bool number = parse_double_word(word, a);
-    ASSERT_EQ(parse_double_word(s, b), number) << what << " -> " << s;
-    if (number) { // a NaN's payload may differ: nothing shows it
-        EXPECT_TRUE(std::memcmp(&a, &b, sizeof a) == 0 ||
-                    (std::isnan(a) && std::isnan(b) && std::signbit(a) == std::signbit(b)))
-            << what << ": " << a << " vs " << b << " from " << s;
-    }
-    const auto taken = [](std::size_t used, std::size_t size) {
-        return used == 0 ? 0 : used < size ? 1 : 2;
-    };
+    ASSERT_EQ(parse_double_word(s, b), parse_double_word(word, a)) << what;
+    EXPECT_TRUE(std::memcmp(&a, &b, sizeof a) == 0 || // a NaN's payload shows nowhere
+                (std::isnan(a) && std::isnan(b) && std::signbit(a) == std::signbit(b)))
+        << what << ": " << a << " vs " << b;
     const ParsedInt i = parse_int_prefix(word), j = parse_int_prefix(s);
     EXPECT_EQ(taken(i.used, word.size()), taken(j.used, s.size())) << what;
-    if (i.used == word.size()) {
-        EXPECT_EQ(i.value, j.value) << what;
-    }
+    EXPECT_TRUE(i.used < word.size() || i.value == j.value) << what;
     EXPECT_EQ(taken(parse_double_prefix(word).used, word.size()),
               taken(parse_double_prefix(s).used, s.size()))
         << what;
