@@ -86,6 +86,9 @@ std::string_view header_value(HeaderText &h, int k) {
 // Takes the used characters of header line k's value w.
 void take_value(HeaderText &h, int k, std::string_view w, std::size_t used) {
     if (used == 0) header_fail(h, not_a_number_text(k, w));
+    // The stand-in of a long word is exact for the number, not for a rest read
+    // as the next word: such a value fails here, as the header would later.
+    if (used < w.size() && h.text.at_stand_in()) header_fail(h, not_a_number_text(k, w));
     if (used < w.size() && h.partial < 0) h.partial = k, h.partial_word = w;
     h.text.consume(used);
 }
@@ -205,6 +208,7 @@ void ascii_lecture() {
     say("\n");
     prepare_input_passes();
     TextReader text(f1);
+    text.shorten_long_words();
     const Header h = read_header(text);
     nb_col = h.cols;
     nb_lig = h.lines;
@@ -322,6 +326,7 @@ void raise_piece(BodyPiece &p, const BaseText &base, std::size_t max, std::vecto
 } // namespace
 
 AsciiBodyPass::AsciiBodyPass(const BaseText *raise) : input_(f1, piece_bytes), raise_(raise) {
+    input_.shorten_long_words();
     rewind_input();
     // The output dialogue may have replaced the cell size: only the size is compared.
     const Header h = read_header(input_);

@@ -40,8 +40,9 @@ class TextReader {
                 ++i;
             if (i < end_ || i - pos_ >= max_word) break;
             const std::size_t offset = i - pos_;
+            const std::size_t stand_ins = stand_ins_;
             const bool more = fill(); // may move the unread text to the front
-            i = pos_ + offset;
+            i = stand_ins_ == stand_ins ? pos_ + offset : pos_; // or make the word short
             if (!more) break;
         }
         return {buf_.data() + pos_, i - pos_};
@@ -65,6 +66,13 @@ class TextReader {
     // what was consumed stays valid without a copy.
     void exchange_buffer(std::vector<char> &spare);
 
+    // Words that fill the buffer are not held whole from now on: each is read
+    // through and replaced by its LongWord stand-in, which every reader of
+    // numbers takes exactly as the word (the buffer never grows).
+    void shorten_long_words() { shorten_ = true; }
+    // Whether the word at the front of the unread text is such a stand-in.
+    bool at_stand_in() const { return stand_in_ && stand_in_at_ == pos_; }
+
     // True once the text has ended (end of file, a Ctrl-Z, a read error):
     // nothing follows the buffered text.
     bool ended() const { return ended_ || (file_ == nullptr && in_ == nullptr); }
@@ -72,6 +80,12 @@ class TextReader {
   private:
     // Appends more text to the buffer, keeping the unread part; false at the end.
     bool fill();
+    // Reads at most n bytes at to; 0 at the end of the text (a Ctrl-Z ends it).
+    std::size_t read_block(char *to, std::size_t n);
+    // The buffer is one word's start: reads the word through and puts its stand-in there.
+    void shorten_word();
+    // The text moves pos_ bytes to the front.
+    void move_stand_in();
 
     std::FILE *file_;
     InFile *in_ = nullptr;
@@ -81,4 +95,8 @@ class TextReader {
     std::vector<char> buf_;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
+    bool shorten_ = false;
+    std::size_t stand_ins_ = 0;   // words replaced so far
+    bool stand_in_ = false;       // the last one is still in the buffer,
+    std::size_t stand_in_at_ = 0; // there
 };

@@ -335,6 +335,41 @@ TEST(Streaming, LongWordsInOrOutRunInTheRoomOfShortOnesAndGiveTheBytesOfAnUnlimi
             << words[0];
     }
 }
+
+// Words of megabytes, read as short words (the same text, status and outputs
+// as a grid of their short equivalents), in the header and the body both
+// passes read, under a limit they alone would pass.
+TEST(Streaming, WordsOfMegabytesAreReadInTheRoomOfShortOnes) {
+    if (under_wine() || under_launcher())
+        GTEST_SKIP() << "Wine and emulators reserve more address space than these limits allow";
+    const std::string zeros(std::size_t{4} << 20, '0');
+    struct Case {
+        std::string cellsize, word;             // long
+        std::string short_cellsize, short_word; // read alike
+    };
+    const Case cases[] = {
+        {"5", "1" + zeros + ".5", "5", "1e4194304"},
+        {"5", "-0.0" + zeros + "1e+4194308", "5", "-100"},
+        {"0." + zeros + "5", "2" + zeros + "e-4194304", "5e-4194305", "2"},
+        {"5", std::string(std::size_t{6} << 20, 'a'), "5", std::string(50, 'a')},
+    };
+    for (const Case &c : cases) {
+        const auto grid = [](const std::string &cellsize, const std::string &word) {
+            return "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize " + cellsize +
+                   "\nnodata_value -9999\n1.5 " + word + " 7\n-3 " + word + " 0\n";
+        };
+        Workdir limited, reference;
+        limited.write("images/d/a.asc", grid(c.cellsize, c.word));
+        reference.write("images/d/a.asc", grid(c.short_cellsize, c.short_word));
+        const RunResult expected = reference.run("d a 0 0 0 0 5\n");
+        const RunResult r = limited.run("d a 0 0 0 0 5\n", RunLimits{32LL << 20, 0, false});
+        const std::string what = c.word.substr(0, 12) + "...";
+        EXPECT_EQ(r.status, expected.status) << what << ": " << r.err;
+        EXPECT_TEXT(r.out, expected.out);
+        EXPECT_EQ(r.err, expected.err) << what;
+        EXPECT_EQ(outputs(limited), outputs(reference)) << what;
+    }
+}
 #endif
 
 TEST(Streaming, AnAsciiGridChangedBetweenPassesStopsTheRunAndWritesNothing) {
