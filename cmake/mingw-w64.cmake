@@ -1,11 +1,15 @@
 # Cross-build for 64-bit Windows with Debian's MinGW-w64 (posix threads),
 # with the C and C++ runtimes linked in statically: one self-contained .exe.
+# mingw-w64-i686.cmake names its own processor and compilers, then comes here.
+if(NOT DEFINED gz_mingw)
+  set(gz_mingw x86_64-w64-mingw32)
+  set(CMAKE_SYSTEM_PROCESSOR x86_64)
+endif()
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${gz_mingw}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${gz_mingw}-g++-posix)
+set(CMAKE_RC_COMPILER ${gz_mingw}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${gz_mingw})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
