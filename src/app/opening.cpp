@@ -59,7 +59,7 @@ void open_raster() {
         // The raster and its descriptor come from one publishing run; the
         // lock is let go before any message or key wait, and before opening
         // a named pipe, which waits for its writer.
-        const PairReading pair(nomim1);
+        const PairReading pair({nomim1, nomdescr1});
         unmended = pair.error();
         if (unmended.empty() && f1.open(nomim1, true)) {
             descriptor = open_input(nomdescr1, true);
@@ -112,7 +112,7 @@ void open_ascii() {
     std::string unmended;
     int open_error = 0;
     {
-        const PairReading folder(nomim1); // puts back a dead run's unfinished publish first
+        const PairReading folder({nomim1}); // a dead run's unfinished publish is mended first
         unmended = folder.error();
         if (unmended.empty() && !f1.open(nomim1, true)) open_error = errno;
     }

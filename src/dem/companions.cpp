@@ -9,6 +9,7 @@
 
 #include "dem/dem_files.hpp"
 #include "dem/esri_header.hpp"
+#include "platform/pair_reading.hpp"
 #include "run/ask.hpp"
 #include "run/state.hpp"
 
@@ -29,6 +30,8 @@ bool copy_projection() {
     }
     InFile prj;
     std::string from;
+    const PairReading pair(names);
+    if (!pair.error().empty()) fail("cannot open " + names.front() + " (" + pair.error() + ")");
     for (const std::string &name : names) {
         if (prj.open(name)) {
             from = name;

@@ -59,32 +59,61 @@ bool error_is_busy();
 // another run finds it alive, and after any death of the process, dead.
 Handle create_new(const std::string &path);
 
+// What stands at a name, not following a link: enough to tell whose it is.
+struct Entry {
+    enum class Type { none, file, other } type = Type::none;
+    long long size = 0;
+    long long modified = 0; // seconds since 1970
+    unsigned owner = 0;     // the owner's user id (0 where the host has none)
+};
+// False when the host can't tell (a failure other than absence).
+bool look(const std::string &path, Entry &entry);
+
+// How far a folder's locks and owners can be trusted.
+struct FolderKind {
+    // Entries there may be renamed or removed by their owners only (mode 1777).
+    bool sticky = false;
+    // A lock taken there is seen by every process that can open the folder.
+    // Not so on volumes whose locks stay on each client (FUSE network file
+    // systems such as sshfs, NFS, SMB), nor where the host can't tell.
+    bool shared_locks = true;
+};
+FolderKind folder_kind(const std::string &folder);
+// The user this process acts as (0 where the host has none).
+unsigned current_user();
+// Seconds since 1970.
+long long now_seconds();
+
 // What claim() found at a name.
 enum class Claim {
-    dead,  // a file whose creator has gone, however it went: now held by the caller
-    alive, // a file some live process still holds
-    other  // no such file, not a plain file, or one the caller can't open
+    dead,  // a plain file that no process holds locked: now held by the caller
+    alive, // a file some live process holds
+    other  // no such file (error_is_missing()), not a plain file, or one the caller can't open
 };
-// Claims the file at path if its creator is dead; h then holds it for reading.
-Claim claim(const std::string &path, Handle &h);
+// Claims the plain file at path if no process holds it; h then holds it for
+// reading and held receives what it is.
+Claim claim(const std::string &path, Handle &h, Entry &held);
 // Reads up to size bytes; done receives how many (0 at the end).
 bool read_some(Handle h, char *data, std::size_t size, std::size_t &done);
 // Closes a claimed file, removing it first when remove is set.
 bool release(Handle h, const std::string &path, bool remove);
-// The names in a folder (without the folder); false if it can't be listed.
-bool list_folder(const std::string &folder, std::vector<std::string> &names);
-// The size of the plain file at path, not following a link; -1 if nothing
-// stands there, -2 if something else does or the host can't tell.
-long long file_size(const std::string &path);
 bool error_is_exists();
 // Writes up to size bytes; done receives how many (0 only on failure).
 bool write_some(Handle h, const char *data, std::size_t size, std::size_t &done);
 // Starts the writing to disk of the bytes from..to, waiting for those some way
 // behind (a hint: nothing where the host has no such call).
 void start_writeback(Handle h, unsigned long long from, unsigned long long to, bool wait_behind);
-// Gives the file the permission bits (and group, where allowed) of the file
-// now at path, if there is one: a replaced output keeps them.
+// Writes size bytes at offset (over what stands there).
+bool write_at(Handle h, unsigned long long offset, const char *data, std::size_t size);
+// Gives the file the permission bits of the file now at path, if there is
+// one, so a replaced output keeps them; its group too where the user belongs to
+// it. Never a set-id or sticky bit, and from another user's file no bit the
+// user's own files don't get. A volume without modes keeps its own.
 bool take_permissions(Handle h, const std::string &path);
+// Lets every user read the file (a journal, which a colleague's run must read).
+void share_reading(Handle h);
+// Sets the file's modification time to now: a lease kept alive.
+bool touch(Handle h);
 // Flushed to the disk itself (not to a cache of the drive where the host can tell them apart).
 bool sync(Handle h);
 bool close(Handle h);
@@ -97,8 +126,9 @@ bool replace(const std::string &from, const std::string &to);
 int rename_no_replace(const std::string &from, const std::string &to);
 // A second name for the file at path, so it can be put back: a hard link, or
 // where the volume has none or refuses one (another user's file), a whole
-// synced copy that appears under its name only once complete; never over an
-// existing entry. 1: made; 0: there is no such file; -1: failed.
+// synced copy, made at that name (created exclusively, held like a new file
+// while it is made), without set-id bits. 1: made; 0: there is no such file;
+// -1: failed.
 int keep_copy(const std::string &path, const std::string &copy);
 bool remove(const std::string &path);
 // Makes the renames in folder durable (nothing to do where moves are written through).
@@ -127,6 +157,8 @@ class FolderLock {
     ~FolderLock();
     FolderLock(const FolderLock &) = delete;
     FolderLock &operator=(const FolderLock &) = delete;
+    // Whether the lock was had (false: the run goes on without it).
+    bool held() const { return handle_ != no_handle; }
 
   private:
     Handle handle_;

@@ -1,13 +1,22 @@
 // The file layer's system calls on POSIX hosts (Linux, the BSDs, macOS).
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/types.h>
+#ifdef __linux__
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
+#endif
+#ifdef __APPLE__
+#include <sys/mount.h>
+#endif
 #include <time.h>
 #include <unistd.h>
 #ifdef __APPLE__
@@ -63,6 +72,88 @@ bool faulted(const char *call) {
         break;
     }
     return true;
+}
+
+Entry entry_of(const struct stat &st) {
+    Entry e;
+    e.type = S_ISREG(st.st_mode) ? Entry::Type::file : Entry::Type::other;
+    e.size = static_cast<long long>(st.st_size);
+    e.modified = static_cast<long long>(st.st_mtime);
+    e.owner = static_cast<unsigned>(st.st_uid);
+    return e;
+}
+
+// The permission bits of an open file. A volume without modes (FAT, which
+// answers ENOSYS, EPERM or EOPNOTSUPP) keeps its own: that is no failure.
+bool set_mode(int fd, mode_t bits) {
+    if (faulted("chmod")) return false;
+    if (fchmod(fd, bits) == 0) return true;
+    return errno == ENOSYS || errno == EPERM || errno == EOPNOTSUPP || errno == ENOTSUP;
+}
+
+// Whether the user belongs to the group gid: his own or a supplementary one.
+bool belongs_to(gid_t gid) {
+    if (gid == getegid()) return true;
+    const int n = getgroups(0, nullptr);
+    if (n <= 0) return false;
+    std::vector<gid_t> groups(static_cast<std::size_t>(n));
+    const int got = getgroups(n, groups.data());
+    return got > 0 && std::find(groups.begin(), groups.begin() + got, gid) != groups.begin() + got;
+}
+
+#ifdef __linux__
+// The file system type of the mount holding the device dev ("fuse.sshfs",
+// "fuseblk", ...), from the process's mount table; empty if not found.
+std::string mount_type(dev_t dev) {
+    std::FILE *table = std::fopen("/proc/self/mountinfo", "re");
+    if (table == nullptr) return {};
+    const std::string wanted = std::to_string(major(dev)) + ":" + std::to_string(minor(dev));
+    std::string type;
+    char line[4096];
+    while (type.empty() && std::fgets(line, sizeof line, table) != nullptr) {
+        // "36 35 0:48 / /mnt rw - fuse.sshfs host:/share rw": the third field
+        // is the device, the first after " - " the type.
+        char id[32] = "", kind[256] = "";
+        const char *rest = std::strstr(line, " - ");
+        if (rest != nullptr && std::sscanf(line, "%*s %*s %31s", id) == 1 && wanted == id &&
+            std::sscanf(rest + 3, "%255s", kind) == 1)
+            type = kind;
+    }
+    std::fclose(table);
+    return type;
+}
+#endif
+
+// Whether every process that can open the folder sees the locks taken there.
+// Local volumes, and volumes of one block device through FUSE (exFAT, NTFS,
+// FAT), share them; a network volume keeps them on each client.
+bool locks_are_shared(const std::string &folder, const struct stat &st) {
+#ifdef __linux__
+    struct statfs fs {};
+    if (statfs(folder.c_str(), &fs) != 0) return false;
+    constexpr long nfs = 0x6969, smb = 0x517B, cifs = 0xFF534D42L, smb2 = 0xFE534D42L,
+                   v9fs = 0x01021997, ceph = 0x00C36400, afs = 0x5346414F, coda = 0x73757245,
+                   fuse = 0x65735546;
+    const long type = static_cast<long>(fs.f_type);
+    for (long network : {nfs, smb, cifs, smb2, v9fs, ceph, afs, coda})
+        if (type == network) return false;
+    if (type != fuse) return true;
+    const std::string kind = mount_type(st.st_dev);
+    for (const char *one_client :
+         {"fuseblk", "fuse.exfat", "fuse.exfat-fuse", "fuse.fusefat", "fuse.ntfs-3g", "fuse.ntfs",
+          "fuse.lowntfs-3g", "fuse.fuse-ext2"})
+        if (kind == one_client) return true;
+    return false;
+#elif defined(__APPLE__)
+    static_cast<void>(st);
+    struct statfs fs {};
+    if (statfs(folder.c_str(), &fs) != 0) return false;
+    const std::string kind = fs.f_fstypename;
+    return (fs.f_flags & MNT_LOCAL) != 0 && kind.find("fuse") == std::string::npos;
+#else
+    static_cast<void>(folder), static_cast<void>(st);
+    return true;
+#endif
 }
 
 // fsync, or on macOS the call that reaches the disk's platters, not only its cache.
@@ -152,22 +243,25 @@ Handle create_new(const std::string &path) {
     return fd;
 }
 
-Claim claim(const std::string &path, Handle &h) {
+Claim claim(const std::string &path, Handle &h, Entry &held) {
     h = no_handle;
     if (faulted("open")) return Claim::other;
     const int fd =
         open_retrying(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return Claim::other;
-    // A second name of a file (a hard link) is no temporary file of a run.
+    // A second name of a file (a hard link) is no file of a run.
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1) {
+    if (faulted("fstat") || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1) {
+        const int err = errno;
         ::close(fd);
+        errno = err == ENOENT ? EINVAL : err;
         return Claim::other;
     }
+    held = entry_of(st);
     if (faulted("flock") || flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const bool held = errno == EWOULDBLOCK;
+        const bool locked = errno == EWOULDBLOCK;
         ::close(fd);
-        return held ? Claim::alive : Claim::other;
+        return locked ? Claim::alive : Claim::other;
     }
     h = fd;
     return Claim::dead;
@@ -191,24 +285,29 @@ bool release(Handle h, const std::string &path, bool remove_it) {
     return removed;
 }
 
-bool list_folder(const std::string &folder, std::vector<std::string> &names) {
-    names.clear();
-    if (faulted("list")) return false;
-    DIR *dir = opendir(folder.c_str());
-    if (dir == nullptr) return false;
-    errno = 0;
-    while (const dirent *e = readdir(dir))
-        names.emplace_back(e->d_name);
-    const bool listed = errno == 0;
-    closedir(dir);
-    return listed;
+bool look(const std::string &path, Entry &entry) {
+    entry = Entry{};
+    if (faulted("stat")) return false;
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) return error_is_missing();
+    entry = entry_of(st);
+    return true;
 }
 
-long long file_size(const std::string &path) {
-    if (faulted("stat")) return -2;
+FolderKind folder_kind(const std::string &folder) {
+    FolderKind kind;
     struct stat st {};
-    if (lstat(path.c_str(), &st) != 0) return error_is_missing() ? -1 : -2;
-    return S_ISREG(st.st_mode) ? static_cast<long long>(st.st_size) : -2;
+    if (stat(folder.c_str(), &st) == 0) kind.sticky = (st.st_mode & S_ISVTX) != 0;
+    kind.shared_locks = locks_are_shared(folder, st);
+    return kind;
+}
+
+unsigned current_user() {
+    return static_cast<unsigned>(geteuid());
+}
+
+long long now_seconds() {
+    return static_cast<long long>(time(nullptr));
 }
 
 bool write_some(Handle h, const char *data, std::size_t size, std::size_t &done) {
@@ -236,6 +335,18 @@ void start_writeback(Handle h, unsigned long long from, unsigned long long to, b
 #endif
 }
 
+bool write_at(Handle h, unsigned long long offset, const char *data, std::size_t size) {
+    if (faulted("write")) return false;
+    while (size > 0) {
+        const ssize_t n = pwrite(h, data, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n, size -= static_cast<std::size_t>(n),
+            offset += static_cast<unsigned long long>(n);
+    }
+    return true;
+}
+
 bool take_permissions(Handle h, const std::string &path) {
     if (faulted("stat")) return false;
     struct stat older {};
@@ -243,14 +354,24 @@ bool take_permissions(Handle h, const std::string &path) {
     if (!S_ISREG(older.st_mode)) return true;
     struct stat now {};
     if (faulted("fstat") || fstat(h, &now) != 0) return false;
-    // The group only where the user belongs to it; the owner can't be given away.
-    if (now.st_gid != older.st_gid && !faulted("fchown") &&
+    // The group only where the user belongs to it: root's fchown would never
+    // refuse another user's private group.
+    if (now.st_gid != older.st_gid && belongs_to(older.st_gid) && !faulted("fchown") &&
         fchown(h, static_cast<uid_t>(-1), older.st_gid) == 0)
-        now.st_mode &= ~static_cast<mode_t>(S_ISGID);
-    const mode_t bits = older.st_mode & 0777;
+        now.st_gid = older.st_gid;
+    mode_t bits = older.st_mode & 0777;
+    // Another user's bits never open the output wider than the user's own files.
+    if (older.st_uid != geteuid()) bits &= now.st_mode & 0777;
     if ((now.st_mode & 07777) == bits) return true;
-    if (faulted("chmod")) return false;
-    return fchmod(h, bits) == 0;
+    return set_mode(h, bits);
+}
+
+void share_reading(Handle h) {
+    set_mode(h, 0644);
+}
+
+bool touch(Handle h) {
+    return futimens(h, nullptr) == 0;
 }
 
 bool sync(Handle h) {
@@ -310,13 +431,13 @@ int copy_whole(const std::string &path, const std::string &copy) {
     if (from < 0) return error_is_missing() ? 0 : -1;
     struct stat st {};
     int to = -1;
-    std::string part;
     bool ok = !faulted("fstat") && fstat(from, &st) == 0;
     if (ok && !S_ISREG(st.st_mode)) errno = EINVAL, ok = false;
     if (ok) {
-        part = folder_of(copy) + unique_name(".part");
-        to = create_new(part);
-        ok = to >= 0 && !faulted("chmod") && fchmod(to, st.st_mode & 07777) == 0;
+        to = create_new(copy);
+        // The permission bits without set-id or sticky bits: a copy of
+        // another user's program must not run as this user.
+        ok = to >= 0 && set_mode(to, st.st_mode & 0777);
     }
     std::vector<char> buffer(ok ? std::size_t{1} << 20 : 0);
     for (std::size_t got = 0; ok;) {
@@ -325,9 +446,9 @@ int copy_whole(const std::string &path, const std::string &copy) {
         for (std::size_t at = 0, done = 0; ok && at < got; at += done)
             ok = write_some(to, buffer.data() + at, got - at, done);
     }
-    ok = ok && sync(to) && !faulted("rename") && std::rename(part.c_str(), copy.c_str()) == 0;
+    ok = ok && sync(to);
     const int err = errno;
-    if (!ok && to >= 0) unlink(part.c_str());
+    if (!ok && to >= 0) unlink(copy.c_str());
     if (to >= 0) ::close(to);
     ::close(from);
     errno = err;

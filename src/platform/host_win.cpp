@@ -51,6 +51,23 @@ bool faulted(const char *call) {
     return true;
 }
 
+// Seconds since 1970 of a file time (100 ns steps since 1601).
+long long seconds_of(FILETIME t) {
+    const unsigned long long ticks =
+        (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    return static_cast<long long>(ticks / 10000000ULL) - 11644473600LL;
+}
+
+Entry entry_of(DWORD attributes, DWORD size_high, DWORD size_low, FILETIME modified) {
+    Entry e;
+    e.type = (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0
+                 ? Entry::Type::other
+                 : Entry::Type::file;
+    e.size = static_cast<long long>((static_cast<unsigned long long>(size_high) << 32) | size_low);
+    e.modified = seconds_of(modified);
+    return e;
+}
+
 bool last_error_is(std::initializer_list<DWORD> codes) {
     const DWORD e = GetLastError();
     for (DWORD c : codes)
@@ -127,7 +144,7 @@ Handle create_new(const std::string &path) {
 // A file another process has open (every output is held open by its writer
 // until published) can't be opened with no sharing at all; once that process
 // has ended, however it ended, the system has closed its handles and it can.
-Claim claim(const std::string &path, Handle &h) {
+Claim claim(const std::string &path, Handle &h, Entry &held) {
     h = no_handle;
     if (faulted("open")) return Claim::other;
     const HANDLE f = CreateFileA(path.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
@@ -138,8 +155,11 @@ Claim claim(const std::string &path, Handle &h) {
     if (GetFileInformationByHandle(f, &info) == 0 || info.nNumberOfLinks != 1 ||
         (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
         CloseHandle(f);
+        SetLastError(ERROR_INVALID_PARAMETER);
         return Claim::other;
     }
+    held = entry_of(info.dwFileAttributes, info.nFileSizeHigh, info.nFileSizeLow,
+                    info.ftLastWriteTime);
     h = f;
     return Claim::dead;
 }
@@ -167,29 +187,31 @@ bool release(Handle h, const std::string &, bool remove_it) {
     return removed;
 }
 
-bool list_folder(const std::string &folder, std::vector<std::string> &names) {
-    names.clear();
-    if (faulted("list")) return false;
-    WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
-    do
-        names.emplace_back(found.cFileName);
-    while (FindNextFileA(search, &found) != 0);
-    const bool listed = GetLastError() == ERROR_NO_MORE_FILES;
-    FindClose(search);
-    return listed;
-}
-
-long long file_size(const std::string &path) {
-    if (faulted("stat")) return -2;
+bool look(const std::string &path, Entry &entry) {
+    entry = Entry{};
+    if (faulted("stat")) return false;
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) == 0)
-        return error_is_missing() ? -1 : -2;
-    if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
-        return -2;
-    return static_cast<long long>((static_cast<unsigned long long>(data.nFileSizeHigh) << 32) |
-                                  data.nFileSizeLow);
+        return error_is_missing();
+    entry = entry_of(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow,
+                     data.ftLastWriteTime);
+    return true;
+}
+
+// No owners rule the folders there, and a file open in another process is
+// seen as such through any share.
+FolderKind folder_kind(const std::string &) {
+    return FolderKind{};
+}
+
+unsigned current_user() {
+    return 0;
+}
+
+long long now_seconds() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return seconds_of(now);
 }
 
 bool write_some(Handle h, const char *data, std::size_t size, std::size_t &done) {
@@ -209,10 +231,27 @@ bool write_some(Handle h, const char *data, std::size_t size, std::size_t &done)
 
 void start_writeback(Handle, unsigned long long, unsigned long long, bool) {}
 
+bool write_at(Handle h, unsigned long long offset, const char *data, std::size_t size) {
+    if (faulted("write")) return false;
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD n = 0;
+    return WriteFile(h, data, static_cast<DWORD>(size), &n, &at) != 0 && n == size;
+}
+
 // Files there take the permissions their folder gives them; a read-only
 // attribute on the older file makes its replacement fail, as it should.
 bool take_permissions(Handle, const std::string &) {
     return !faulted("stat");
+}
+
+void share_reading(Handle) {}
+
+bool touch(Handle h) {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return SetFileTime(h, nullptr, nullptr, &now) != 0;
 }
 
 bool sync(Handle h) {
@@ -245,14 +284,16 @@ int keep_copy(const std::string &path, const std::string &copy) {
     if (faulted("link")) return -1;
     if (CreateHardLinkA(copy.c_str(), path.c_str(), nullptr) != 0) return 1;
     if (error_is_missing()) return 0;
-    // The copy appears under its name only once whole and on the disk.
-    const std::string part = folder_of(copy) + unique_name(".part");
     if (faulted("copy")) return -1;
-    if (CopyFileA(path.c_str(), part.c_str(), TRUE) == 0) return error_is_missing() ? 0 : -1;
-    if (!faulted("rename") && MoveFileExA(part.c_str(), copy.c_str(), MOVEFILE_WRITE_THROUGH) != 0)
-        return 1;
+    // Made at its name, which no journal names until it is whole and on the disk.
+    if (CopyFileA(path.c_str(), copy.c_str(), TRUE) == 0) return error_is_missing() ? 0 : -1;
+    const HANDLE f = CreateFileA(copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const bool synced = f != INVALID_HANDLE_VALUE && FlushFileBuffers(f) != 0;
     const DWORD err = GetLastError();
-    DeleteFileA(part.c_str());
+    if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+    if (synced) return 1;
+    DeleteFileA(copy.c_str());
     SetLastError(err);
     return -1;
 }

@@ -7,14 +7,18 @@
 #include <vector>
 
 #include "platform/interrupts.hpp"
+#include "platform/lease.hpp"
+#include "platform/leftovers.hpp"
 #include "platform/publish.hpp"
+#include "platform/publish_names.hpp"
 #include "platform/unfinished_outputs.hpp"
 
 namespace {
 constexpr std::size_t buffer_size = std::size_t{1} << 20;
 constexpr std::size_t direct_size = std::size_t{1} << 17;
-// Attempts at a fresh temporary name when one is taken (by chance, or by a
-// neighbour who planted something there).
+// Attempts at a temporary name when one is taken (by another run writing the
+// same name, or by a neighbour who planted something there): the fixed
+// slots, then random names.
 constexpr int name_attempts = 16;
 
 bool remove_twice(const std::string &path) {
@@ -48,14 +52,21 @@ bool OutFile::open(std::string_view dos_path, Existing existing) {
     written_ = writeback_ = 0;
     if (existing == Existing::remove) return true;
     if (!buffer_) buffer_.reset(new char[buffer_size]);
-    const std::string folder = host::folder_of(host::host_path(dos_path));
+    // What a dead run left at this name goes first; a publish of it under way
+    // is waited for.
+    if (!clear_names({dos_path_}, false, error_)) return false;
+    const std::string host_path = host::host_path(dos_path);
+    const std::string folder = host::folder_of(host_path);
+    const std::string name = host_path.substr(host_path.find_last_of("/\\") + 1);
+    const bool leased = !host::folder_kind(folder).shared_locks;
     // Interruptions wait until the new file is in the table, so that none can
     // come between its creation and its registration and leave it behind; and
     // no other run's sweep sees it before its creator holds it.
     InterruptHold hold;
     host::FolderLock lock(folder, true);
     for (int attempt = 0; attempt < name_attempts && !is_open(); ++attempt) {
-        temp_path_ = folder + host::unique_name(".part");
+        const int slot = attempt < publish_names::temp_slots ? attempt : -1;
+        temp_path_ = folder + publish_names::temp_name(name, slot);
         handle_ = host::create_new(temp_path_);
         if (!is_open() && !host::error_is_exists()) break;
     }
@@ -69,6 +80,8 @@ bool OutFile::open(std::string_view dos_path, Existing existing) {
         discard();
         return false;
     }
+    leased_ = leased;
+    if (leased_) lease_hold(handle_);
     return true;
 }
 
@@ -144,13 +157,20 @@ bool OutFile::finish() {
         record_failure();
     if (!failed_ && !host::sync(handle_)) record_failure();
     if (host::renames_open_files && !failed_) return true;
+    drop_lease();
     if (!host::close(handle_)) record_failure();
     handle_ = host::no_handle;
     return !failed_;
 }
 
+void OutFile::drop_lease() {
+    if (leased_) lease_drop(handle_);
+    leased_ = false;
+}
+
 void OutFile::settle(bool remove_temp) {
     // Synced already: a failure to close now changes nothing on the disk.
+    drop_lease();
     if (is_open()) host::close(handle_);
     handle_ = host::no_handle;
     if (remove_temp && !temp_path_.empty()) remove_twice(temp_path_);
@@ -166,6 +186,7 @@ bool OutFile::commit() {
 void OutFile::discard() {
     if (!is_open() && temp_path_.empty()) return;
     if (is_open()) {
+        drop_lease();
         host::close(handle_);
         handle_ = host::no_handle;
     }

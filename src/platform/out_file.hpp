@@ -9,6 +9,10 @@
 
 #include "platform/host.hpp"
 
+namespace publishing {
+class Publish;
+}
+
 // An output file written beside its final name and renamed onto it when
 // complete, flushed and synced, so a failed run never leaves a half-written
 // file there and an older file of that name survives until the new one is whole.
@@ -58,11 +62,16 @@ class OutFile {
     void remove_now();
 
   private:
+    friend class publishing::Publish;
     friend bool commit_outputs(std::initializer_list<OutFile *> files, const OutFile **failed);
+
+    // Bytes written so far.
+    unsigned long long size() const { return written_ + buffered_; }
 
     // After a publish: the file is closed, its temporary name removed when
     // remove_temp is set, and it leaves the table of unfinished outputs.
     void settle(bool remove_temp);
+    void drop_lease();
     void fail_with(std::string why);
     bool flush_buffer();
     void write_through(const char *data, std::size_t size);
@@ -82,6 +91,7 @@ class OutFile {
     unsigned long long written_ = 0;   // bytes handed to the system
     unsigned long long writeback_ = 0; // bytes whose writing to disk has been started
     bool failed_ = false;
+    bool leased_ = false; // its lease is refreshed (a volume whose locks stay on each client)
     bool kept_existing_ = false;
     std::string error_;
     std::string left_behind_;

@@ -1,18 +1,20 @@
-// Opening a raster and its descriptor as a pair that one publishing run wrote.
+// Opening input files as a set that one publishing run wrote.
 #pragma once
 #include <optional>
 #include <string>
-#include <string_view>
+#include <vector>
 
 #include "platform/host.hpp"
 
-// Holds the publishing lock of the folder of dos_path shared while it lives:
-// files opened meanwhile (a raster and its descriptor) come from one publishing
-// run. A publish that a dead run left unfinished there is put back first.
+// Holds the publishing lock of the folder of dos_paths (the files about to be
+// opened, such as a raster and its descriptor) shared while it lives: files
+// opened meanwhile come from one publishing run. A publish of them that a dead
+// run left unfinished is put back first, and one under way is waited for.
 class PairReading {
   public:
-    explicit PairReading(std::string_view dos_path);
-    // Empty, or why the folder holds outputs half replaced that can't be put back.
+    explicit PairReading(std::vector<std::string> dos_paths);
+    // Empty, or why the files can't be read now (a journal holds them, or a
+    // dead run's publish of them can't be put back).
     const std::string &error() const { return error_; }
 
   private:

@@ -14,8 +14,10 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <pty.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,9 +55,8 @@ std::string fold_crlf(const std::string &text) {
     return s;
 }
 
-// The process id in the name of an unfinished output
-// ("groundzero-1234-<random>.part") below folder, or 0 when there is none yet.
-long unfinished_output_pid(const fs::path &folder) {
+// Whether an unfinished output ("groundzero-<hash>-<slot>.part") stands below folder.
+bool unfinished_output(const fs::path &folder) {
     const std::string lead = "groundzero-", ending = ".part";
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(folder, ec);
@@ -63,9 +64,21 @@ long unfinished_output_pid(const fs::path &folder) {
         const std::string name = it->path().filename().string();
         if (name.rfind(lead, 0) == 0 && name.size() > ending.size() &&
             name.compare(name.size() - ending.size(), ending.size(), ending) == 0)
-            return std::strtol(name.c_str() + lead.size(), nullptr, 10);
+            return true;
     }
-    return 0;
+    return false;
+}
+
+// The program among pid and its descendants (a wrapper such as strace starts
+// it): the deepest one.
+pid_t program_of(pid_t pid) {
+    for (;;) {
+        std::ifstream children("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) +
+                               "/children");
+        long child = 0;
+        if (!(children >> child)) return pid;
+        pid = static_cast<pid_t>(child);
+    }
 }
 
 std::string executable() {
@@ -223,8 +236,10 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
             setrlimit(RLIMIT_FSIZE, &r);
         }
         if (limits.unprivileged && getuid() == 0) {
-            if (setgid(65534) != 0 || setuid(limits.user) != 0) _exit(125);
+            if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(limits.user) != 0)
+                _exit(125);
         }
+        if (limits.umask >= 0) umask(static_cast<mode_t>(limits.umask));
         for (const std::string &setting : limits.env)
             putenv(const_cast<char *>(setting.c_str())); // lives until the exec
         std::vector<std::string> command = limits.wrapper;
@@ -265,11 +280,9 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
     bool signalled = false;
     while (waitpid(pid, &wstatus, WNOHANG) == 0) {
         if (limits.signal_on_output != 0 && !signalled) {
-            if (const long part_pid = unfinished_output_pid(dir / "c" / "images")) {
-                // Under Wine the name carries the Windows process id: the
-                // process started is the program itself there.
-                kill(wine_prefix() != nullptr ? pid : static_cast<pid_t>(part_pid),
-                     limits.signal_on_output);
+            if (unfinished_output(dir / "c" / "images")) {
+                // Under Wine the process started is the program itself.
+                kill(wine_prefix() != nullptr ? pid : program_of(pid), limits.signal_on_output);
                 signalled = true;
             }
         }

@@ -30,10 +30,11 @@ struct RunLimits {
     bool unprivileged = false;             // run as nobody when the tests run as root, so
                                            // folder permissions apply
     unsigned user = 65534;                 // the user id an unprivileged run takes
+    int umask = -1;                        // the run's umask; -1: the test's own
     std::vector<std::string> wrapper = {}; // a command the program runs under ("strace", ...)
     std::vector<std::string> env = {};     // NAME=value settings added to the environment
     int signal_on_output = 0;              // sent to the program once an unfinished output
-                                           // ("groundzero-<pid>-...part") appears below images/
+                                           // ("groundzero-...part") appears below images/
     // With pause_at set, the answers reach the program through a pipe: once its
     // console shows pause_at, at_pause runs, then answers_after_pause follow.
     std::string pause_at = {};

@@ -10,8 +10,9 @@
 
 #include "platform/in_file.hpp"
 #include "platform/out_file.hpp"
-#include "platform/unfinished_outputs.hpp"
 #include "platform/publish.hpp"
+#include "platform/publish_names.hpp"
+#include "platform/unfinished_outputs.hpp"
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -189,29 +190,6 @@ TEST(OutFile, LargeAndSmallWritesKeepTheirOrder) {
     EXPECT_TRUE(slurp("images/d/big.raw") == expected);
 }
 
-namespace {
-// Randomness the test knows in advance: the same bytes after every reset.
-unsigned char next_random = 0;
-bool known_random(void *data, std::size_t size) {
-    std::memset(data, next_random++, size);
-    return true;
-}
-
-// The host's randomness replaced for the life of the object.
-struct KnownNames {
-    KnownNames() { host::random_source = known_random; }
-    ~KnownNames() { host::random_source = saved; }
-    // The folder-relative name of the first temporary file the next open tries.
-    std::string first_name() {
-        next_random = 0;
-        std::string name = host::unique_name(".part");
-        next_random = 0;
-        return name;
-    }
-    bool (*saved)(void *, std::size_t) = host::random_source;
-};
-} // namespace
-
 TEST(OutFile, NothingPlantedAtItsTemporaryNameIsFollowedBlocksOrIsWrittenInto) {
     const struct {
         const char *what;
@@ -237,11 +215,15 @@ TEST(OutFile, NothingPlantedAtItsTemporaryNameIsFollowedBlocksOrIsWrittenInto) {
     };
     for (const auto &p : plants) {
         ScratchDrive drive;
-        KnownNames names;
         { std::ofstream("images/victim") << "precious"; }
-        const fs::path at = fs::path("images/d") / names.first_name();
-        if (!p.plant(at)) continue;
-        const auto planted = fs::symlink_status(at).type();
+        // At every name the output may take but a random one.
+        std::vector<fs::path> at;
+        for (int k = 0; k < publish_names::temp_slots; ++k)
+            at.push_back(fs::path("images/d") / publish_names::temp_name("a.raw", k));
+        if (!p.plant(at[0])) continue;
+        for (std::size_t k = 1; k < at.size(); ++k)
+            p.plant(at[k]);
+        const auto planted = fs::symlink_status(at[0]).type();
         OutFile out;
         ASSERT_TRUE(out.open(drive.dos("images/d/a.raw"))) << p.what << ": " << out.error();
         out.write("new", 3);
@@ -251,8 +233,10 @@ TEST(OutFile, NothingPlantedAtItsTemporaryNameIsFollowedBlocksOrIsWrittenInto) {
         EXPECT_EQ(slurp("images/victim"), "precious") << p.what;
         // A plain file nobody holds at a run's temporary name is taken for a
         // dead run's leftover and reclaimed; anything else stays as planted.
-        EXPECT_EQ(fs::symlink_status(at).type(), p.reclaimed ? fs::file_type::not_found : planted)
-            << p.what;
+        for (const fs::path &name : at)
+            EXPECT_EQ(fs::symlink_status(name).type(),
+                      p.reclaimed ? fs::file_type::not_found : planted)
+                << p.what;
     }
 }
 
