@@ -18,7 +18,9 @@
 //   undo, synced, so that a run finding it puts every name back.
 #include "platform/publish.hpp"
 
+#include <chrono>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "platform/interrupts.hpp"
@@ -29,9 +31,11 @@
 
 namespace publishing {
 namespace {
-// How often a run that finds another publish's journal at its set's name
-// settles it and tries again.
-constexpr int journal_attempts = 3;
+// How long a run that finds a journal at its set's name goes on settling it
+// and trying again (the caches of sshfs keep a removed name for 20 s), and how
+// often it tries.
+constexpr long long journal_wait_seconds = 30;
+constexpr int journal_poll_milliseconds = 50;
 
 bool remove_twice(const std::string &path) {
     return host::remove(path) || host::remove(path);
@@ -50,8 +54,8 @@ class Publish {
     bool run() {
         if (!finish_files()) return false;
         InterruptHold hold;
-        const bool done = take_journal() && keep_olders() && write_journal() && rename_all() &&
-                          sync_renames() && drop_journal();
+        const bool done =
+            take_journal() && write_journal() && rename_all() && sync_renames() && drop_journal();
         if (!done) undo();
         return done;
     }
@@ -74,7 +78,8 @@ class Publish {
     bool finish_files();
     bool take_journal();
     bool create_journal();
-    bool keep_olders();
+    int keep_olders();
+    void let_go();
     bool write_journal();
     bool rename_all();
     bool sync_renames();
@@ -104,21 +109,38 @@ bool Publish::finish_files() {
     return true;
 }
 
-// The journal, created at the set's name: a dead run's there is settled
-// first, a live run's publish waited for.
+// The journal, created at the set's name, and the kept copies: a dead run's
+// journal there is settled first, a live run's publish waited for. A network
+// volume may go on showing, from its caches, files another machine has
+// removed (a journal, kept copies): that is waited out.
 bool Publish::take_journal() {
-    for (int attempt = 0; attempt < journal_attempts; ++attempt) {
+    const long long deadline = host::now_seconds() + journal_wait_seconds;
+    for (;;) {
         lock_.emplace(place_.folder, false);
-        if (create_journal()) return true;
-        if (!host::error_is_exists()) return fail(first());
-        lock_.reset();
+        const int r = create_journal() ? keep_olders() : host::error_is_exists() ? 0 : -1;
+        if (r > 0) return true;
+        if (r < 0) return bad_ == nullptr ? fail(first()) : false;
+        let_go();
         std::vector<std::string> names;
         for (OutFile *f : files_)
             names.push_back(f->dos_path_);
         std::string why;
         if (!clear_names(names, false, why)) return fail(first(), why);
+        if (host::now_seconds() > deadline) return fail(first());
+        std::this_thread::sleep_for(std::chrono::milliseconds(journal_poll_milliseconds));
     }
-    return fail(first());
+}
+
+// Lets go of the set's name: the copies made, the journal, the lock.
+void Publish::let_go() {
+    drop_copies();
+    steps_.steps.clear();
+    if (journal_ != host::no_handle) {
+        if (!place_.kind.shared_locks) lease_drop(journal_);
+        host::release(journal_, place_.folder + journal_name_, true);
+        journal_ = host::no_handle;
+    }
+    lock_.reset();
 }
 
 bool Publish::create_journal() {
@@ -131,8 +153,9 @@ bool Publish::create_journal() {
     return true;
 }
 
-// A kept copy of each file to be replaced or removed, and the journal's steps.
-bool Publish::keep_olders() {
+// A kept copy of each file to be replaced or removed, and the journal's
+// steps. 1: done; 0: a copy's name shows a file, try again; -1: failed.
+int Publish::keep_olders() {
     std::size_t k = 0;
     for (OutFile *f : files_) {
         Step s;
@@ -145,13 +168,13 @@ bool Publish::keep_olders() {
         if (s.kind != Step::keep) {
             const std::string copy = publish_names::copy_name(journal_name_, k);
             const int r = host::keep_copy(place_.folder + s.final_name, place_.folder + copy);
-            if (r < 0) return fail(f);
+            if (r < 0) return host::error_is_exists() ? 0 : (fail(f), -1);
             if (r == 1) s.copy = copy;
         }
         steps_.steps.push_back(s);
         ++k;
     }
-    return true;
+    return 1;
 }
 
 // The journal written and synced, with the folder (its name, the copies').

@@ -147,10 +147,11 @@ need_parallel() {
     }
 }
 
-# start_ssh_worker: an OpenSSH server of the test's own on 127.0.0.1, at a free
-# port, letting in only a key made for the test. Its sessions start in
+# start_ssh_worker [sftp]: an OpenSSH server of the test's own on 127.0.0.1, at
+# a free port, letting in only a key made for the test. Its sessions start in
 # $scratch/worker (their login folder and home) with the build's groundzero on
-# their PATH, as on a worker with the package installed. Sets $worker, its sshlogin.
+# their PATH, as on a worker with the package installed; with "sftp", it serves
+# files instead. Sets $worker, its sshlogin.
 start_ssh_worker() {
     sshd=$(command -v sshd || echo /usr/sbin/sshd)
     if [ ! -x "$sshd" ] || ! command -v ssh-keygen > /dev/null || ! command -v rsync > /dev/null; then
@@ -176,8 +177,12 @@ PermitRootLogin prohibit-password
 StrictModes no
 UsePAM no
 AllowUsers $(id -un)
-ForceCommand cd $scratch/worker && HOME=$scratch/worker PATH=$scratch/bin:\$PATH && export HOME PATH && exec "\$SHELL" -c "\$SSH_ORIGINAL_COMMAND"
 EOF
+    if [ "${1:-}" = sftp ]; then
+        echo "Subsystem sftp internal-sftp" >> "$keys/sshd_config"
+    else
+        echo "ForceCommand cd $scratch/worker && HOME=$scratch/worker PATH=$scratch/bin:\$PATH && export HOME PATH && exec \"\$SHELL\" -c \"\$SSH_ORIGINAL_COMMAND\"" >> "$keys/sshd_config"
+    fi
     printf 'Host gzworker\n HostName 127.0.0.1\n Port %s\n User %s\n IdentityFile %s\n IdentitiesOnly yes\n BatchMode yes\n StrictHostKeyChecking yes\n UserKnownHostsFile %s\n ConnectTimeout 10\n' \
         "$port" "$(id -un)" "$keys/key" "$keys/known_hosts" > "$keys/config"
     echo "[127.0.0.1]:$port $(cat "$keys/host_key.pub")" > "$keys/known_hosts"
@@ -354,6 +359,60 @@ same_output_name_ends_as_one_runs_complete_pair)
         round=$((round + 1))
     done
     [ "$mixed" -eq 0 ] || fail "in $mixed of $rounds rounds the raster, the descriptor and the header came from different runs"
+    ;;
+two_sshfs_mounts_of_one_share_never_harm_a_live_run)
+    # One share mounted twice through sshfs, as on two machines: a lock taken
+    # through one mount is not seen through the other. A run held midway
+    # through its publish, a reader and a writer on the other mount: all end
+    # with whole sets. Then a run killed midway: a run on either mount mends
+    # the share once the killed run's lease has run out.
+    if ! command -v sshfs > /dev/null || ! command -v strace > /dev/null || [ ! -e /dev/fuse ]; then
+        echo "sshfs, strace or FUSE is missing: skipped"
+        exit 77
+    fi
+    start_ssh_worker sftp
+    share=$scratch/share
+    make_dem a 60 80 25 3
+    put_dem a "$share"
+    for m in m1 m2; do
+        mkdir "$scratch/$m"
+        sshfs -F "$keys/config" "gzworker:$share" "$scratch/$m" || fail "sshfs"
+    done
+    trap 'fusermount -u "$scratch/m1"; fusermount -u "$scratch/m2"; finish' EXIT
+    # on <mount> <answers> [<wrapper>]: a run in the share through that mount.
+    on() { (cd "$scratch/$1" && printf '%s\n' "$2" | ${3:-} groundzero > "$scratch/console" 2>&1); }
+    older="tiles a 1 0 2 0 0 1 0 0" newer="tiles a 1 0 2 0 0 1 0 2" other="tiles a 1 0 2 0 0 1 0 3"
+    for answers in "$older" "$newer" "$other"; do
+        alone "$(echo "$answers" | tr -d ' ')" a "$answers"
+    done
+    whole() { # whole <answers>: the share holds the outputs of a run with these answers
+        for f in a_new_base_m2.raw a_new_base_m2.txt a_new_base_m2.hdr; do
+            cmp -s "$scratch/alone/$(echo "$1" | tr -d ' ')/images/tiles/$f" "$share/images/tiles/$f" || return 1
+        done
+    }
+    on m1 "$older" || fail "the first run"
+    (on m1 "$newer" "strace -qq -o /dev/null -e inject=rename:delay_enter=3000000:when=2"
+        echo $? > "$scratch/held") &
+    held=$!
+    while ! ls "$share/images/tiles" | grep -q '\.journal$'; do sleep 0.05; done
+    (cd "$scratch/m2" && echo "tiles a_new_base 1 0 2 1" | groundzero > "$scratch/reader" 2>&1) ||
+        fail "the reader: $(tail -n 2 "$scratch/reader")"
+    on m2 "$other" || fail "the writer: $(tail -n 2 "$scratch/console")"
+    wait "$held"
+    [ "$(cat "$scratch/held")" = 0 ] || fail "the held run: status $(cat "$scratch/held")"
+    grep -q "$(sed -n 5p "$scratch/alone/$(echo "$newer" | tr -d ' ')/images/tiles/a_new_base_m2.txt" | tr -d '\r')" "$scratch/reader" ||
+        fail "the reader did not read the held run's set: $(cat "$scratch/reader")"
+    whole "$other" || fail "the share holds no whole set of the last run"
+    only_files "$share" a_m2.raw a_m2.txt a_new_base_m2.raw a_new_base_m2.txt a_new_base_m2.hdr
+    for m in m2 m1; do
+        on m1 "$newer" "strace -qq -o /dev/null -e inject=rename:signal=KILL:when=2"
+        ls "$share/images/tiles" | grep -q '\.journal$' || fail "the killed run left no journal: $(tail -n 2 "$scratch/console")"
+        on "$m" "$older" && fail "a run on $m mended before the lease ran out"
+        touch -d '-10 min' "$share/images/tiles"/groundzero-*
+        on "$m" "$older" || fail "a run on $m after the lease: $(tail -n 2 "$scratch/console")"
+        whole "$older" || fail "after the mend on $m, the share holds no whole set"
+        only_files "$share" a_m2.raw a_m2.txt a_new_base_m2.raw a_new_base_m2.txt a_new_base_m2.hdr
+    done
     ;;
 *)
     fail "no case $case"

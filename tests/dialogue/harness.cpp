@@ -92,9 +92,12 @@ Workdir::Workdir() {
     if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     root_ = tmpl;
     fs::create_directories(fs::path(root_) / "c" / "images");
-    // Readable by an unprivileged run of the program too.
-    fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                               fs::perms::others_read | fs::perms::others_exec);
+    // Readable by an unprivileged run of the program too (where the volume has modes).
+    std::error_code no_modes;
+    fs::permissions(root_,
+                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                        fs::perms::others_read | fs::perms::others_exec,
+                    no_modes);
 }
 
 Workdir::~Workdir() {
