@@ -394,6 +394,22 @@ bool replace(const std::string &from, const std::string &to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
+namespace {
+// Without links: an empty file taken exclusively holds the name for the rename.
+int rename_into_held_name(const std::string &from, const std::string &to) {
+    if (faulted("create")) return -1;
+    const int fd =
+        open_retrying(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return errno == EEXIST ? 0 : -1;
+    ::close(fd);
+    if (!faulted("rename") && std::rename(from.c_str(), to.c_str()) == 0) return 1;
+    const int err = errno;
+    unlink(to.c_str());
+    errno = err;
+    return -1;
+}
+} // namespace
+
 int rename_no_replace(const std::string &from, const std::string &to) {
 #ifdef RENAME_NOREPLACE
     if (faulted("renameat2")) return -1;
@@ -409,22 +425,23 @@ int rename_no_replace(const std::string &from, const std::string &to) {
     }
     if (errno == EEXIST) return 0;
     if (!no_links_here(errno)) return -1;
-    // Without links either: an empty file taken exclusively holds the name for the rename.
-    if (faulted("create")) return -1;
-    const int fd =
-        open_retrying(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return errno == EEXIST ? 0 : -1;
-    ::close(fd);
-    if (!faulted("rename") && std::rename(from.c_str(), to.c_str()) == 0) return 1;
-    const int err = errno;
-    unlink(to.c_str());
-    errno = err;
-    return -1;
+    return rename_into_held_name(from, to);
 }
 
 namespace {
 // A copy of the plain file at path under the new name copy, which appears only
 // once the copy is whole and synced. 1: made; 0: no such file; -1: failed.
+// Copies every byte of from into to; false on a failure.
+bool copy_bytes(int from, int to) {
+    std::vector<char> buffer(std::size_t{1} << 20);
+    for (std::size_t got = 0;;) {
+        if (!read_some(from, buffer.data(), buffer.size(), got)) return false;
+        if (got == 0) return true;
+        for (std::size_t at = 0, done = 0; at < got; at += done)
+            if (!write_some(to, buffer.data() + at, got - at, done)) return false;
+    }
+}
+
 int copy_whole(const std::string &path, const std::string &copy) {
     if (faulted("open")) return -1;
     const int from = open_retrying(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
@@ -439,13 +456,7 @@ int copy_whole(const std::string &path, const std::string &copy) {
         // another user's program must not run as this user.
         ok = to >= 0 && set_mode(to, st.st_mode & 0777);
     }
-    std::vector<char> buffer(ok ? std::size_t{1} << 20 : 0);
-    for (std::size_t got = 0; ok;) {
-        ok = read_some(from, buffer.data(), buffer.size(), got);
-        if (!ok || got == 0) break;
-        for (std::size_t at = 0, done = 0; ok && at < got; at += done)
-            ok = write_some(to, buffer.data() + at, got - at, done);
-    }
+    ok = ok && copy_bytes(from, to);
     ok = ok && sync(to);
     const int err = errno;
     if (!ok && to >= 0) unlink(copy.c_str());
