@@ -83,6 +83,8 @@ else()
   install(FILES ${PROJECT_BINARY_DIR}/groundzero.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${PROJECT_SOURCE_DIR}/docs/debian/copyright ${PROJECT_BINARY_DIR}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # The QGIS Processing provider, in /usr/share/qgis/python/plugins/groundzero.
+  add_subdirectory(${PROJECT_SOURCE_DIR}/qgis ${PROJECT_BINARY_DIR}/qgis)
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -90,6 +92,8 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_SECTION science)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  # The QGIS plugin needs QGIS with its Python bindings; the program does not.
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qgis, python3-qgis")
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   # The synopsis line is CPACK_PACKAGE_DESCRIPTION_SUMMARY, below.
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
