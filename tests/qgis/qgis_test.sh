@@ -5,10 +5,7 @@
 # Usage: qgis_test.sh <groundzero> <plugin folder> <sample folder>; status 77: skipped.
 set -u
 exe=$1 plugins=$2 sample=$3
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+fail() { echo "FAIL: $*" >&2; exit 1; }
 command -v qgis_process.bin > /dev/null && command -v gdal_translate > /dev/null ||
     { echo "skipped: QGIS's qgis_process.bin or GDAL's tools are not installed"; exit 77; }
 scratch=$(mktemp -d) || exit 1
