@@ -68,6 +68,8 @@ class RaiseBaseLevel(QgsProcessingAlgorithm):
         cwd, folder = scratch_folder()
         try:
             source = gdal.Open(gdal_source(layer, folder, context))
+            if source is None:
+                raise QgsProcessingException(f"GDAL cannot open {layer.source()}")
             pixel, corner = write_input(source, storage, folder)
             answers = dialogue.answers(os.path.basename(folder), NAME, storage, form, width, unit,
                                        pixel, corner)
@@ -186,6 +188,9 @@ def program_output(folder, form, width):
 def write_output(result, source, crs, destination):
     """The program's samples at the layer's extent and in its coordinate system,
     in the format the destination's extension names."""
+    if result is None:
+        raise QgsProcessingException(f"GDAL cannot read the program's output: "
+                                     f"{gdal.GetLastErrorMsg()}")
     view = gdal.Translate("", result, format="VRT")
     geometry = source.GetGeoTransform(can_return_null=True)
     if geometry is not None:
