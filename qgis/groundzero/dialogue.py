@@ -5,7 +5,7 @@ import re
 # How the input's values are stored: (label, sample width answer, unit answer);
 # no width for an ASCII grid of decimal metres.
 UNITS = ["metres", "decimetres", "centimetres", "millimetres"]
-STORAGES = [("decimal metres (an ASCII grid)", None, 0)] + [
+STORAGES = [("decimal metres", None, 0)] + [
     (f"{bits}-bit integers in {unit}", width, unit_answer)
     for width, bits in ((0, 16), (1, 32))
     for unit_answer, unit in enumerate(UNITS)
