@@ -83,8 +83,6 @@ else()
   install(FILES ${PROJECT_BINARY_DIR}/groundzero.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${PROJECT_SOURCE_DIR}/docs/debian/copyright ${PROJECT_BINARY_DIR}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DOCDIR})
-  # The QGIS Processing provider, in /usr/share/qgis/python/plugins/groundzero.
-  add_subdirectory(${PROJECT_SOURCE_DIR}/qgis ${PROJECT_BINARY_DIR}/qgis)
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -110,6 +108,10 @@ a raw raster in metres, decimetres, centimetres or millimetres, or as an
 ASCII grid. Everything is asked in a question-and-answer dialogue, so it is
 run by hand or from scripts that pipe the answers in.")
 endif()
+
+# The QGIS Processing provider: in /usr/share/qgis/python/plugins/groundzero, or
+# in the zip's qgis/groundzero, to copy into a QGIS profile.
+add_subdirectory(${PROJECT_SOURCE_DIR}/qgis ${PROJECT_BINARY_DIR}/qgis)
 
 set(CPACK_PACKAGE_NAME groundzero)
 set(CPACK_PACKAGE_VENDOR "the groundzero developers")
