@@ -90,6 +90,8 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_SECTION science)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  # The QGIS plugin needs QGIS with its Python bindings; the program does not.
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qgis, python3-qgis")
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   # The synopsis line is CPACK_PACKAGE_DESCRIPTION_SUMMARY, below.
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
@@ -106,6 +108,10 @@ a raw raster in metres, decimetres, centimetres or millimetres, or as an
 ASCII grid. Everything is asked in a question-and-answer dialogue, so it is
 run by hand or from scripts that pipe the answers in.")
 endif()
+
+# The QGIS Processing provider: in /usr/share/qgis/python/plugins/groundzero, or
+# in the zip's qgis/groundzero, to copy into a QGIS profile.
+add_subdirectory(${PROJECT_SOURCE_DIR}/qgis ${PROJECT_BINARY_DIR}/qgis)
 
 set(CPACK_PACKAGE_NAME groundzero)
 set(CPACK_PACKAGE_VENDOR "the groundzero developers")

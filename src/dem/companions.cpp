@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,11 +14,36 @@
 #include "run/ask.hpp"
 #include "run/state.hpp"
 
+namespace {
+// An ESRI header is a few lines: what lies past this is not read.
+constexpr std::size_t header_read_limit = std::size_t{1} << 16;
+
+// Where a raw input lies, as the ESRI header GDAL reads beside it says
+// (<name>_m2.hdr beside <name>_m2.raw); nothing without one, or for an entry
+// that isn't a file (a named pipe would block). Fails on one that exists and
+// can't be read.
+std::optional<EsriPlace> input_header_place() {
+    if (format != 1) return std::nullopt;
+    const std::string name = beside(nomim1, header_extension);
+    InFile hdr;
+    if (!hdr.open(name, true)) {
+        if (is_missing_file_error(errno) || is_busy_error(errno)) return std::nullopt;
+        fail("cannot open " + name + " (" + host::error_text(errno) + ")");
+    }
+    std::string text(header_read_limit, '\0');
+    text.resize(hdr.read(text.data(), text.size()));
+    if (hdr.failed()) fail("cannot read " + name + " (" + hdr.error() + ")");
+    return esri_place(text);
+}
+} // namespace
+
 void write_raster_header() {
+    // An ASCII grid tells where the terrain lies; a raw raster, only a header beside it.
+    const std::optional<EsriPlace> given = input_header_place();
     const std::string name = beside(nomim2, header_extension);
     if (!f2h.open(name)) fail("cannot create " + name + " (" + f2h.error() + ")");
-    // Only an ASCII grid tells where the terrain lies; a raw raster input does not.
-    f2h.write_text(esri_header_text({nb_lig, nb_col, val, dpix_size, open_ascii_OK, X_min, Y_min}));
+    f2h.write_text(
+        esri_header_text({nb_lig, nb_col, val, dpix_size, open_ascii_OK, X_min, Y_min, given}));
 }
 
 bool copy_projection() {

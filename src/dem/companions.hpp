@@ -4,7 +4,9 @@
 
 // Opens f2h beside the raw output nomim2 and writes its header: the sizes and
 // sample type, the pixel size dpix_size exactly, and the place where the input
-// was an ASCII grid.
+// was an ASCII grid; where the input is a raw raster whose own ESRI header
+// gives a place, that place and its cell size. Fails on such a header that
+// exists and can't be read.
 void write_raster_header();
 
 // Opens f2prj beside the output nomim2: where the input has a coordinate

@@ -38,7 +38,9 @@ bool status_line_drawn();
 void stand_in_for_closed_streams();
 
 // Waits for one key from the terminal itself (not from standard input),
-// without echo. Without a terminal it returns at once, so piped runs never block.
+// without echo, when standard input is a terminal: a person is answering.
+// With answers from a pipe or a file, or without a terminal, it returns at
+// once, so batches never block.
 void key_wait();
 
 // Puts the terminal back as it was if a key wait left it without echo; safe

@@ -42,7 +42,8 @@ void console_restore_terminal() {
 
 void key_wait() {
     stream_flush(stdout);
-    if (!key_wait_enabled) return;
+    // Answers from a pipe or a file: no person is there to press a key.
+    if (!key_wait_enabled || !is_terminal(StdStream::in)) return;
     int fd = fault_point("open") ? -1 : open("/dev/tty", O_RDWR | O_NOCTTY);
     if (fd < 0) return; // no controlling terminal: a scheduled or CI run
     // A background job can't read keys (the read would stop it): no wait.

@@ -44,7 +44,8 @@ void console_restore_terminal() {}
 
 void key_wait() {
     stream_flush(stdout);
-    if (!key_wait_enabled) return;
+    // Answers from a pipe or a file: no person is there to press a key.
+    if (!key_wait_enabled || !is_terminal(StdStream::in)) return;
     // Only a real console can deliver a key: a redirected or absent one must not block.
     HANDLE in = fault_point("open")
                     ? INVALID_HANDLE_VALUE

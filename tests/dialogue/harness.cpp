@@ -1,5 +1,6 @@
 // Runs the program in a child process with no controlling terminal (so the key
-// wait never blocks), stdin from a file, and a watchdog against hangs.
+// wait never blocks) unless one is asked for, stdin from a file, and a watchdog
+// against hangs.
 #include "harness.hpp"
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -196,17 +198,20 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
     int answer_pipe[2] = {-1, -1};
     if (!limits.pause_at.empty() && pipe(answer_pipe) != 0) throw std::runtime_error("pipe failed");
     int pty[2] = {-1, -1}; // master, slave
-    if ((limits.stdout_on_terminal || limits.stderr_on_terminal) &&
+    if ((limits.stdout_on_terminal || limits.stderr_on_terminal || limits.controlling_terminal) &&
         openpty(&pty[0], &pty[1], nullptr, nullptr, nullptr) == 0) {
         termios raw{};
         tcgetattr(pty[1], &raw);
         cfmakeraw(&raw);
-        tcsetattr(pty[1], TCSANOW, &raw);
+        // A controlling terminal stays as a terminal window has it: lines, echo.
+        if (!limits.controlling_terminal) tcsetattr(pty[1], TCSANOW, &raw);
         fcntl(pty[0], F_SETFL, O_NONBLOCK);
     }
+    const auto started = std::chrono::steady_clock::now();
     pid_t pid = fork();
     if (pid == 0) {
-        setsid(); // no controlling terminal: the key wait returns at once
+        setsid(); // no controlling terminal, unless asked: the key wait returns at once
+        if (limits.controlling_terminal && ioctl(pty[1], TIOCSCTTY, 0) != 0) _exit(124);
         if (chdir((dir / "c").c_str()) != 0) _exit(126);
         int in =
             answer_pipe[0] >= 0 ? answer_pipe[0] : open((dir / "answers.txt").c_str(), O_RDONLY);
@@ -219,7 +224,7 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
             close(no_reader[0]);
             out = no_reader[1];
         }
-        dup2(in, 0);
+        dup2(limits.answers_typed ? pty[1] : in, 0);
         dup2(out, 1);
         dup2(err, 2);
         if (limits.stdout_on_terminal) dup2(pty[1], 1);
@@ -273,6 +278,12 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
     }
     RunResult result;
     if (pty[1] >= 0) close(pty[1]);
+    const auto type = [&](const std::string &keys) {
+        if (::write(pty[0], keys.data(), keys.size()) != static_cast<ssize_t>(keys.size()))
+            throw std::runtime_error("keys not typed");
+    };
+    if (limits.answers_typed) type(slurp(dir / "answers.txt"));
+    bool key_typed = !limits.controlling_terminal;
     const auto read_terminal = [&] {
         char buffer[4096];
         for (ssize_t n = 0; pty[0] >= 0 && (n = ::read(pty[0], buffer, sizeof buffer)) > 0;)
@@ -306,9 +317,17 @@ RunResult Workdir::run_once(const RunLimits &limits) const {
             result.hung = true;
             break;
         }
+        if (!key_typed && std::chrono::steady_clock::now() - started >
+                              std::chrono::milliseconds(limits.key_after_ms)) {
+            type("k");
+            key_typed = true;
+        }
         read_terminal();
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    result.ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now() - started)
+                    .count();
     read_terminal();
     if (pty[0] >= 0) close(pty[0]);
     if (pending_answers >= 0) close(pending_answers);

@@ -14,6 +14,7 @@ struct RunResult {
     int signal = 0;  // the signal that ended the program, 0 if it exited
     bool hung = false;
     std::string terminal; // what the pseudo-terminal showed, when one was asked for
+    long long ms = 0;     // how long the run took
 };
 
 // Where the program's standard output goes.
@@ -44,6 +45,12 @@ struct RunLimits {
     // Standard output or error on a raw pseudo-terminal (not a controlling one), not a file.
     bool stdout_on_terminal = false;
     bool stderr_on_terminal = false;
+    // A controlling terminal (a pseudo-terminal, as a terminal window gives), on
+    // which one key is typed key_after_ms into the run; with answers_typed the
+    // answers are typed there too (standard input on it), not read from a file.
+    bool controlling_terminal = false;
+    bool answers_typed = false;
+    int key_after_ms = 0;
     ConsoleOut console = ConsoleOut::file;
 };
 

@@ -80,3 +80,23 @@ TEST(CommandLine, HelpVersionAndAnythingElseEndWithoutTheDialogue) {
         EXPECT_EQ(r.err, c.err) << c.args[0];
     }
 }
+
+// The key wait is for a person: with the answers piped in, a run on a terminal
+// ends at once with the same text and status; with them typed, it waits for the key.
+TEST(Terminal, TheKeyWaitHoldsOnlyARunAnsweredAtTheTerminal) {
+    if (under_wine()) GTEST_SKIP() << "pseudo-terminals of the host";
+    const int key_after_ms = 1500;
+    for (const std::string answers : {"d none 1 0\n", "d a 1 0 2 1\n"}) // missing input; "no"
+        for (const bool typed : {false, true}) {
+            Workdir w;
+            w.write("images/d/a_m2.txt", "1\n2\n2\n0\n0\n25\n");
+            w.write("images/d/a_m2.raw", u16le({0, 7}));
+            const RunResult plain = w.run(answers);
+            const RunResult r = w.run(answers, {.controlling_terminal = true,
+                                                .answers_typed = typed,
+                                                .key_after_ms = key_after_ms});
+            EXPECT_EQ(r.status, plain.status) << answers << typed;
+            EXPECT_TEXT(r.out, plain.out);
+            EXPECT_EQ(r.ms >= key_after_ms, typed) << answers << typed << ": " << r.ms << " ms";
+        }
+}

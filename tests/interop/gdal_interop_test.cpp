@@ -145,7 +145,8 @@ TEST(GdalInterop, GridWithoutItsOptionalNoDataLineIsNamedNotMisread) {
 
 // GDAL opens each raw output by its header, no VRT: samples, size, type and the
 // pixel size as typed or read; from a grid GDAL wrote with a coordinate system,
-// raw and ASCII outputs stand at its place in that system.
+// raw and ASCII outputs stand at its place in that system, and so do the raw
+// outputs of a raw input whose header gives that place.
 TEST(GdalInterop, GdalOpensOurRawOutputsDirectlyAtTheGridsPlaceAndCoordinateSystem) {
     if (!have_gdal()) GTEST_SKIP() << "gdal_translate is not installed";
     Workdir w;
@@ -164,7 +165,8 @@ TEST(GdalInterop, GdalOpensOurRawOutputsDirectlyAtTheGridsPlaceAndCoordinateSyst
         std::string answers, output, type, placed;
     } cases[] = {{"g dem 1 0 12.5 2 0 1 r16 1 0 2\n", "r16_new_base_m2", "UInt16", ""},
                  {"g gd 0 0 1 r32 1 1 3 7\n", "r32_new_base_m4", "Int32", "gd"},
-                 {"g gd 0 0 1 asc 0 12.5\n", "asc_new_base", "", "gd"}};
+                 {"g gd 0 0 1 asc 0 12.5\n", "asc_new_base", "", "gd"},
+                 {"g r32_new_base 1 1 3 0 1 p16 1 0 2\n", "p16_new_base_m2", "UInt16", "gd"}};
     for (const auto &c : cases) {
         ASSERT_EQ(w.run(c.answers).status, 0) << c.output;
         const std::string file = "images/g/" + c.output + (c.type.empty() ? ".asc" : ".raw");
