@@ -149,12 +149,20 @@ void OutFile::write_text(std::string_view text) {
     write(text.data() + start, text.size() - start);
 }
 
-bool OutFile::finish() {
+bool OutFile::complete() {
     if (!is_open()) return !failed_;
     flush_buffer();
     if (!failed_ && existing_ == Existing::replace &&
         !host::take_permissions(handle_, host::host_path(dos_path_)))
         record_failure();
+    // Its last bytes set off to the disk now: the syncs of a set then wait for
+    // all of them at once, not for one file after another.
+    if (!failed_) host::start_writeback(handle_, writeback_, written_, false);
+    return !failed_;
+}
+
+bool OutFile::make_durable() {
+    if (!is_open()) return !failed_;
     if (!failed_ && !host::sync(handle_)) record_failure();
     if (host::renames_open_files && !failed_) return true;
     drop_lease();

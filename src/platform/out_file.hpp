@@ -77,10 +77,12 @@ class OutFile {
     void write_through(const char *data, std::size_t size);
     void start_writeback();
     void record_failure();
-    // Flushed and synced, and closed where the host can't rename open files
-    // (elsewhere it stays open, and so claimed, until published): false on any
-    // failure so far.
-    bool finish();
+    // Flushed, given its permissions, and its writing to disk started: false
+    // on any failure so far.
+    bool complete();
+    // Synced, and closed where the host can't rename open files (elsewhere it
+    // stays open, and so claimed, until published): false on any failure so far.
+    bool make_durable();
 
     host::Handle handle_ = host::no_handle;
     std::string dos_path_;

@@ -99,10 +99,13 @@ class Publish {
     bool journal_left_ = false; // for the next run to mend from
 };
 
-// Every file written, flushed, given its permissions and synced.
+// Every file written, flushed, given its permissions and synced: all of
+// them on their way to the disk before the run waits for any.
 bool Publish::finish_files() {
     for (OutFile *f : files_)
-        if (!f->finish() && bad_ == nullptr) bad_ = f;
+        if (!f->complete() && bad_ == nullptr) bad_ = f;
+    for (OutFile *f : files_)
+        if (bad_ == nullptr && !f->make_durable()) bad_ = f;
     if (bad_ != nullptr) return false;
     place_ = place_of(first()->dos_path_);
     journal_name_ = publish_names::journal_of(base_name(host::host_path(first()->dos_path_)));
