@@ -44,7 +44,7 @@ void key_wait() {
     stream_flush(stdout);
     // Answers from a pipe or a file: no person is there to press a key.
     if (!key_wait_enabled || !is_terminal(StdStream::in)) return;
-    int fd = fault_point("open") ? -1 : open("/dev/tty", O_RDWR | O_NOCTTY);
+    int fd = host::faulted("open") ? -1 : open("/dev/tty", O_RDWR | O_NOCTTY);
     if (fd < 0) return; // no controlling terminal: a scheduled or CI run
     // A background job can't read keys (the read would stop it): no wait.
     if (tcgetpgrp(fd) != getpgrp()) {
@@ -52,7 +52,7 @@ void key_wait() {
         return;
     }
     termios saved{};
-    if (fault_point("tcgetattr") || tcgetattr(fd, &saved) != 0) {
+    if (host::faulted("tcgetattr") || tcgetattr(fd, &saved) != 0) {
         close(fd);
         return;
     }
@@ -62,9 +62,9 @@ void key_wait() {
     raw.c_cc[VTIME] = 0;
     tty_before = saved;
     raw_tty = fd;
-    if (!fault_point("tcsetattr") && tcsetattr(fd, TCSANOW, &raw) == 0) {
+    if (!host::faulted("tcsetattr") && tcsetattr(fd, TCSANOW, &raw) == 0) {
         char c = 0;
-        while (!fault_point("read") && read(fd, &c, 1) < 0 && errno == EINTR) {
+        while (!host::faulted("read") && read(fd, &c, 1) < 0 && errno == EINTR) {
         }
         tcsetattr(fd, TCSANOW, &saved);
     }

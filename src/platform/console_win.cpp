@@ -47,7 +47,7 @@ void key_wait() {
     // Answers from a pipe or a file: no person is there to press a key.
     if (!key_wait_enabled || !is_terminal(StdStream::in)) return;
     // Only a real console can deliver a key: a redirected or absent one must not block.
-    HANDLE in = fault_point("open")
+    HANDLE in = host::faulted("open")
                     ? INVALID_HANDLE_VALUE
                     : CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, 0, nullptr);

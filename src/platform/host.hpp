@@ -16,6 +16,9 @@ enum class Fault { none, io, no_space, denied, exists };
 // Asked with the call's name ("create", "write", "sync", "rename", ...) before
 // the call; null (the default) lets every call through.
 extern Fault (*fault_hook)(const char *call);
+// Asks the hook about call: true when it fails it, the error then set as the
+// call would set it (errno, and on Windows the system's last error too).
+bool faulted(const char *call);
 // Where temporary names take their randomness from; tests replace it to know
 // the names in advance. Fills size bytes; false if the host gives none.
 extern bool (*random_source)(void *data, std::size_t size);
@@ -131,6 +134,11 @@ int rename_no_replace(const std::string &from, const std::string &to);
 // -1: failed.
 int keep_copy(const std::string &path, const std::string &copy);
 bool remove(const std::string &path);
+// Removes path, once more after a failure: a file left behind is a nuisance
+// worth a second try.
+inline bool remove_twice(const std::string &path) {
+    return remove(path) || remove(path);
+}
 // Makes the renames in folder durable (nothing to do where moves are written through).
 bool sync_folder(const std::string &folder);
 // Removes the file at path, open as h, allocating nothing: safe in signal handlers.

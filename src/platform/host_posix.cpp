@@ -52,28 +52,6 @@ bool system_random(void *data, std::size_t size) {
     return true;
 }
 
-// Whether the fault hook fails this call; errno is then set as the call would set it.
-bool faulted(const char *call) {
-    if (fault_hook == nullptr) return false;
-    switch (fault_hook(call)) {
-    case Fault::none:
-        return false;
-    case Fault::io:
-        errno = EIO;
-        break;
-    case Fault::no_space:
-        errno = ENOSPC;
-        break;
-    case Fault::denied:
-        errno = EACCES;
-        break;
-    case Fault::exists:
-        errno = EEXIST;
-        break;
-    }
-    return true;
-}
-
 Entry entry_of(const struct stat &st) {
     Entry e;
     e.type = S_ISREG(st.st_mode) ? Entry::Type::file : Entry::Type::other;
@@ -166,6 +144,14 @@ int full_sync(int fd) {
 } // namespace
 
 Fault (*fault_hook)(const char *call) = nullptr;
+
+bool faulted(const char *call) {
+    if (fault_hook == nullptr) return false;
+    constexpr int errors[] = {0, EIO, ENOSPC, EACCES, EEXIST}; // in the order of Fault
+    const int err = errors[static_cast<int>(fault_hook(call))];
+    if (err != 0) errno = err;
+    return err != 0;
+}
 bool (*random_source)(void *data, std::size_t size) = system_random;
 
 std::string host_path(std::string_view dos_path) {

@@ -24,33 +24,6 @@ bool system_random(void *data, std::size_t size) {
     return true;
 }
 
-// Whether the fault hook fails this call; the last error is then set as the
-// call would set it.
-bool faulted(const char *call) {
-    if (fault_hook == nullptr) return false;
-    switch (fault_hook(call)) {
-    case Fault::none:
-        return false;
-    case Fault::io:
-        SetLastError(ERROR_IO_DEVICE);
-        errno = EIO;
-        break;
-    case Fault::no_space:
-        SetLastError(ERROR_DISK_FULL);
-        errno = ENOSPC;
-        break;
-    case Fault::denied:
-        SetLastError(ERROR_ACCESS_DENIED);
-        errno = EACCES;
-        break;
-    case Fault::exists:
-        SetLastError(ERROR_FILE_EXISTS);
-        errno = EEXIST;
-        break;
-    }
-    return true;
-}
-
 // Seconds since 1970 of a file time (100 ns steps since 1601).
 long long seconds_of(FILETIME t) {
     const unsigned long long ticks =
@@ -77,6 +50,24 @@ bool last_error_is(std::initializer_list<DWORD> codes) {
 } // namespace
 
 Fault (*fault_hook)(const char *call) = nullptr;
+
+bool faulted(const char *call) {
+    if (fault_hook == nullptr) return false;
+    // In the order of Fault: the C library's error and the system's.
+    constexpr struct {
+        int err;
+        DWORD code;
+    } errors[] = {{0, 0},
+                  {EIO, ERROR_IO_DEVICE},
+                  {ENOSPC, ERROR_DISK_FULL},
+                  {EACCES, ERROR_ACCESS_DENIED},
+                  {EEXIST, ERROR_FILE_EXISTS}};
+    const auto e = errors[static_cast<int>(fault_hook(call))];
+    if (e.err == 0) return false;
+    errno = e.err;
+    SetLastError(e.code);
+    return true;
+}
 bool (*random_source)(void *data, std::size_t size) = system_random;
 
 std::string host_path(std::string_view dos_path) {

@@ -80,7 +80,7 @@ void remove_copy(const Place &p, const std::string &path) {
     host::Entry e;
     if (host::look(path, e) && e.type == Type::file &&
         (!p.kind.sticky || e.owner == host::current_user()))
-        host::remove(path) || host::remove(path);
+        host::remove_twice(path);
 }
 
 // Settles what was found, holding the folder's lock: journals first, then

@@ -21,9 +21,6 @@ constexpr std::size_t direct_size = std::size_t{1} << 17;
 // slots, then random names.
 constexpr int name_attempts = 16;
 
-bool remove_twice(const std::string &path) {
-    return host::remove(path) || host::remove(path);
-}
 } // namespace
 
 OutFile::~OutFile() {
@@ -181,7 +178,7 @@ void OutFile::settle(bool remove_temp) {
     drop_lease();
     if (is_open()) host::close(handle_);
     handle_ = host::no_handle;
-    if (remove_temp && !temp_path_.empty()) remove_twice(temp_path_);
+    if (remove_temp && !temp_path_.empty()) host::remove_twice(temp_path_);
     forget_pending(this);
     temp_path_.clear();
 }
@@ -198,7 +195,7 @@ void OutFile::discard() {
         host::close(handle_);
         handle_ = host::no_handle;
     }
-    if (!temp_path_.empty()) remove_twice(temp_path_);
+    if (!temp_path_.empty()) host::remove_twice(temp_path_);
     forget_pending(this);
     temp_path_.clear();
 }

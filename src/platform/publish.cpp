@@ -37,10 +37,6 @@ namespace {
 constexpr long long journal_wait_seconds = 30;
 constexpr int journal_poll_milliseconds = 50;
 
-bool remove_twice(const std::string &path) {
-    return host::remove(path) || host::remove(path);
-}
-
 std::string base_name(const std::string &path) {
     return path.substr(path.find_last_of("/\\") + 1);
 }
@@ -222,7 +218,7 @@ bool Publish::drop_journal() {
     if (!gone) return fail(first());
     for (std::size_t k = 0; k < steps_.steps.size(); ++k) {
         const std::string &copy = steps_.steps[k].copy;
-        if (!copy.empty() && !remove_twice(place_.folder + copy))
+        if (!copy.empty() && !host::remove_twice(place_.folder + copy))
             files_.begin()[k]->left_behind_ = place_.folder + copy;
     }
     return true;
@@ -230,7 +226,7 @@ bool Publish::drop_journal() {
 
 void Publish::drop_copies() {
     for (const Step &s : steps_.steps)
-        if (!s.copy.empty()) remove_twice(place_.folder + s.copy);
+        if (!s.copy.empty()) host::remove_twice(place_.folder + s.copy);
 }
 
 // After a failure: nothing changed before the journal was written; after it,
@@ -255,7 +251,7 @@ void Publish::undo() {
         drop_copies();
     }
     journal_left_ = !undone;
-    if (!host::release(journal_, path, undone) && undone) remove_twice(path);
+    if (!host::release(journal_, path, undone) && undone) host::remove_twice(path);
     journal_ = host::no_handle;
 }
 } // namespace publishing

@@ -9,15 +9,6 @@
 
 #include "platform/host.hpp"
 
-// True when the hook fails call; errno is then set as the call would set it.
-inline bool fault_point(const char *call) {
-    if (host::fault_hook == nullptr) return false;
-    constexpr int codes[] = {0, EIO, ENOSPC, EACCES, EEXIST}; // in the order of host::Fault
-    const int err = codes[static_cast<int>(host::fault_hook(call))];
-    if (err != 0) errno = err;
-    return err != 0;
-}
-
 // Writes the whole text ("fwrite"); false, errno set, if any of it was not written.
 bool stream_write(std::FILE *stream, std::string_view text);
 // Hands what the stream holds to the system ("fflush"); false, errno set, on failure.

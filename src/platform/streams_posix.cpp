@@ -4,22 +4,22 @@
 #include "platform/streams.hpp"
 
 bool stream_write(std::FILE *stream, std::string_view text) {
-    if (fault_point("fwrite")) return false;
+    if (host::faulted("fwrite")) return false;
     return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
 }
 
 bool stream_flush(std::FILE *stream) {
-    if (fault_point("fflush")) return false;
+    if (host::faulted("fflush")) return false;
     return std::fflush(stream) == 0;
 }
 
 std::size_t stream_read(std::FILE *stream, void *data, std::size_t size) {
-    if (fault_point("fread")) return 0;
+    if (host::faulted("fread")) return 0;
     return std::fread(data, 1, size, stream);
 }
 
 std::size_t stream_read_line(std::FILE *stream, char *data, std::size_t size) {
-    if (fault_point("getc")) return 0;
+    if (host::faulted("getc")) return 0;
     std::size_t got = 0;
     int c = 0;
     while (got < size && (c = std::getc(stream)) != EOF) {
@@ -31,13 +31,13 @@ std::size_t stream_read_line(std::FILE *stream, char *data, std::size_t size) {
 
 bool stream_read_some(std::FILE *stream, void *data, std::size_t size, std::size_t &got) {
     got = 0;
-    if (fault_point("fread")) return false;
+    if (host::faulted("fread")) return false;
     got = std::fread(data, 1, size, stream);
     return got == size || std::ferror(stream) == 0;
 }
 
 bool stream_rewind(std::FILE *stream) {
-    if (fault_point("fseek")) return false;
+    if (host::faulted("fseek")) return false;
     return std::fseek(stream, 0, SEEK_SET) == 0;
 }
 
