@@ -6,6 +6,7 @@
 
 #include "dem/companions.hpp"
 #include "dem/elevation_blocks.hpp"
+#include "dem/raised_text_pass.hpp"
 #include "number/figures.hpp"
 #include "number/number_text.hpp"
 #include "number/text_format.hpp"
@@ -38,64 +39,73 @@ bool all_short(const double *cells, std::size_t n) {
 void write_raised_text() {
     if (!grid_has_cells()) return;
     const BaseText base = base_text(new_dtab_min_in);
-    Progress shown("writing " + nomim2, grid_cells());
-    AsciiBodyPass pass(&base);
+    Progress progress("writing " + nomim2, grid_cells());
+    RaisedTextPass pass(base);
     while (const std::size_t n = pass.next()) {
-        shown.advance(n);
+        progress.advance(n);
         for (int half : {0, 1})
             f2.write(pass.text(half).data(), pass.text(half).size());
     }
 }
 
+// The body holds no line feed, so its text goes to the file as it is made,
+// in blocks of about 1 MiB; large blocks of short texts are made in two
+// halves at once, on both processors, and written in their order.
+class CellTexts {
+  public:
+    void add(const double *cells, std::size_t n);
+    void flush() {
+        f2.write(text_.get(), static_cast<std::size_t>(end_ - text_.get()));
+        end_ = text_.get();
+    }
+
+  private:
+    static constexpr std::size_t block = std::size_t{1} << 20;
+    void add_halves(const double *cells, std::size_t n);
+
+    // Buffers are not zero-filled: only the pages the texts reach are touched.
+    const std::unique_ptr<char[]> text_{new char[block + lf_max_chars + 1]};
+    char *end_ = text_.get();
+    std::unique_ptr<char[]> first_, second_;
+    std::unique_ptr<HelperThread> helper_;
+};
+
+void CellTexts::add(const double *cells, std::size_t n) {
+    constexpr std::size_t two_way = 8192; // cells: smaller blocks aren't worth a hand-over
+    if (n >= two_way && all_short(cells, n)) return add_halves(cells, n);
+    for (std::size_t k = 0; k < n; ++k) {
+        end_ = put_lf_tab(end_, cells[k]);
+        if (static_cast<std::size_t>(end_ - text_.get()) >= block) flush();
+    }
+}
+
+void CellTexts::add_halves(const double *cells, std::size_t n) {
+    if (!helper_) {
+        helper_ = std::make_unique<HelperThread>();
+        first_.reset(new char[(block_cells / 2 + 1) * short_text]);
+        second_.reset(new char[(block_cells / 2 + 1) * short_text]);
+    }
+    flush();
+    const std::size_t half = n / 2;
+    char *first_end = nullptr, *second_end = nullptr;
+    run_halves(
+        helper_.get(), [&] { first_end = put_cells(cells, half, first_.get()); },
+        [&] { second_end = put_cells(cells + half, n - half, second_.get()); });
+    f2.write(first_.get(), static_cast<std::size_t>(first_end - first_.get()));
+    f2.write(second_.get(), static_cast<std::size_t>(second_end - second_.get()));
+}
+
 // A raw raster's elevations, converted, as text.
 void write_cell_texts() {
-    // The body holds no line feed, so its text goes to the file as it is made,
-    // in blocks of about 1 MiB; large blocks of short texts are made in two
-    // halves at once, on both processors, and written in their order.
-    constexpr std::size_t block = std::size_t{1} << 20;
-    constexpr std::size_t two_way = 8192; // cells: smaller blocks aren't worth a hand-over
-    // Buffers are not zero-filled: only the pages the texts reach are touched.
-    const std::unique_ptr<char[]> text(new char[block + lf_max_chars + 1]);
-    std::unique_ptr<char[]> first, second;
-    std::unique_ptr<HelperThread> helper;
-    char *end = text.get();
+    CellTexts texts;
     const double base = new_dtab_min_in;
-    Progress shown("writing " + nomim2, grid_cells());
-    for_each_block<double>(
-        [base](double v) { return raised(v, base); },
-        [&](const double *cells, std::size_t n) {
-            shown.advance(n);
-            if (n >= two_way && all_short(cells, n)) {
-                if (!helper) {
-                    helper = std::make_unique<HelperThread>();
-                    first.reset(new char[(block_cells / 2 + 1) * short_text]);
-                    second.reset(new char[(block_cells / 2 + 1) * short_text]);
-                }
-                if (helper->available()) {
-                    f2.write(text.get(), static_cast<std::size_t>(end - text.get()));
-                    end = text.get();
-                    const std::size_t half = n / 2;
-                    char *second_end = nullptr;
-                    auto second_half = [&] {
-                        second_end = put_cells(cells + half, n - half, second.get());
-                    };
-                    helper->start(second_half);
-                    char *first_end = put_cells(cells, half, first.get());
-                    helper->finish();
-                    f2.write(first.get(), static_cast<std::size_t>(first_end - first.get()));
-                    f2.write(second.get(), static_cast<std::size_t>(second_end - second.get()));
-                    return;
-                }
-            }
-            for (std::size_t k = 0; k < n; ++k) {
-                end = put_lf_tab(end, cells[k]);
-                if (static_cast<std::size_t>(end - text.get()) >= block) {
-                    f2.write(text.get(), static_cast<std::size_t>(end - text.get()));
-                    end = text.get();
-                }
-            }
-        });
-    f2.write(text.get(), static_cast<std::size_t>(end - text.get()));
+    Progress progress("writing " + nomim2, grid_cells());
+    for_each_block<double>([base](double v) { return raised(v, base); },
+                           [&](const double *cells, std::size_t n) {
+                               progress.advance(n);
+                               texts.add(cells, n);
+                           });
+    texts.flush();
 }
 } // namespace
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "dem/ascii_reader.hpp"
+#include "dem/ascii_value_pass.hpp"
 #include "run/input_passes.hpp"
 
 // One pass over the input elevations: sink(cells, n) receives consecutive
@@ -19,7 +19,7 @@ template <class T, class Convert, class Sink> void for_each_block(Convert conver
     const std::unique_ptr<T[]> out(new T[block_cells]);
     if (open_ascii_OK) {
         if (!grid_has_cells()) return;
-        AsciiBodyPass values;
+        AsciiValuePass values;
         while (const std::size_t n = values.next()) {
             const double *cells = values.cells();
             for (std::size_t k = 0; k < n; ++k)

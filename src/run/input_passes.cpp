@@ -56,6 +56,10 @@ void fail_input_read(bool again) {
     fail("cannot read " + nomim1 + (again ? " again (" : " (") + f1.error() + ")");
 }
 
+void check_input_read() {
+    if (f1.failed()) fail_input_read();
+}
+
 double input_unit_factor() {
     return unit_factors[dyn_scale >= 0 && dyn_scale <= 3 ? dyn_scale : 0];
 }

@@ -34,6 +34,8 @@ void rewind_input();
 // The input could not be read (again: on a later pass), or the temporary copy
 // of a pipe input could not be written: the run ends saying which.
 [[noreturn]] void fail_input_read(bool again = false);
+// Where the input's text ended early: a read error is named as such, not as a short file.
+void check_input_read();
 
 // The unit factor of the input samples (the unit answer), as a double and taken apart.
 double input_unit_factor();
