@@ -8,11 +8,11 @@
 
 #include "dem/companions.hpp"
 #include "dem/dem_files.hpp"
+#include "dem/descriptor.hpp"
 #include "dem/elevation_blocks.hpp"
 #include "dem/sample_convert.hpp"
 #include "number/extended_arith.hpp"
 #include "number/figures.hpp"
-#include "number/text_format.hpp"
 #include "platform/progress.hpp"
 #include "run/ask.hpp"
 #include "run/state.hpp"
@@ -93,8 +93,8 @@ void raster_saving() {
     require_room(nomim2, grid_cells(), static_cast<unsigned>(val), false);
     if (!f2.open(nomim2)) fail("cannot create " + nomim2 + " (" + f2.error() + ")");
     if (!f2d.open(nomdescr2)) fail("cannot create " + nomdescr2 + " (" + f2d.error() + ")");
-    f2d.write_text(format_text("%d\n%d\n%d\n%d\n%d\n%d\n", {nb_lig, nb_col, val, valmin, valmax,
-                                                            pixel_size_metres(dpix_size)}));
+    f2d.write_text(descriptor_sizes(nb_lig, nb_col, val) +
+                   descriptor_range(valmin, valmax, pixel_size_metres(dpix_size)));
     write_raster_header();
     const bool with_projection = copy_projection();
 

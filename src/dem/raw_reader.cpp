@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdint>
 
+#include "dem/descriptor.hpp"
 #include "grid/grid_alloc.hpp"
 #include "number/extended_arith.hpp"
 #include "number/figures.hpp"
@@ -55,7 +56,7 @@ void dem_lecture() {
     input_figures = figures_of_samples(samples, input_unit());
 
     if (!descr_OK && f1d.is_open()) {
-        f1d.write_text(format_text("%d\n%d\n%d\n", {min, max, pixel_size_metres(dpix_size)}));
+        f1d.write_text(descriptor_range(min, max, pixel_size_metres(dpix_size)));
         if (!f1d.commit())
             console_error("\ngroundzero: the descriptor " + f1d.name() + " could not be written (" +
                           f1d.error() + ")\n");
