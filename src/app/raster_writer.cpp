@@ -20,6 +20,8 @@
 namespace {
 const double output_factors[4] = {1.0, 10.0, 100.0, 1000.0};
 
+OutFile f2d; // the output descriptor
+
 // An output sample of width T from an elevation: the exact product of the
 // raised elevation and the factor, truncated toward zero, its low 16 or 32
 // bits; and the same from whole blocks of 32-bit raw samples.
@@ -63,13 +65,11 @@ template <class T> void write_samples(std::uint64_t factor) {
 }
 } // namespace
 
-// Reads input_figures, new_dtab_min_in, nb_lig, nb_col, nomim2, nomdescr2, dpix_size;
-// sets itype_out, val and the output files (raster, descriptor, header and the
+// Reads input_figures, new_dtab_min_in, nb_lig, nb_col, itype_out, nomim2, nomdescr2,
+// dpix_size; sets val and the output files (raster, descriptor, header and the
 // coordinate system where the input has one), written beside their names and
 // renamed when all are complete.
 void raster_saving() {
-    itype_out = ask_int(raster_type_menu, INT_MIN, 1, "the output type of DEM raster");
-
     const Range out = raised_range(input_figures, new_dtab_min_in);
     double dtab_min_out = out.min, dtab_max_out = out.max;
     say("\n\n\tModified dynamic scale : ");
@@ -86,8 +86,6 @@ void raster_saving() {
     const int valmin = low32(truncate_double(dtab_min_out));
     const int valmax = low32(truncate_double(dtab_max_out));
 
-    nomim2 += output_raw_suffix(itype_out);
-    nomdescr2 += output_descriptor_suffix(itype_out);
     val = sample_bytes(itype_out);
 
     require_room(nomim2, grid_cells(), static_cast<unsigned>(val), false);
