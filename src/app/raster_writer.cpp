@@ -76,10 +76,7 @@ void raster_saving() {
     say("\n\t\tMin. = %lf\n\t\tMax. = %lf ", dtab_min_out, dtab_max_out);
 
     // An answer below 0 is asked again: no unit factor belongs to it.
-    const int dyn_scale_out = ask_int("\n\n\tDynamic hypsometric scale out :\n\t\t0 ====> in meters"
-                                      "\n\t\t1 ====> in decimeters\n\t\t2 ====> in centimeters"
-                                      "\n\t\t3 ====> in millimeters\n\t\t",
-                                      0, 3, "the output unit");
+    const int dyn_scale_out = ask_unit("\n\n\tDynamic hypsometric scale out :", "the output unit");
     const double coef_out = output_factors[dyn_scale_out];
     dtab_min_out = extended_to_double(extended_mul(dtab_min_out, coef_out));
     dtab_max_out = extended_to_double(extended_mul(dtab_max_out, coef_out));

@@ -49,10 +49,7 @@ void dem_lecture() {
     say("\n\n\tInput hypsometric dynamic scale:\n\t\tMin = %d\n\t\tMax = %d ", min, max);
 
     // An answer below 0 is asked again too: it would leave every cell at 0.
-    dyn_scale = ask_int("\n\n\tAre these values\n\t\t0 ====> in meters"
-                        "\n\t\t1 ====> in decimeters\n\t\t2 ====> in centimeters"
-                        "\n\t\t3 ====> in millimeters\n\t\t",
-                        0, 3, "the unit of the values");
+    dyn_scale = ask_unit("\n\n\tAre these values", "the unit of the values");
     input_figures = figures_of_samples(samples, input_unit());
 
     if (!descr_OK && f1d.is_open()) {

@@ -67,6 +67,13 @@ int ask_int(std::string_view prompt, int low, int high, std::string_view what) {
     }
 }
 
+int ask_unit(std::string_view title, std::string_view what) {
+    return ask_int(std::string(title) +
+                       "\n\t\t0 ====> in meters\n\t\t1 ====> in decimeters"
+                       "\n\t\t2 ====> in centimeters\n\t\t3 ====> in millimeters\n\t\t",
+                   0, 3, what);
+}
+
 double ask_double(std::string_view prompt, std::string_view what) {
     for (;;) {
         console_print(prompt);

@@ -17,6 +17,9 @@ inline constexpr const char *format_menu =
 inline constexpr const char *raster_type_menu =
     "\n\ttype of DEM raster :\n\t\t0 ====> 16 bits\n\t\t1 ====> 32 bits\n\t\t";
 
+// Asks the unit of raster samples under title, again for an answer outside 0..3.
+int ask_unit(std::string_view title, std::string_view what);
+
 // Prints a console text at once, its "%d", "%lf" and "%s" replaced by args
 // as printf would write them.
 template <class... Args> void say(std::string_view format, const Args &...args) {
