@@ -118,7 +118,7 @@ void FirstPass::not_a_number(const BodyPiece &p) const {
 }
 } // namespace
 
-// Reads f1; sets nb_col, nb_lig, X_min, Y_min, dpix_size, nodata and input_figures.
+// Reads f1; sets nb_col, nb_lig, X_min, Y_min, dpix_size and input_figures.
 void ascii_lecture() {
     say("\n");
     prepare_input_passes();
@@ -130,6 +130,5 @@ void ascii_lecture() {
     X_min = h.x;
     Y_min = h.y;
     dpix_size = h.cell;
-    nodata = h.nodata;
     FirstPass(text, h.fault).run();
 }

@@ -35,17 +35,19 @@ template <class T, class Convert, class Sink> void for_each_block(Convert conver
         for (std::int32_t s = 0; s < 65536; ++s)
             by_sample[static_cast<std::size_t>(s)] = convert(sample_to_metres_fast(s, unit));
         while (const std::size_t n = next_samples()) {
+            const unsigned short *const in = short_samples();
             for (std::size_t k = 0; k < n; ++k)
-                out[k] = by_sample[jtab[k]];
+                out[k] = by_sample[in[k]];
             sink(out.get(), n);
         }
     } else {
         while (const std::size_t n = next_samples()) {
-            if constexpr (requires(T * o) { convert.samples(itab, n, o); }) {
-                convert.samples(itab, n, out.get());
+            const int *const in = wide_samples();
+            if constexpr (requires(T * o) { convert.samples(in, n, o); }) {
+                convert.samples(in, n, out.get());
             } else {
                 for (std::size_t k = 0; k < n; ++k)
-                    out[k] = convert(sample_to_metres_fast(itab[k], unit));
+                    out[k] = convert(sample_to_metres_fast(in[k], unit));
             }
             sink(out.get(), n);
         }

@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "dem/descriptor.hpp"
-#include "grid/grid_alloc.hpp"
 #include "number/extended_arith.hpp"
 #include "number/figures.hpp"
 #include "platform/console.hpp"
@@ -15,14 +14,9 @@
 #include "run/state.hpp"
 
 // Reads nb_lig, nb_col, itype, descr_OK, dpix_size, nomim2 and f1; sets
-// jtab or itab (the block buffers), dyn_scale and input_figures, and completes
-// and closes a created descriptor f1d.
+// dyn_scale and input_figures, and completes and closes a created descriptor f1d.
 void dem_lecture() {
-    if (itype == 0)
-        jtab = usvecteur(static_cast<int>(block_cells));
-    else
-        itab = ivecteur(static_cast<int>(block_cells));
-    if (jtab == nullptr && itab == nullptr) fail_out_of_memory();
+    make_sample_block();
     prepare_input_passes();
 
     SampleFigures samples;
@@ -30,9 +24,9 @@ void dem_lecture() {
     start_samples();
     while (const std::size_t n = next_samples()) {
         if (itype == 0)
-            add_samples(samples, jtab, n);
+            add_samples(samples, short_samples(), n);
         else
-            add_samples(samples, itab, n);
+            add_samples(samples, wide_samples(), n);
         shown.advance(n);
         // Beyond the end of a short file every cell is 0: no need to go through them.
         if (samples_past_file_end()) {

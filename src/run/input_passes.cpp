@@ -6,14 +6,17 @@
 #include <cstring>
 #include <utility>
 
+#include "grid/grid_alloc.hpp"
 #include "run/ask.hpp"
 
 namespace {
 const double unit_factors[4] = {1.0, 0.1, 0.01, 0.001};
 
-std::uint64_t cells_total = 0; // cells of the grid
-std::uint64_t cells_given = 0; // cells given so far in this pass
-bool file_ended = false;       // the file ended in this pass: the rest is 0
+unsigned short *jtab = nullptr; // block buffer of 16-bit samples
+int *itab = nullptr;            // block buffer of 32-bit samples
+std::uint64_t cells_total = 0;  // cells of the grid
+std::uint64_t cells_given = 0;  // cells given so far in this pass
+bool file_ended = false;        // the file ended in this pass: the rest is 0
 
 // Samples are little-endian on disk.
 template <class T> void to_host_order(T *samples, std::size_t n) {
@@ -66,6 +69,29 @@ double input_unit_factor() {
 
 UnitFactor input_unit() {
     return unit_factor(input_unit_factor());
+}
+
+void make_sample_block() {
+    if (itype == 0)
+        jtab = usvecteur(static_cast<int>(block_cells));
+    else
+        itab = ivecteur(static_cast<int>(block_cells));
+    if (jtab == nullptr && itab == nullptr) fail_out_of_memory();
+}
+
+void release_sample_block() {
+    frusvecteur(jtab);
+    frivecteur(itab);
+    jtab = nullptr;
+    itab = nullptr;
+}
+
+const unsigned short *short_samples() {
+    return jtab;
+}
+
+const int *wide_samples() {
+    return itab;
 }
 
 void start_samples() {

@@ -10,10 +10,16 @@
 // Cells per block: the block buffers are this size whatever the grid's.
 inline constexpr std::size_t block_cells = std::size_t{1} << 18;
 
-// Raw samples of the input, a block at a time, in jtab (16 bits) or itab
-// (32 bits). start_samples begins a pass (failing if the file changed since
-// the first); next_samples gives the count of cells of the next block, 0 at
-// the end of the grid. Cells beyond the end of a short file are 0.
+// Raw samples of the input, a block at a time, in the block buffer of its
+// sample width, short_samples (16 bits) or wide_samples (32 bits), which
+// make_sample_block obtains before the first pass (or the run fails).
+// start_samples begins a pass (failing if the file changed since the first);
+// next_samples gives the count of cells of the next block, 0 at the end of the
+// grid. Cells beyond the end of a short file are 0.
+void make_sample_block();
+void release_sample_block();
+const unsigned short *short_samples();
+const int *wide_samples();
 void start_samples();
 std::size_t next_samples();
 // Once the file has ended, every cell still to come is 0: how many there are.
