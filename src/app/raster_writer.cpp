@@ -1,16 +1,14 @@
-// The raw raster writer: sample width and unit questions, the output range,
+// The raw raster writer: the unit question, the output range,
 // the samples truncated from exact products, the descriptor and the raster.
-#include <bit>
 #include <climits>
 #include <cstdint>
-#include <cstring>
-#include <type_traits>
 
 #include "dem/companions.hpp"
 #include "dem/dem_files.hpp"
 #include "dem/descriptor.hpp"
 #include "dem/elevation_blocks.hpp"
 #include "dem/sample_convert.hpp"
+#include "number/byte_order.hpp"
 #include "number/extended_arith.hpp"
 #include "number/figures.hpp"
 #include "platform/progress.hpp"
@@ -28,38 +26,20 @@ OutFile f2d; // the output descriptor
 template <class T> struct ToOutputSample {
     SampleConversion c;
     T operator()(double v) const {
-        const std::int64_t s = metres_to_sample_integer(raised(v, c.base), c.factor);
-        if constexpr (sizeof(T) == 2)
-            return low16(s);
-        else
-            return low32(s);
+        return narrow<T>(metres_to_sample_integer(raised(v, c.base), c.factor));
     }
     void samples(const std::int32_t *in, std::size_t n, T *out) const {
         output_samples(in, n, c, out);
     }
 };
 
-// Writes n samples to f2, little-endian (as they stand in memory on such hosts).
-template <class T> void write_little_endian(const T *samples, std::size_t n) {
-    if constexpr (std::endian::native == std::endian::little) {
-        f2.write(samples, n * sizeof(T));
-        return;
-    }
-    unsigned char bytes[sizeof(T)];
-    for (std::size_t k = 0; k < n; ++k) {
-        const auto v = static_cast<std::make_unsigned_t<T>>(samples[k]);
-        for (std::size_t b = 0; b < sizeof(T); ++b)
-            bytes[b] = static_cast<unsigned char>(v >> (8 * b));
-        f2.write(bytes, sizeof(T)); // buffered by f2
-    }
-}
-
 // Writes the output samples, one pass over the input.
 template <class T> void write_samples(std::uint64_t factor) {
     Progress shown("writing " + nomim2, grid_cells());
     for_each_block<T>(ToOutputSample<T>{{input_unit_factor(), new_dtab_min_in, factor}},
-                      [&shown](const T *samples, std::size_t n) {
-                          write_little_endian<T>(samples, n);
+                      [&shown](T *samples, std::size_t n) {
+                          swap_little_endian(samples, n);
+                          f2.write(samples, n * sizeof(T));
                           shown.advance(n);
                       });
 }

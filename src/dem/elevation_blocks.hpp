@@ -9,9 +9,9 @@
 #include "run/input_passes.hpp"
 
 // One pass over the input elevations: sink(cells, n) receives consecutive
-// blocks of the cells, first line first, each cell turned by convert, a pure
-// function of its elevation in metres (so a 16-bit raster has it worked out
-// once per sample value). A convert that also has samples(in, n, out), giving
+// blocks of the cells (its own to change), first line first, each cell turned
+// by convert, a pure function of its elevation in metres (so a 16-bit raster
+// has it worked out once per sample value). A convert that also has samples(in, n, out), giving
 // the same results from 32-bit raw samples, is handed whole blocks of them.
 template <class T, class Convert, class Sink> void for_each_block(Convert convert, Sink sink) {
     // Not zero-filled: every cell is written before the sink sees it, and pages

@@ -2,37 +2,20 @@
 #include "run/input_passes.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
-#include <utility>
+#include <memory>
 
-#include "grid/grid_alloc.hpp"
+#include "number/byte_order.hpp"
 #include "run/ask.hpp"
 
 namespace {
 const double unit_factors[4] = {1.0, 0.1, 0.01, 0.001};
 
-unsigned short *jtab = nullptr; // block buffer of 16-bit samples
-int *itab = nullptr;            // block buffer of 32-bit samples
-std::uint64_t cells_total = 0;  // cells of the grid
-std::uint64_t cells_given = 0;  // cells given so far in this pass
-bool file_ended = false;        // the file ended in this pass: the rest is 0
-
-// Samples are little-endian on disk.
-template <class T> void to_host_order(T *samples, std::size_t n) {
-    if constexpr (std::endian::native == std::endian::big) {
-        for (std::size_t k = 0; k < n; ++k) {
-            unsigned char b[sizeof(T)];
-            std::memcpy(b, &samples[k], sizeof(T));
-            for (std::size_t i = 0; i < sizeof(T) / 2; ++i)
-                std::swap(b[i], b[sizeof(T) - 1 - i]);
-            std::memcpy(&samples[k], b, sizeof(T));
-        }
-    } else {
-        static_cast<void>(samples);
-        static_cast<void>(n);
-    }
-}
+std::unique_ptr<unsigned short[]> jtab; // block buffer of 16-bit samples
+std::unique_ptr<int[]> itab;            // block buffer of 32-bit samples
+std::uint64_t cells_total = 0;          // cells of the grid
+std::uint64_t cells_given = 0;          // cells given so far in this pass
+bool file_ended = false;                // the file ended in this pass: the rest is 0
 
 } // namespace
 
@@ -73,25 +56,22 @@ UnitFactor input_unit() {
 
 void make_sample_block() {
     if (itype == 0)
-        jtab = usvecteur(static_cast<int>(block_cells));
+        jtab.reset(new unsigned short[block_cells]);
     else
-        itab = ivecteur(static_cast<int>(block_cells));
-    if (jtab == nullptr && itab == nullptr) fail_out_of_memory();
+        itab.reset(new int[block_cells]);
 }
 
 void release_sample_block() {
-    frusvecteur(jtab);
-    frivecteur(itab);
-    jtab = nullptr;
-    itab = nullptr;
+    jtab.reset();
+    itab.reset();
 }
 
 const unsigned short *short_samples() {
-    return jtab;
+    return jtab.get();
 }
 
 const int *wide_samples() {
-    return itab;
+    return itab.get();
 }
 
 void start_samples() {
@@ -106,7 +86,8 @@ std::size_t next_samples() {
     const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(block_cells, samples_left()));
     if (n == 0) return 0;
     const std::size_t width = itype == 0 ? 2 : 4;
-    auto *const bytes = itype == 0 ? static_cast<void *>(jtab) : static_cast<void *>(itab);
+    auto *const bytes =
+        itype == 0 ? static_cast<void *>(jtab.get()) : static_cast<void *>(itab.get());
     const std::size_t got = file_ended ? 0 : f1.read(bytes, n * width);
     if (f1.failed()) fail_input_read();
     if (got < n * width) {
@@ -114,9 +95,9 @@ std::size_t next_samples() {
         file_ended = true;
     }
     if (itype == 0)
-        to_host_order(jtab, n);
+        swap_little_endian(jtab.get(), n);
     else
-        to_host_order(itab, n);
+        swap_little_endian(itab.get(), n);
     cells_given += n;
     return n;
 }
