@@ -32,7 +32,7 @@ void output_dialogue() {
     if (format_out == 1) raster_saving();
     if (format_out == 0) {
         // Every value takes nine characters at the least ("0.000000" and a tab).
-        require_room(nomim2, grid_cells(), 9, true);
+        require_space(nomim2, grid_cells(), 9, true);
         if (!f2.open(nomim2)) fail("cannot create " + nomim2 + " (" + f2.error() + ")");
     }
     if (pix_size == 0)

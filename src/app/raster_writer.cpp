@@ -35,12 +35,12 @@ template <class T> struct ToOutputSample {
 
 // Writes the output samples, one pass over the input.
 template <class T> void write_samples(std::uint64_t factor) {
-    Progress shown("writing " + nomim2, grid_cells());
+    Progress progress("writing " + nomim2, grid_cells());
     for_each_block<T>(ToOutputSample<T>{{input_unit_factor(), new_dtab_min_in, factor}},
-                      [&shown](T *samples, std::size_t n) {
+                      [&progress](T *samples, std::size_t n) {
                           swap_little_endian(samples, n);
                           f2.write(samples, n * sizeof(T));
-                          shown.advance(n);
+                          progress.advance(n);
                       });
 }
 } // namespace
@@ -65,7 +65,7 @@ void raster_saving() {
 
     val = sample_bytes(itype_out);
 
-    require_room(nomim2, grid_cells(), static_cast<unsigned>(val), false);
+    require_space(nomim2, grid_cells(), static_cast<unsigned>(val), false);
     if (!f2.open(nomim2)) fail("cannot create " + nomim2 + " (" + f2.error() + ")");
     if (!f2d.open(nomdescr2)) fail("cannot create " + nomdescr2 + " (" + f2d.error() + ")");
     f2d.write_text(descriptor_sizes(nb_lig, nb_col, val) +

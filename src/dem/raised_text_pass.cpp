@@ -30,7 +30,7 @@ void raise_piece(BodyPiece &p, const BaseText &base, std::size_t max, std::vecto
         p.count = r.count;
         p.bad = r.bad;
         if (!r.bad && r.count < max && r.stop != p.last &&
-            static_cast<std::size_t>(end - r.out) < raised_word_room)
+            static_cast<std::size_t>(end - r.out) < raised_word_max)
             p.rest = r.stop;
     } catch (const std::bad_alloc &) {
         p.out_of_memory = true;

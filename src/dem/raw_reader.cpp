@@ -20,21 +20,21 @@ void dem_lecture() {
     prepare_input_passes();
 
     SampleFigures samples;
-    Progress shown("reading " + nomim1, grid_cells());
+    Progress progress("reading " + nomim1, grid_cells());
     start_samples();
     while (const std::size_t n = next_samples()) {
         if (itype == 0)
             add_samples(samples, short_samples(), n);
         else
             add_samples(samples, wide_samples(), n);
-        shown.advance(n);
+        progress.advance(n);
         // Beyond the end of a short file every cell is 0: no need to go through them.
         if (samples_past_file_end()) {
             add_zero_samples(samples, samples_left());
             break;
         }
     }
-    shown.finish();
+    progress.finish();
     // The range starts at 1000000 and 0, so it never passes them inward.
     constexpr int range_start = 1000000;
     const int min =

@@ -10,7 +10,7 @@
 
 #include "number/number_text.hpp"
 #include "platform/console.hpp"
-#include "platform/room.hpp"
+#include "platform/disk_space.hpp"
 #include "platform/streams.hpp"
 #include "platform/unfinished_outputs.hpp"
 #include "run/state.hpp"
@@ -98,13 +98,13 @@ void fail(std::string_view message) {
     end_run(1);
 }
 
-void require_room(const std::string &path, unsigned long long cells, unsigned bytes_per_cell,
-                  bool at_least) {
-    // Beyond 64 bits of bytes no disk has room: the count stops at the largest.
+void require_space(const std::string &path, unsigned long long cells, unsigned bytes_per_cell,
+                   bool at_least) {
+    // Beyond 64 bits of bytes no disk has the space: the count stops at the largest.
     const unsigned long long bytes =
         cells > ULLONG_MAX / bytes_per_cell ? ULLONG_MAX : cells * bytes_per_cell;
     unsigned long long available = 0;
-    if (room_for(path, bytes, available)) return;
+    if (space_for(path, bytes, available)) return;
     fail(format_text(
         "not enough room on the disk for %s: %s bytes needed%s, %s available",
         {path, std::to_string(bytes), at_least ? " at the least" : "", std::to_string(available)}));
