@@ -101,15 +101,11 @@ bool BodyPass::read_piece(int slot) {
     return piece_[slot].first != piece_[slot].last;
 }
 
-std::size_t BodyPass::block_max() const {
-    return static_cast<std::size_t>(std::min<unsigned long long>(left(), block_cells));
-}
-
 void BodyPass::launch(int slot) {
     pending_ = true;
     pending_slot_ = slot;
     pending_words_ = (piece_[slot].text_bytes() + 1) / 2; // words one character apart, at most
-    job_ = [this, slot, max = block_max()] { make(slot, max); };
+    job_ = [this, slot, max = block_of(left())] { make(slot, max); };
     if (helper_.available())
         helper_.start(job_);
     else
@@ -147,10 +143,28 @@ std::size_t BodyPass::take_made() {
 // The words the current piece left over, made here while the next piece is
 // made on the helper thread.
 std::size_t BodyPass::take_rest() {
-    const std::size_t n = take_left_over(block_max());
+    const std::size_t n = take_left_over(block_of(left()));
     done_ += n;
     // The next piece, unless it was read ahead already.
     if (!left_over() && !pending_ && done_ < total_ && read_piece(current_ ^ 1))
         launch(current_ ^ 1);
+    return n;
+}
+
+AsciiValuePass::AsciiValuePass() {
+    for (auto &values : values_)
+        values.reset(new double[block_cells]);
+    start();
+}
+
+void AsciiValuePass::make(int slot, std::size_t max) {
+    parse_piece(piece_[slot], values_[slot].get(), max, nullptr);
+}
+
+std::size_t AsciiValuePass::take(int slot) {
+    const BodyPiece &p = piece_[slot];
+    if (p.out_of_memory) fail_out_of_memory();
+    const auto n = static_cast<std::size_t>(std::min<unsigned long long>(p.count, left()));
+    if (n < left() && p.bad) fail_changed_input();
     return n;
 }

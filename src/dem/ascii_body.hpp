@@ -1,9 +1,11 @@
 // The body of an ASCII grid cut into pieces at white space, and the passes
-// that read it again after the first: while the caller works on one piece,
-// the next is made on the helper thread.
+// that read it again after the first (its values here; its raised text beside
+// the ASCII writer): while the caller works on one piece, the next is made on
+// the helper thread.
 #pragma once
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "number/figures.hpp"
@@ -83,7 +85,6 @@ class BodyPass {
     void launch(int slot);
     std::size_t take_made();
     std::size_t take_rest();
-    std::size_t block_max() const;
 
     TextReader input_;
     unsigned long long done_ = 0, total_ = 0;
@@ -94,4 +95,19 @@ class BodyPass {
     std::size_t pending_words_ = 0; // the most values the pending slot's piece can hold
     std::function<void()> job_;
     HelperThread helper_;
+};
+
+// The values of the body again, for the raster writer, a block at a time.
+class AsciiValuePass : public BodyPass {
+  public:
+    AsciiValuePass();
+    ~AsciiValuePass() { wait(); }
+    // The values of the block next() counted.
+    const double *cells() const { return values_[current()].get(); }
+
+  private:
+    void make(int slot, std::size_t max) override;
+    std::size_t take(int slot) override;
+
+    std::unique_ptr<double[]> values_[2];
 };

@@ -63,16 +63,10 @@ void take_value(HeaderText &h, int k, std::string_view w, std::size_t used) {
     h.text.consume(used);
 }
 
-int header_int(HeaderText &h, int k) {
-    std::string_view w = header_value(h, k);
-    ParsedInt p = parse_int_prefix(w);
-    take_value(h, k, w, p.used);
-    return p.value;
-}
-
-double header_double(HeaderText &h, int k) {
-    std::string_view w = header_value(h, k);
-    ParsedDouble p = parse_double_prefix(w);
+// The value of header line k, read as parse reads it ("%d" or "%lf").
+template <class Parse> auto header_number(HeaderText &h, int k, Parse parse) {
+    const std::string_view w = header_value(h, k);
+    const auto p = parse(w);
     take_value(h, k, w, p.used);
     return p.value;
 }
@@ -85,12 +79,12 @@ std::string clipped(std::string_view word) {
 AsciiHeader read_ascii_header(TextReader &text) {
     HeaderText t{text, -1, {}};
     AsciiHeader h{};
-    h.cols = header_int(t, 0);
-    h.lines = header_int(t, 1);
-    h.x = header_double(t, 2);
-    h.y = header_double(t, 3);
-    h.cell = header_double(t, 4);
-    h.nodata = header_double(t, 5);
+    h.cols = header_number(t, 0, parse_int_prefix);
+    h.lines = header_number(t, 1, parse_int_prefix);
+    h.x = header_number(t, 2, parse_double_prefix);
+    h.y = header_number(t, 3, parse_double_prefix);
+    h.cell = header_number(t, 4, parse_double_prefix);
+    h.nodata = header_number(t, 5, parse_double_prefix);
     if (t.partial >= 0) h.fault = not_a_number_text(t.partial, t.partial_word);
     return h;
 }

@@ -1,6 +1,6 @@
 // The ASCII grid reader: the header, then one pass over the body for the
 // figures (every value is checked here, so a bad or short body stops the run
-// before any question). The output reads the values again (AsciiValuePass).
+// before any question). The output reads the body again (ascii_body.hpp).
 #include <memory>
 #include <string>
 
@@ -69,8 +69,7 @@ void FirstPass::parse_halves(const BodyPiece &whole) {
     second.last = whole.last;
     double *const first_values = values_.get();
     double *const second_values = values_.get() + (mid - whole.first + 1) / 2;
-    const std::size_t max =
-        static_cast<std::size_t>(std::min<unsigned long long>(total_ - done_, block_cells));
+    const std::size_t max = block_of(total_ - done_);
     ElevationFigures first_figures, second_figures;
     const bool split = second.first != second.last;
     if (split && !helper_) helper_ = std::make_unique<HelperThread>();

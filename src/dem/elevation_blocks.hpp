@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "dem/ascii_value_pass.hpp"
+#include "dem/ascii_body.hpp"
 #include "run/input_passes.hpp"
 
 // One pass over the input elevations: sink(cells, n) receives consecutive

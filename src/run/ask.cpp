@@ -55,16 +55,25 @@ std::string ask_word(std::string_view what) {
     return std::string(w.substr(0, w.find('\0')));
 }
 
-int ask_int(std::string_view prompt, int low, int high, std::string_view what) {
+namespace {
+// Asks until the answer read as parse reads it ("%d" or "%lf") is a number
+// that in_range takes. Like a formatted read, the number is taken from the
+// front of the word and the rest waits for the next question; a word that
+// starts with no number is dropped.
+template <class Parse, class InRange>
+auto ask_number(std::string_view prompt, std::string_view what, Parse parse, InRange in_range) {
     for (;;) {
         console_print(prompt);
-        std::string_view w = next_word(what);
-        ParsedInt p = parse_int_prefix(w);
-        // Like "%d": the number is taken from the front of the word and the rest
-        // waits for the next question. A word that starts with no number is dropped.
+        const std::string_view w = next_word(what);
+        const auto p = parse(w);
         answers().consume(p.used != 0 ? p.used : w.size());
-        if (p.used != 0 && p.value >= low && p.value <= high) return p.value;
+        if (p.used != 0 && in_range(p.value)) return p.value;
     }
+}
+} // namespace
+
+int ask_int(std::string_view prompt, int low, int high, std::string_view what) {
+    return ask_number(prompt, what, parse_int_prefix, [&](int v) { return v >= low && v <= high; });
 }
 
 int ask_unit(std::string_view title, std::string_view what) {
@@ -75,13 +84,7 @@ int ask_unit(std::string_view title, std::string_view what) {
 }
 
 double ask_double(std::string_view prompt, std::string_view what) {
-    for (;;) {
-        console_print(prompt);
-        std::string_view w = next_word(what);
-        ParsedDouble p = parse_double_prefix(w);
-        answers().consume(p.used != 0 ? p.used : w.size());
-        if (p.used != 0) return p.value;
-    }
+    return ask_number(prompt, what, parse_double_prefix, [](double) { return true; });
 }
 
 void end_missing_input(const std::string &path) {
