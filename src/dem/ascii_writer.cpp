@@ -48,64 +48,50 @@ void write_raised_text() {
     }
 }
 
-// The body holds no line feed, so its text goes to the file as it is made,
-// in blocks of about 1 MiB; large blocks of short texts are made in two
-// halves at once, on both processors, and written in their order.
-class CellTexts {
-  public:
-    void add(const double *cells, std::size_t n);
-    void flush() {
-        f2.write(text_.get(), static_cast<std::size_t>(end_ - text_.get()));
-        end_ = text_.get();
-    }
-
-  private:
-    static constexpr std::size_t block = std::size_t{1} << 20;
-    void add_halves(const double *cells, std::size_t n);
-
-    // Buffers are not zero-filled: only the pages the texts reach are touched.
-    const std::unique_ptr<char[]> text_{new char[block + lf_max_chars + 1]};
-    char *end_ = text_.get();
-    std::unique_ptr<char[]> first_, second_;
-    std::unique_ptr<HelperThread> helper_;
-};
-
-void CellTexts::add(const double *cells, std::size_t n) {
-    constexpr std::size_t two_way = 8192; // cells: smaller blocks aren't worth a hand-over
-    if (n >= two_way && all_short(cells, n)) return add_halves(cells, n);
-    for (std::size_t k = 0; k < n; ++k) {
-        end_ = put_lf_tab(end_, cells[k]);
-        if (static_cast<std::size_t>(end_ - text_.get()) >= block) flush();
-    }
-}
-
-void CellTexts::add_halves(const double *cells, std::size_t n) {
-    if (!helper_) {
-        helper_ = std::make_unique<HelperThread>();
-        first_.reset(new char[(block_cells / 2 + 1) * short_text]);
-        second_.reset(new char[(block_cells / 2 + 1) * short_text]);
-    }
-    flush();
-    const std::size_t half = n / 2;
-    char *first_end = nullptr, *second_end = nullptr;
-    run_halves(
-        helper_.get(), [&] { first_end = put_cells(cells, half, first_.get()); },
-        [&] { second_end = put_cells(cells + half, n - half, second_.get()); });
-    f2.write(first_.get(), static_cast<std::size_t>(first_end - first_.get()));
-    f2.write(second_.get(), static_cast<std::size_t>(second_end - second_.get()));
-}
-
 // A raw raster's elevations, converted, as text.
 void write_cell_texts() {
-    CellTexts texts;
+    // The body holds no line feed, so its text goes to the file as it is made,
+    // in blocks of about 1 MiB; large blocks of short texts are made in two
+    // halves at once, on both processors, and written in their order.
+    constexpr std::size_t block = std::size_t{1} << 20;
+    constexpr std::size_t two_way = 8192; // cells: smaller blocks aren't worth a hand-over
+    // Buffers are not zero-filled: only the pages the texts reach are touched.
+    const std::unique_ptr<char[]> text(new char[block + lf_max_chars + 1]);
+    std::unique_ptr<char[]> first, second;
+    std::unique_ptr<HelperThread> helper;
+    char *end = text.get();
+    const auto flush = [&] {
+        f2.write(text.get(), static_cast<std::size_t>(end - text.get()));
+        end = text.get();
+    };
     const double base = new_dtab_min_in;
     Progress progress("writing " + nomim2, grid_cells());
-    for_each_block<double>([base](double v) { return raised(v, base); },
-                           [&](const double *cells, std::size_t n) {
-                               progress.advance(n);
-                               texts.add(cells, n);
-                           });
-    texts.flush();
+    for_each_block<double>(
+        [base](double v) { return raised(v, base); },
+        [&](const double *cells, std::size_t n) {
+            progress.advance(n);
+            if (n >= two_way && all_short(cells, n)) {
+                if (!helper) {
+                    helper = std::make_unique<HelperThread>();
+                    first.reset(new char[(block_cells / 2 + 1) * short_text]);
+                    second.reset(new char[(block_cells / 2 + 1) * short_text]);
+                }
+                flush();
+                const std::size_t half = n / 2;
+                char *first_end = nullptr, *second_end = nullptr;
+                run_halves(
+                    helper.get(), [&] { first_end = put_cells(cells, half, first.get()); },
+                    [&] { second_end = put_cells(cells + half, n - half, second.get()); });
+                f2.write(first.get(), static_cast<std::size_t>(first_end - first.get()));
+                f2.write(second.get(), static_cast<std::size_t>(second_end - second.get()));
+                return;
+            }
+            for (std::size_t k = 0; k < n; ++k) {
+                end = put_lf_tab(end, cells[k]);
+                if (static_cast<std::size_t>(end - text.get()) >= block) flush();
+            }
+        });
+    flush();
 }
 } // namespace
 
