@@ -3,6 +3,7 @@
 // before any question). The output reads the body again (ascii_body.hpp).
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "dem/ascii_body.hpp"
 #include "dem/ascii_header.hpp"
@@ -26,7 +27,7 @@ class FirstPass {
 
   private:
     BodyPiece next_whole();
-    void parse_halves(const BodyPiece &whole);
+    void take_piece(const BodyPiece &whole);
     void take(BodyPiece &p, const double *values, ElevationFigures &figures);
     void say_lines();
     [[noreturn]] void not_a_number(const BodyPiece &p) const;
@@ -44,7 +45,7 @@ class FirstPass {
 
 void FirstPass::run() {
     while (done_ < total_)
-        parse_halves(next_whole());
+        take_piece(next_whole());
     check_input_read();
 }
 
@@ -58,10 +59,10 @@ BodyPiece FirstPass::next_whole() {
          std::to_string(total_));
 }
 
-// Large pieces are parsed in two parts cut at white space, one on each
-// processor; this thread, which also reads, takes the smaller one. Each
-// part's values fit in its share of the values' block.
-void FirstPass::parse_halves(const BodyPiece &whole) {
+// Parses a piece and takes its values. Large pieces are parsed in two parts
+// cut at white space, one on each processor; this thread, which also reads,
+// takes the smaller one. Each part's values fit in its share of the values' block.
+void FirstPass::take_piece(const BodyPiece &whole) {
     if (!values_) values_.reset(new double[block_cells]);
     const char *const mid = half_way(whole, reader_share);
     BodyPiece first = whole, second;

@@ -45,8 +45,7 @@ RaisedTextPass::RaisedTextPass(const BaseText &base) : base_(base) {
     start();
 }
 
-// The two halves of the piece at once. The words beyond the grid's last cell
-// are not turned into text: the second half is made again, shorter, if it went past.
+// The two halves of the piece at once, the second on a thread of its own.
 void RaisedTextPass::make(int slot, std::size_t max) {
     BodyPiece &first = piece_[slot], &second = second_[slot];
     second = first;
@@ -59,7 +58,8 @@ void RaisedTextPass::make(int slot, std::size_t max) {
 }
 
 // The count of values of a slot's text: the first half's, then as many of the
-// second half's as the grid still needs.
+// second half's as the grid still needs. The words beyond the grid's last cell
+// are not turned into text: the second half is made again, shorter, if it went past.
 std::size_t RaisedTextPass::take(int slot) {
     BodyPiece &first = piece_[slot], &second = second_[slot];
     if (first.out_of_memory || second.out_of_memory) fail_out_of_memory();
