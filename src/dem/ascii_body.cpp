@@ -12,22 +12,6 @@
 namespace {
 // Pieces shorter than this are parsed by one thread: a hand-over costs more.
 constexpr std::size_t two_way_bytes = std::size_t{64} << 10;
-
-// Where the window b of unread text is cut: after its last white space, or
-// after the one word that fills it; 0 to read more first.
-std::size_t piece_end(std::string_view b, std::size_t n, bool ends, bool &runaway) {
-    std::size_t cut = n;
-    while (cut > 0 && !is_text_space(b[cut - 1]))
-        --cut;
-    if (cut > 0) return cut;
-    // One word fills the window: it ends at the white space after it.
-    const auto space =
-        std::find_if(b.begin() + static_cast<std::ptrdiff_t>(n), b.end(), is_text_space);
-    if (space != b.end()) return static_cast<std::size_t>(space - b.begin()) + 1;
-    if (ends) return b.size();
-    runaway = b.size() >= TextReader::max_word; // a binary file read as text
-    return runaway ? b.size() : 0;
-}
 } // namespace
 
 BodyPiece next_piece(TextReader &text, std::vector<char> *chunk) {
@@ -36,7 +20,22 @@ BodyPiece next_piece(TextReader &text, std::vector<char> *chunk) {
         const bool ends = text.ended();
         std::size_t n = std::min(b.size(), piece_bytes);
         bool runaway = false;
-        if (!ends || n < b.size()) n = piece_end(b, n, ends, runaway);
+        if (!ends || n < b.size()) {
+            std::size_t cut = n;
+            while (cut > 0 && !is_text_space(b[cut - 1]))
+                --cut;
+            if (cut == 0) { // one word fills the window: it ends at the white space after it
+                const auto space = std::find_if(b.begin() + static_cast<std::ptrdiff_t>(n), b.end(),
+                                                is_text_space);
+                if (space != b.end())
+                    cut = static_cast<std::size_t>(space - b.begin()) + 1;
+                else if (ends)
+                    cut = b.size();
+                else if (b.size() >= TextReader::max_word) // a binary file read as text
+                    cut = b.size(), runaway = true;
+            }
+            n = cut;
+        }
         if (n > 0 || ends) {
             text.consume(n);
             if (chunk != nullptr) text.exchange_buffer(*chunk);
