@@ -124,7 +124,7 @@ std::size_t format_to_chars(const std::vector<double> &z, unsigned &check) {
 // 1 MiB of output at a time, each handed to keep.
 template <class Keep> void raise_all(const std::string &text, double base, Keep keep) {
     const BaseText b = base_text(base);
-    std::vector<char> buf(block + raised_word_room);
+    std::vector<char> buf(block + raised_word_max);
     const char *p = text.data(), *const last = p + text.size();
     for (;;) {
         const RaisedWords r =

@@ -44,15 +44,10 @@ void ask_pixel_size(const char *prompt) {
     fail("cannot open " + path + " (" + host::error_text(err) + ")");
 }
 
-// Opens the raw raster and reads or creates its descriptor (sets nb_lig,
-// nb_col, pix_size and dpix_size), then hands over to the raster reader.
-void open_raster() {
-    open_ascii_OK = false;
-    itype = ask_int(raster_type_menu, INT_MIN, 1, "the type of DEM raster");
-    std::string nomdescr1 = nomim1 + std::string(input_descriptor_suffix(itype));
-    nomim1 += input_raw_suffix(itype);
+// Opens the raster f1 (or ends the run) and its descriptor, which it returns;
+// null when that can't be opened, open_error then saying why.
+std::FILE *open_raster_pair(const std::string &nomdescr1, int &open_error) {
     std::FILE *descriptor = nullptr;
-    int open_error = 0;
     bool raster_later = false, descriptor_later = false;
     std::string unmended;
     {
@@ -74,33 +69,52 @@ void open_raster() {
     if (descriptor_later) descriptor = open_input(nomdescr1);
     if (raster_later || descriptor_later) open_error = errno;
     if (!f1.is_open()) end_unopened(nomim1, open_error);
+    return descriptor;
+}
 
-    int val = 0; // descriptor line 3: read and not used, or written when created
-    // Only a descriptor that does not exist is created: one that exists and
-    // can't be read must not be replaced by one made from typed answers.
-    if (descriptor == nullptr && !is_missing_file_error(open_error))
+// Reads nb_lig, nb_col and pix_size from the raster's descriptor, and closes it.
+void read_raster_descriptor(std::FILE *descriptor, const std::string &nomdescr1) {
+    int bytes = 0, smallest = 0, largest = 0; // read and not used
+    int *const fields[6] = {&nb_lig, &nb_col, &bytes, &smallest, &largest, &pix_size};
+    read_descriptor(descriptor, fields);
+    if (stream_failed(descriptor))
+        fail("cannot read " + nomdescr1 + " (" + host::error_text(errno) + ")");
+    stream_close(descriptor);
+    descr_OK = true;
+    // The descriptor's pixel size serves the output too, in metres.
+    if (pix_size != 0) dpix_size = pix_size;
+}
+
+// Asks the sizes and the pixel size of a raster without a descriptor, and
+// creates it (f1d) with its first half; the raster reader writes the second.
+// Only a descriptor that does not exist is created: one that exists and
+// can't be read must not be replaced by one made from typed answers.
+void create_raster_descriptor(const std::string &nomdescr1, int open_error) {
+    if (!is_missing_file_error(open_error))
         fail("cannot open " + nomdescr1 + " (" + host::error_text(open_error) + ")");
-    if (descriptor != nullptr) {
-        int *const fields[6] = {&nb_lig, &nb_col, &val, &mind, &maxd, &pix_size};
-        read_descriptor(descriptor, fields);
-        if (stream_failed(descriptor))
-            fail("cannot read " + nomdescr1 + " (" + host::error_text(errno) + ")");
-        stream_close(descriptor);
-        descr_OK = true;
-        // The descriptor's pixel size serves the output too, in metres.
-        if (pix_size != 0) dpix_size = pix_size;
-    } else {
-        say("\n No File %s \n\n", nomdescr1);
-        if (!f1d.open(nomdescr1, OutFile::Existing::keep))
-            console_error("\ngroundzero: the descriptor " + nomdescr1 + " cannot be created (" +
-                          f1d.error() + "); going on with the sizes typed\n");
-        nb_lig = ask_int("\n\tNumber of lines   ? ", INT_MIN, INT_MAX, "the number of lines");
-        nb_col = ask_int("\n\tNumber of columns ? ", INT_MIN, INT_MAX, "the number of columns");
-        ask_pixel_size("\n\tPixel size (decimal value in meters) ? ");
-        val = sample_bytes(itype);
-        f1d.write_text(format_text("%d\n%d\n%d\n", {nb_lig, nb_col, val}));
-        descr_OK = false;
-    }
+    say("\n No File %s \n\n", nomdescr1);
+    if (!f1d.open(nomdescr1, OutFile::Existing::keep))
+        console_error("\ngroundzero: the descriptor " + nomdescr1 + " cannot be created (" +
+                      f1d.error() + "); going on with the sizes typed\n");
+    nb_lig = ask_int("\n\tNumber of lines   ? ", INT_MIN, INT_MAX, "the number of lines");
+    nb_col = ask_int("\n\tNumber of columns ? ", INT_MIN, INT_MAX, "the number of columns");
+    ask_pixel_size("\n\tPixel size (decimal value in meters) ? ");
+    f1d.write_text(descriptor_sizes(nb_lig, nb_col, sample_bytes(itype)));
+    descr_OK = false;
+}
+
+// Opens the raw raster and reads or creates its descriptor (sets nb_lig,
+// nb_col, pix_size and dpix_size), then hands over to the raster reader.
+void open_raster() {
+    open_ascii_OK = false;
+    itype = ask_int(raster_type_menu, INT_MIN, 1, "the type of DEM raster");
+    const std::string nomdescr1 = nomim1 + std::string(input_descriptor_suffix(itype));
+    nomim1 += input_raw_suffix(itype);
+    int open_error = 0;
+    if (std::FILE *const descriptor = open_raster_pair(nomdescr1, open_error))
+        read_raster_descriptor(descriptor, nomdescr1);
+    else
+        create_raster_descriptor(nomdescr1, open_error);
     if (pix_size == 0) ask_pixel_size("\n\n\tPixel Size (decimal value in meters) ? ");
     dem_lecture();
 }

@@ -1,18 +1,16 @@
-// The raw raster writer: sample width and unit questions, the output range,
+// The raw raster writer: the unit question, the output range,
 // the samples truncated from exact products, the descriptor and the raster.
-#include <bit>
 #include <climits>
 #include <cstdint>
-#include <cstring>
-#include <type_traits>
 
 #include "dem/companions.hpp"
 #include "dem/dem_files.hpp"
+#include "dem/descriptor.hpp"
 #include "dem/elevation_blocks.hpp"
 #include "dem/sample_convert.hpp"
+#include "number/byte_order.hpp"
 #include "number/extended_arith.hpp"
 #include "number/figures.hpp"
-#include "number/text_format.hpp"
 #include "platform/progress.hpp"
 #include "run/ask.hpp"
 #include "run/state.hpp"
@@ -20,81 +18,58 @@
 namespace {
 const double output_factors[4] = {1.0, 10.0, 100.0, 1000.0};
 
+OutFile f2d; // the output descriptor
+
 // An output sample of width T from an elevation: the exact product of the
 // raised elevation and the factor, truncated toward zero, its low 16 or 32
 // bits; and the same from whole blocks of 32-bit raw samples.
 template <class T> struct ToOutputSample {
     SampleConversion c;
     T operator()(double v) const {
-        const std::int64_t s = metres_to_sample_integer(raised(v, c.base), c.factor);
-        if constexpr (sizeof(T) == 2)
-            return low16(s);
-        else
-            return low32(s);
+        return narrow<T>(metres_to_sample_integer(raised(v, c.base), c.factor));
     }
     void samples(const std::int32_t *in, std::size_t n, T *out) const {
         output_samples(in, n, c, out);
     }
 };
 
-// Writes n samples to f2, little-endian (as they stand in memory on such hosts).
-template <class T> void write_little_endian(const T *samples, std::size_t n) {
-    if constexpr (std::endian::native == std::endian::little) {
-        f2.write(samples, n * sizeof(T));
-        return;
-    }
-    unsigned char bytes[sizeof(T)];
-    for (std::size_t k = 0; k < n; ++k) {
-        const auto v = static_cast<std::make_unsigned_t<T>>(samples[k]);
-        for (std::size_t b = 0; b < sizeof(T); ++b)
-            bytes[b] = static_cast<unsigned char>(v >> (8 * b));
-        f2.write(bytes, sizeof(T)); // buffered by f2
-    }
-}
-
 // Writes the output samples, one pass over the input.
 template <class T> void write_samples(std::uint64_t factor) {
-    Progress shown("writing " + nomim2, grid_cells());
+    Progress progress("writing " + nomim2, grid_cells());
     for_each_block<T>(ToOutputSample<T>{{input_unit_factor(), new_dtab_min_in, factor}},
-                      [&shown](const T *samples, std::size_t n) {
-                          write_little_endian<T>(samples, n);
-                          shown.advance(n);
+                      [&progress](T *samples, std::size_t n) {
+                          swap_little_endian(samples, n);
+                          f2.write(samples, n * sizeof(T));
+                          progress.advance(n);
                       });
 }
 } // namespace
 
-// Reads input_figures, new_dtab_min_in, nb_lig, nb_col, nomim2, nomdescr2, dpix_size;
-// sets itype_out, val and the output files (raster, descriptor, header and the
+// Reads input_figures, new_dtab_min_in, nb_lig, nb_col, itype_out, nomim2, nomdescr2,
+// dpix_size; sets val and the output files (raster, descriptor, header and the
 // coordinate system where the input has one), written beside their names and
 // renamed when all are complete.
 void raster_saving() {
-    itype_out = ask_int(raster_type_menu, INT_MIN, 1, "the output type of DEM raster");
-
     const Range out = raised_range(input_figures, new_dtab_min_in);
     double dtab_min_out = out.min, dtab_max_out = out.max;
     say("\n\n\tModified dynamic scale : ");
     say("\n\t\tMin. = %lf\n\t\tMax. = %lf ", dtab_min_out, dtab_max_out);
 
     // An answer below 0 is asked again: no unit factor belongs to it.
-    const int dyn_scale_out = ask_int("\n\n\tDynamic hypsometric scale out :\n\t\t0 ====> in meters"
-                                      "\n\t\t1 ====> in decimeters\n\t\t2 ====> in centimeters"
-                                      "\n\t\t3 ====> in millimeters\n\t\t",
-                                      0, 3, "the output unit");
+    const int dyn_scale_out = ask_unit("\n\n\tDynamic hypsometric scale out :", "the output unit");
     const double coef_out = output_factors[dyn_scale_out];
     dtab_min_out = extended_to_double(extended_mul(dtab_min_out, coef_out));
     dtab_max_out = extended_to_double(extended_mul(dtab_max_out, coef_out));
     const int valmin = low32(truncate_double(dtab_min_out));
     const int valmax = low32(truncate_double(dtab_max_out));
 
-    nomim2 += output_raw_suffix(itype_out);
-    nomdescr2 += output_descriptor_suffix(itype_out);
     val = sample_bytes(itype_out);
 
-    require_room(nomim2, grid_cells(), static_cast<unsigned>(val), false);
+    require_space(nomim2, grid_cells(), static_cast<unsigned>(val), false);
     if (!f2.open(nomim2)) fail("cannot create " + nomim2 + " (" + f2.error() + ")");
     if (!f2d.open(nomdescr2)) fail("cannot create " + nomdescr2 + " (" + f2d.error() + ")");
-    f2d.write_text(format_text("%d\n%d\n%d\n%d\n%d\n%d\n", {nb_lig, nb_col, val, valmin, valmax,
-                                                            pixel_size_metres(dpix_size)}));
+    f2d.write_text(descriptor_sizes(nb_lig, nb_col, val) +
+                   descriptor_range(valmin, valmax, pixel_size_metres(dpix_size)));
     write_raster_header();
     const bool with_projection = copy_projection();
 

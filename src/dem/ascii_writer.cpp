@@ -6,6 +6,7 @@
 
 #include "dem/companions.hpp"
 #include "dem/elevation_blocks.hpp"
+#include "dem/raised_text_pass.hpp"
 #include "number/figures.hpp"
 #include "number/number_text.hpp"
 #include "number/text_format.hpp"
@@ -38,10 +39,10 @@ bool all_short(const double *cells, std::size_t n) {
 void write_raised_text() {
     if (!grid_has_cells()) return;
     const BaseText base = base_text(new_dtab_min_in);
-    Progress shown("writing " + nomim2, grid_cells());
-    AsciiBodyPass pass(&base);
+    Progress progress("writing " + nomim2, grid_cells());
+    RaisedTextPass pass(base);
     while (const std::size_t n = pass.next()) {
-        shown.advance(n);
+        progress.advance(n);
         for (int half : {0, 1})
             f2.write(pass.text(half).data(), pass.text(half).size());
     }
@@ -59,43 +60,38 @@ void write_cell_texts() {
     std::unique_ptr<char[]> first, second;
     std::unique_ptr<HelperThread> helper;
     char *end = text.get();
+    const auto flush = [&] {
+        f2.write(text.get(), static_cast<std::size_t>(end - text.get()));
+        end = text.get();
+    };
     const double base = new_dtab_min_in;
-    Progress shown("writing " + nomim2, grid_cells());
+    Progress progress("writing " + nomim2, grid_cells());
     for_each_block<double>(
         [base](double v) { return raised(v, base); },
         [&](const double *cells, std::size_t n) {
-            shown.advance(n);
+            progress.advance(n);
             if (n >= two_way && all_short(cells, n)) {
                 if (!helper) {
                     helper = std::make_unique<HelperThread>();
                     first.reset(new char[(block_cells / 2 + 1) * short_text]);
                     second.reset(new char[(block_cells / 2 + 1) * short_text]);
                 }
-                if (helper->available()) {
-                    f2.write(text.get(), static_cast<std::size_t>(end - text.get()));
-                    end = text.get();
-                    const std::size_t half = n / 2;
-                    char *second_end = nullptr;
-                    auto second_half = [&] {
-                        second_end = put_cells(cells + half, n - half, second.get());
-                    };
-                    helper->start(second_half);
-                    char *first_end = put_cells(cells, half, first.get());
-                    helper->finish();
-                    f2.write(first.get(), static_cast<std::size_t>(first_end - first.get()));
-                    f2.write(second.get(), static_cast<std::size_t>(second_end - second.get()));
-                    return;
-                }
+                flush();
+                const std::size_t half = n / 2;
+                char *first_end = nullptr, *second_end = nullptr;
+                run_halves(
+                    helper.get(), [&] { first_end = put_cells(cells, half, first.get()); },
+                    [&] { second_end = put_cells(cells + half, n - half, second.get()); });
+                f2.write(first.get(), static_cast<std::size_t>(first_end - first.get()));
+                f2.write(second.get(), static_cast<std::size_t>(second_end - second.get()));
+                return;
             }
             for (std::size_t k = 0; k < n; ++k) {
                 end = put_lf_tab(end, cells[k]);
-                if (static_cast<std::size_t>(end - text.get()) >= block) {
-                    f2.write(text.get(), static_cast<std::size_t>(end - text.get()));
-                    end = text.get();
-                }
+                if (static_cast<std::size_t>(end - text.get()) >= block) flush();
             }
         });
-    f2.write(text.get(), static_cast<std::size_t>(end - text.get()));
+    flush();
 }
 } // namespace
 

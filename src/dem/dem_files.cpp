@@ -13,6 +13,13 @@ std::string_view output_raw_suffix(int itype_out) {
 std::string_view output_descriptor_suffix(int itype_out) {
     return itype_out == 0 ? "_new_base_m2.txt" : "_new_base_m4.txt";
 }
+OutputPaths output_paths(std::string_view folder, std::string_view name, int format_out,
+                         int itype_out) {
+    const std::string dem = std::string(folder) + std::string(name);
+    if (format_out == 0) return {dem + std::string(output_ascii_suffix), {}};
+    return {dem + std::string(output_raw_suffix(itype_out)),
+            dem + std::string(output_descriptor_suffix(itype_out))};
+}
 std::string beside(std::string_view data_path, std::string_view extension) {
     const std::size_t dot = data_path.rfind('.');
     const std::size_t folder_end = data_path.rfind(folder_separator);

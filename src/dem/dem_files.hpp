@@ -18,6 +18,15 @@ std::string_view output_raw_suffix(int itype_out);
 std::string_view output_descriptor_suffix(int itype_out);
 inline constexpr std::string_view output_ascii_suffix = "_new_base.asc";
 
+// The output paths from the folder prefix and the output name, by form
+// (format_out 0: ASCII grid; 1: raw raster of width itype_out): the data file
+// and a raw raster's descriptor.
+struct OutputPaths {
+    std::string data, descriptor;
+};
+OutputPaths output_paths(std::string_view folder, std::string_view name, int format_out,
+                         int itype_out);
+
 // Files beside a raw output or a grid, named by its path with the extension
 // replaced: the ESRI header and the coordinate system that GIS tools read.
 inline constexpr std::string_view header_extension = ".hdr";

@@ -5,13 +5,13 @@
 #include <memory>
 #include <vector>
 
-#include "dem/ascii_reader.hpp"
+#include "dem/ascii_body.hpp"
 #include "run/input_passes.hpp"
 
 // One pass over the input elevations: sink(cells, n) receives consecutive
-// blocks of the cells, first line first, each cell turned by convert, a pure
-// function of its elevation in metres (so a 16-bit raster has it worked out
-// once per sample value). A convert that also has samples(in, n, out), giving
+// blocks of the cells (its own to change), first line first, each cell turned
+// by convert, a pure function of its elevation in metres (so a 16-bit raster
+// has it worked out once per sample value). A convert that also has samples(in, n, out), giving
 // the same results from 32-bit raw samples, is handed whole blocks of them.
 template <class T, class Convert, class Sink> void for_each_block(Convert convert, Sink sink) {
     // Not zero-filled: every cell is written before the sink sees it, and pages
@@ -19,7 +19,7 @@ template <class T, class Convert, class Sink> void for_each_block(Convert conver
     const std::unique_ptr<T[]> out(new T[block_cells]);
     if (open_ascii_OK) {
         if (!grid_has_cells()) return;
-        AsciiBodyPass values;
+        AsciiValuePass values;
         while (const std::size_t n = values.next()) {
             const double *cells = values.cells();
             for (std::size_t k = 0; k < n; ++k)
@@ -35,17 +35,19 @@ template <class T, class Convert, class Sink> void for_each_block(Convert conver
         for (std::int32_t s = 0; s < 65536; ++s)
             by_sample[static_cast<std::size_t>(s)] = convert(sample_to_metres_fast(s, unit));
         while (const std::size_t n = next_samples()) {
+            const unsigned short *const in = short_samples();
             for (std::size_t k = 0; k < n; ++k)
-                out[k] = by_sample[jtab[k]];
+                out[k] = by_sample[in[k]];
             sink(out.get(), n);
         }
     } else {
         while (const std::size_t n = next_samples()) {
-            if constexpr (requires(T * o) { convert.samples(itab, n, o); }) {
-                convert.samples(itab, n, out.get());
+            const int *const in = wide_samples();
+            if constexpr (requires(T * o) { convert.samples(in, n, o); }) {
+                convert.samples(in, n, out.get());
             } else {
                 for (std::size_t k = 0; k < n; ++k)
-                    out[k] = convert(sample_to_metres_fast(itab[k], unit));
+                    out[k] = convert(sample_to_metres_fast(in[k], unit));
             }
             sink(out.get(), n);
         }

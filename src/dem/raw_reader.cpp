@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstdint>
 
-#include "grid/grid_alloc.hpp"
+#include "dem/descriptor.hpp"
 #include "number/extended_arith.hpp"
 #include "number/figures.hpp"
 #include "platform/console.hpp"
@@ -14,32 +14,27 @@
 #include "run/state.hpp"
 
 // Reads nb_lig, nb_col, itype, descr_OK, dpix_size, nomim2 and f1; sets
-// jtab or itab (the block buffers), dyn_scale and input_figures, and completes
-// and closes a created descriptor f1d.
+// dyn_scale and input_figures, and completes and closes a created descriptor f1d.
 void dem_lecture() {
-    if (itype == 0)
-        jtab = usvecteur(static_cast<int>(block_cells));
-    else
-        itab = ivecteur(static_cast<int>(block_cells));
-    if (jtab == nullptr && itab == nullptr) fail_out_of_memory();
+    make_sample_block();
     prepare_input_passes();
 
     SampleFigures samples;
-    Progress shown("reading " + nomim1, grid_cells());
+    Progress progress("reading " + nomim1, grid_cells());
     start_samples();
     while (const std::size_t n = next_samples()) {
         if (itype == 0)
-            add_samples(samples, jtab, n);
+            add_samples(samples, short_samples(), n);
         else
-            add_samples(samples, itab, n);
-        shown.advance(n);
+            add_samples(samples, wide_samples(), n);
+        progress.advance(n);
         // Beyond the end of a short file every cell is 0: no need to go through them.
         if (samples_past_file_end()) {
             add_zero_samples(samples, samples_left());
             break;
         }
     }
-    shown.finish();
+    progress.finish();
     // The range starts at 1000000 and 0, so it never passes them inward.
     constexpr int range_start = 1000000;
     const int min =
@@ -48,14 +43,11 @@ void dem_lecture() {
     say("\n\n\tInput hypsometric dynamic scale:\n\t\tMin = %d\n\t\tMax = %d ", min, max);
 
     // An answer below 0 is asked again too: it would leave every cell at 0.
-    dyn_scale = ask_int("\n\n\tAre these values\n\t\t0 ====> in meters"
-                        "\n\t\t1 ====> in decimeters\n\t\t2 ====> in centimeters"
-                        "\n\t\t3 ====> in millimeters\n\t\t",
-                        0, 3, "the unit of the values");
+    dyn_scale = ask_unit("\n\n\tAre these values", "the unit of the values");
     input_figures = figures_of_samples(samples, input_unit());
 
     if (!descr_OK && f1d.is_open()) {
-        f1d.write_text(format_text("%d\n%d\n%d\n", {min, max, pixel_size_metres(dpix_size)}));
+        f1d.write_text(descriptor_range(min, max, pixel_size_metres(dpix_size)));
         if (!f1d.commit())
             console_error("\ngroundzero: the descriptor " + f1d.name() + " could not be written (" +
                           f1d.error() + ")\n");

@@ -25,13 +25,6 @@
 #endif
 
 namespace {
-template <class T> T narrow(std::int64_t v) {
-    if constexpr (sizeof(T) == 2)
-        return low16(v);
-    else
-        return low32(v);
-}
-
 template <class T>
 void general(const std::int32_t *in, std::size_t n, const SampleConversion &c, T *out) {
     const UnitFactor unit = unit_factor(c.unit_factor);

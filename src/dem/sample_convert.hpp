@@ -19,6 +19,14 @@ inline std::int64_t output_sample(std::int32_t s, const SampleConversion &c, Uni
     return metres_to_sample_integer(raised(sample_to_metres_fast(s, unit), c.base), c.factor);
 }
 
+// The low 16 or 32 bits of a sample, by its type.
+template <class T> T narrow(std::int64_t v) {
+    if constexpr (sizeof(T) == 2)
+        return low16(v);
+    else
+        return low32(v);
+}
+
 // n samples at once, the same results as output_sample's low 16 or 32 bits.
 // Where the processor allows, most cells go through an exact vector form in
 // double arithmetic, and the few it can't decide through output_sample.

@@ -4,8 +4,16 @@
 
 #include <algorithm>
 
+// Attributes by name: pmccabe, which measures every function for CI, reads
+// none whose head spells them out.
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
 #include <immintrin.h>
+#define GZ_AVX2 __attribute__((target("avx2")))
+#endif
+#if defined(__GNUC__) || defined(__clang__)
+#define GZ_ALWAYS_INLINE __attribute__((always_inline)) inline
+#else
+#define GZ_ALWAYS_INLINE inline
 #endif
 
 namespace {
@@ -35,12 +43,7 @@ void merge_block(SampleFigures &f, std::uint64_t n, std::int32_t lo, std::int32_
 
 // One block of samples: extremes and smallest positive in one sweep each (the
 // loops vectorise), then the cells at the block's smallest when it matters.
-template <class T>
-#if defined(__GNUC__) || defined(__clang__)
-__attribute__((always_inline))
-#endif
-inline void
-add_block(SampleFigures &f, const T *s, std::size_t n) {
+template <class T> GZ_ALWAYS_INLINE void add_block(SampleFigures &f, const T *s, std::size_t n) {
     if (n == 0) return;
     T lo = s[0], hi = s[0];
     for (std::size_t k = 1; k < n; ++k) {
@@ -76,7 +79,7 @@ add_block(SampleFigures &f, const T *s, std::size_t n) {
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
 // The same figures with AVX2, where the processor has it: 8 or 16 samples an
 // instruction, extremes and smallest positive in one sweep.
-__attribute__((target("avx2"))) std::int32_t horizontal(__m256i v, bool smallest) {
+GZ_AVX2 std::int32_t horizontal(__m256i v, bool smallest) {
     alignas(32) std::int32_t lanes[8];
     _mm256_store_si256(reinterpret_cast<__m256i *>(lanes), v);
     std::int32_t r = lanes[0];
@@ -85,8 +88,7 @@ __attribute__((target("avx2"))) std::int32_t horizontal(__m256i v, bool smallest
     return r;
 }
 
-__attribute__((target("avx2"))) void add_block_avx2(SampleFigures &f, const std::int32_t *s,
-                                                    std::size_t n) {
+GZ_AVX2 void add_block_avx2(SampleFigures &f, const std::int32_t *s, std::size_t n) {
     if (n < 8) return add_block(f, s, n);
     const __m256i none = _mm256_set1_epi32(INT32_MAX), zero = _mm256_setzero_si256();
     __m256i lo = none, hi = _mm256_set1_epi32(INT32_MIN), positive = none;
@@ -124,8 +126,7 @@ __attribute__((target("avx2"))) void add_block_avx2(SampleFigures &f, const std:
 }
 
 // 16-bit samples: the same loops, which the compiler turns into AVX2 itself.
-__attribute__((target("avx2"))) void add_block_avx2(SampleFigures &f, const std::uint16_t *s,
-                                                    std::size_t n) {
+GZ_AVX2 void add_block_avx2(SampleFigures &f, const std::uint16_t *s, std::size_t n) {
     add_block(f, s, n);
 }
 

@@ -65,81 +65,25 @@ void LongWord::take(char c) {
     if (in_head) keep(c);
     switch (state_) {
     case State::start:
-        if ((c == '+' || c == '-') && length_ == 1) return;
-        if (c == '0') {
-            state_ = State::zero;
-            digit(0, c, in_head);
-        } else if (is_digit(c)) {
-            state_ = State::mantissa;
-            digit(c - '0', c, in_head);
-        } else if (c == '.') {
-            state_ = State::mantissa;
-            point_ = true;
-        } else if (lower(c) == 'i' || lower(c) == 'n') {
-            state_ = State::word;
-            letters_ += lower(c);
-        } else {
-            state_ = State::dead;
-        }
-        return;
+        return take_first(c, in_head);
     case State::zero:
-        state_ = State::mantissa;
         if (lower(c) == 'x') { // the 0 of 0x is no digit
+            state_ = State::mantissa;
             hex_ = true;
             any_digit_ = false;
             return;
         }
         [[fallthrough]];
-    case State::mantissa: {
-        const int value = hex_ ? hex_value(c) : is_digit(c) ? c - '0' : -1;
-        if (value >= 0) {
-            digit(value, c, in_head);
-        } else if (c == '.' && !point_) {
-            point_ = true;
-            if (!in_head) keep(c);
-        } else if (any_digit_ && lower(c) == (hex_ ? 'p' : 'e')) {
-            state_ = State::exp_start;
-            exponent_ = true;
-            exp_in_head_ = in_head;
-        } else {
-            state_ = State::dead;
-        }
-        return;
-    }
+    case State::mantissa:
+        return take_mantissa(c, in_head);
     case State::exp_start:
-        if (c == '+' || c == '-') {
-            state_ = State::exp_sign;
-            exp_negative_ = c == '-';
-            if (!in_head && exp_in_head_) keep(c);
-            return;
-        }
-        [[fallthrough]];
     case State::exp_sign:
     case State::exp_digits:
-        if (!is_digit(c)) {
-            state_ = State::dead;
-            return;
-        }
-        state_ = State::exp_digits;
-        exponent_digit(c - '0', c, in_head);
-        return;
+        return take_exponent(c, in_head);
     case State::word:
-        letters_ += lower(c);
-        if (letters_ == "nan(") {
-            state_ = State::nan_seq;
-        } else if (std::string_view("infinity").substr(0, letters_.size()) != letters_ &&
-                   std::string_view("nan").substr(0, letters_.size()) != letters_) {
-            state_ = State::dead;
-        }
-        return;
+        return take_letter(c);
     case State::nan_seq:
-        if (c == ')') {
-            state_ = State::nan_end;
-            if (!in_head) keep(c);
-        } else if (!nan_char(c)) {
-            state_ = State::dead;
-        }
-        return;
+        return take_nan_char(c, in_head);
     case State::nan_end:
     case State::dead:
         state_ = State::dead;
@@ -147,14 +91,80 @@ void LongWord::take(char c) {
     }
 }
 
+void LongWord::take_first(char c, bool in_head) {
+    if ((c == '+' || c == '-') && length_ == 1) return;
+    if (is_digit(c)) {
+        state_ = c == '0' ? State::zero : State::mantissa;
+        digit(c - '0', c, in_head);
+    } else if (c == '.') {
+        state_ = State::mantissa;
+        point_ = true;
+    } else if (lower(c) == 'i' || lower(c) == 'n') {
+        state_ = State::word;
+        letters_ += lower(c);
+    } else {
+        state_ = State::dead;
+    }
+}
+
+void LongWord::take_mantissa(char c, bool in_head) {
+    state_ = State::mantissa;
+    const int value = hex_ ? hex_value(c) : is_digit(c) ? c - '0' : -1;
+    if (value >= 0) {
+        digit(value, c, in_head);
+    } else if (c == '.' && !point_) {
+        point_ = true;
+        if (!in_head) keep(c);
+    } else if (any_digit_ && lower(c) == (hex_ ? 'p' : 'e')) {
+        state_ = State::exp_start;
+        exponent_ = true;
+        exp_in_head_ = in_head;
+    } else {
+        state_ = State::dead;
+    }
+}
+
+void LongWord::take_exponent(char c, bool in_head) {
+    if (state_ == State::exp_start && (c == '+' || c == '-')) {
+        state_ = State::exp_sign;
+        exp_negative_ = c == '-';
+        if (!in_head && exp_in_head_) keep(c);
+    } else if (is_digit(c)) {
+        state_ = State::exp_digits;
+        exponent_digit(c - '0', c, in_head);
+    } else {
+        state_ = State::dead;
+    }
+}
+
+void LongWord::take_letter(char c) {
+    letters_ += lower(c);
+    if (letters_ == "nan(")
+        state_ = State::nan_seq;
+    else if (std::string_view("infinity").substr(0, letters_.size()) != letters_ &&
+             std::string_view("nan").substr(0, letters_.size()) != letters_)
+        state_ = State::dead;
+}
+
+void LongWord::take_nan_char(char c, bool in_head) {
+    if (c == ')') {
+        state_ = State::nan_end;
+        if (!in_head) keep(c);
+    } else if (!nan_char(c)) {
+        state_ = State::dead;
+    }
+}
+
+// Whether "%lf" takes the whole word.
+bool LongWord::whole_number() const {
+    if (state_ == State::zero || state_ == State::mantissa) return any_digit_;
+    if (state_ == State::word)
+        return letters_ == "inf" || letters_ == "infinity" || letters_ == "nan";
+    return state_ == State::exp_digits || state_ == State::nan_end;
+}
+
 std::string LongWord::text() const {
-    const bool number =
-        (state_ == State::zero || state_ == State::mantissa)
-            ? any_digit_
-            : state_ == State::exp_digits || state_ == State::nan_end ||
-                  (state_ == State::word &&
-                   (letters_ == "inf" || letters_ == "infinity" || letters_ == "nan"));
-    if (!number) return kept_.substr(0, head) + "#"; // '#' belongs to no number
+    if (!whole_number()) return kept_.substr(0, head) + "#"; // '#' belongs to no number
     // nan(...) keeps its head and its closing parenthesis; a text kept with its
     // exponent (which began in the head) is complete; and a word of digits alone
     // stays one ("%d" reads it all), any digit it lost making it infinite.

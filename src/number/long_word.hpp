@@ -37,7 +37,15 @@ class LongWord {
         nan_end, // after nan(...)
         dead,    // not wholly a number
     };
+    // take passes c on by state: the first character, the significand, the
+    // exponent, the letters of a word, nan(...).
     void take(char c);
+    void take_first(char c, bool in_head);
+    void take_mantissa(char c, bool in_head);
+    void take_exponent(char c, bool in_head);
+    void take_letter(char c);
+    void take_nan_char(char c, bool in_head);
+    bool whole_number() const;
     void digit(int value, char c, bool in_head);
     void exponent_digit(int value, char c, bool in_head);
     void keep(char c) { kept_ += c; }

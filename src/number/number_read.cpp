@@ -28,6 +28,13 @@ constexpr double exact_powers_of_ten[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e
 // Double arithmetic is IEEE double, rounded to nearest, no wider intermediate.
 constexpr bool plain_double_arithmetic = FLT_EVAL_METHOD == 0;
 
+// The decimal digits at p taken into w; where they end.
+inline const char *add_digits(const char *p, const char *last, std::uint64_t &w) {
+    while (p != last && is_digit(*p))
+        w = w * 10 + static_cast<std::uint64_t>(*p++ - '0');
+    return p;
+}
+
 // The grid's usual word, inline: a sign, up to 15 digits with a point, and
 // nothing more: w / 10^d with w and 10^d exact doubles, so the one division
 // rounds correctly (Clinger's case). nullptr for anything else (the library's).
@@ -36,13 +43,11 @@ inline const char *read_short_decimal(const char *p, const char *last, double &v
     p += negative;
     const char *const digits = p;
     std::uint64_t w = 0;
-    while (p != last && is_digit(*p))
-        w = w * 10 + static_cast<std::uint64_t>(*p++ - '0');
+    p = add_digits(p, last, w);
     std::ptrdiff_t count = p - digits, decimals = 0;
     if (p != last && *p == '.') {
         const char *const fraction = ++p;
-        while (p != last && is_digit(*p))
-            w = w * 10 + static_cast<std::uint64_t>(*p++ - '0');
+        p = add_digits(p, last, w);
         decimals = p - fraction;
         count += decimals;
     }
@@ -127,6 +132,18 @@ bool parse_double_word(std::string_view word, double &value) {
     return true;
 }
 
+namespace {
+// The word at p read whole, where the fast readers stopped at end (null: at
+// p): its end, or null when it isn't a number; word_end where it ends.
+const char *read_whole_word(const char *p, const char *end, const char *limit, double &v,
+                            const char *&word_end) {
+    word_end = end != nullptr ? end : p;
+    while (word_end != limit && !is_text_space(*word_end))
+        ++word_end;
+    return parse_double_word({p, static_cast<std::size_t>(word_end - p)}, v) ? word_end : nullptr;
+}
+} // namespace
+
 ParsedWords parse_words(const char *first, const char *last, double *out, std::size_t max_values,
                         bool text_ends) {
     // Unless the text ends at last, a word touching last may go on: the words
@@ -146,12 +163,9 @@ ParsedWords parse_words(const char *first, const char *last, double *out, std::s
         if (end == nullptr) end = library_decimal(p, limit, v);
         if (end == nullptr || (end != limit && !is_text_space(*end))) {
             // Another form, or a number followed by more of the word.
-            const char *word_end = end != nullptr ? end : p;
-            while (word_end != limit && !is_text_space(*word_end))
-                ++word_end;
-            if (!parse_double_word(std::string_view(p, static_cast<std::size_t>(word_end - p)), v))
-                return {count, p, word_end, WordsStop::not_a_number};
-            end = word_end;
+            const char *word_end = nullptr;
+            end = read_whole_word(p, end, limit, v, word_end);
+            if (end == nullptr) return {count, p, word_end, WordsStop::not_a_number};
         }
         out[count++] = v;
         p = end;

@@ -83,11 +83,11 @@ inline constexpr double short_lf_limit = static_cast<double>(std::uint64_t{1} <<
 
 // Writes value as "%lf" writes it at out (no terminating NUL) and returns the
 // end of the text: fixed notation, six decimals, ties of the exact binary value
-// rounded to even; "nan", "-nan", "inf", "-inf". out must have room for
+// rounded to even; "nan", "-nan", "inf", "-inf". out must have space for
 // lf_max_chars characters; values below 2^33 in magnitude take at most 18.
 char *put_lf(char *out, double value);
 
-// put_lf followed by a tab, as the grid body writes each value: room for
+// put_lf followed by a tab, as the grid body writes each value: space for
 // lf_max_chars + 1 characters (19 below 2^33).
 char *put_lf_tab(char *out, double value);
 

@@ -90,7 +90,7 @@ inline const char *short_word_text(const char *p, const char *last, const BaseTe
     // is): the base level's text. "-0" too.
     if (w.negative || w.micros < base.micros) {
         constexpr std::size_t most = 32; // copied at once: the texts of bases below 10^22
-        static_assert(sizeof base.text >= most && raised_word_room >= most);
+        static_assert(sizeof base.text >= most && raised_word_max >= most);
         if (base.size <= most)
             std::memcpy(out, base.text, most);
         else
@@ -133,7 +133,7 @@ RaisedWords raise_words(const char *first, const char *last, std::size_t max, co
                         char *out, char *out_end) {
     const char *p = first;
     std::size_t count = 0;
-    while (count < max && static_cast<std::size_t>(out_end - out) >= raised_word_room) {
+    while (count < max && static_cast<std::size_t>(out_end - out) >= raised_word_max) {
         while (p != last && is_text_space(*p))
             ++p;
         if (p == last) break;

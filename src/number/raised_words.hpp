@@ -24,13 +24,13 @@ struct RaisedWords {
     bool bad;          // the word at stop isn't a number
 };
 
-// The room a word's text may need: the longest "%lf" text and its tab.
-inline constexpr std::size_t raised_word_room = lf_max_chars + 1;
+// The most a word's text may need: the longest "%lf" text and its tab.
+inline constexpr std::size_t raised_word_max = lf_max_chars + 1;
 
 // Writes at out the "%lf\t" text of each white-space separated word of
 // [first, last) (the text ends at last), raised to base: what put_lf_tab of
 // raised(v, base) writes, v being the word read as parse_double_word reads
 // it. Stops after max words, at a word that isn't a number, or once fewer
-// than raised_word_room characters are left before out_end.
+// than raised_word_max characters are left before out_end.
 RaisedWords raise_words(const char *first, const char *last, std::size_t max, const BaseText &base,
                         char *out, char *out_end);

@@ -32,3 +32,21 @@ class HelperThread {
     void *job_ = nullptr;
     bool busy_ = false, stop_ = false;
 };
+
+// Runs second on helper while first runs here, and returns once both have
+// ended; runs both here, first first, where there is no helper (null, or no
+// thread to be had). Neither half may write what the other uses.
+template <class First, class Second>
+void run_halves(HelperThread *helper, First &&first, Second &&second) {
+    if (helper == nullptr || !helper->available()) {
+        first();
+        second();
+        return;
+    }
+    helper->start(second);
+    struct Finish { // even when first throws: second may use the caller's frame
+        HelperThread &helper;
+        ~Finish() { helper.finish(); }
+    } finish{*helper};
+    first();
+}

@@ -26,7 +26,7 @@ std::string progress_line(std::string_view what, std::uint64_t done, std::uint64
                           int columns) {
     const std::string head = "groundzero: ";
     const std::string tail = ": " + std::to_string(percent_of(done, total)) + "%";
-    const std::size_t room = columns > 1 ? static_cast<std::size_t>(columns - 1) : 0;
+    const std::size_t width = columns > 1 ? static_cast<std::size_t>(columns - 1) : 0;
     // One byte, one column, and no byte a terminal would act on: what shows
     // beyond printable ASCII (a name's control or UTF-8 bytes) shows as '?'.
     std::string shown(what);
@@ -34,12 +34,12 @@ std::string progress_line(std::string_view what, std::uint64_t done, std::uint64
         if (c < ' ' || c > '~') c = '?';
     what = shown;
     std::string line = head + shown + tail;
-    if (line.size() <= room) return line;
+    if (line.size() <= width) return line;
     // The end of what (the file name) says most: the front goes first.
     const std::string cut = "...";
     const std::size_t fixed = head.size() + cut.size() + tail.size();
-    if (room <= fixed) return tail.substr(2).substr(0, room);
-    return head + cut + std::string(what.substr(what.size() - (room - fixed))) + tail;
+    if (width <= fixed) return tail.substr(2).substr(0, width);
+    return head + cut + std::string(what.substr(what.size() - (width - fixed))) + tail;
 }
 
 Progress::Progress(std::string what, std::uint64_t total, bool beside_own_line)

@@ -10,7 +10,7 @@
 
 #include "number/number_text.hpp"
 #include "platform/console.hpp"
-#include "platform/room.hpp"
+#include "platform/disk_space.hpp"
 #include "platform/streams.hpp"
 #include "platform/unfinished_outputs.hpp"
 #include "run/state.hpp"
@@ -55,26 +55,36 @@ std::string ask_word(std::string_view what) {
     return std::string(w.substr(0, w.find('\0')));
 }
 
-int ask_int(std::string_view prompt, int low, int high, std::string_view what) {
+namespace {
+// Asks until the answer read as parse reads it ("%d" or "%lf") is a number
+// that in_range takes. Like a formatted read, the number is taken from the
+// front of the word and the rest waits for the next question; a word that
+// starts with no number is dropped.
+template <class Parse, class InRange>
+auto ask_number(std::string_view prompt, std::string_view what, Parse parse, InRange in_range) {
     for (;;) {
         console_print(prompt);
-        std::string_view w = next_word(what);
-        ParsedInt p = parse_int_prefix(w);
-        // Like "%d": the number is taken from the front of the word and the rest
-        // waits for the next question. A word that starts with no number is dropped.
+        const std::string_view w = next_word(what);
+        const auto p = parse(w);
         answers().consume(p.used != 0 ? p.used : w.size());
-        if (p.used != 0 && p.value >= low && p.value <= high) return p.value;
+        if (p.used != 0 && in_range(p.value)) return p.value;
     }
+}
+} // namespace
+
+int ask_int(std::string_view prompt, int low, int high, std::string_view what) {
+    return ask_number(prompt, what, parse_int_prefix, [&](int v) { return v >= low && v <= high; });
+}
+
+int ask_unit(std::string_view title, std::string_view what) {
+    return ask_int(std::string(title) +
+                       "\n\t\t0 ====> in meters\n\t\t1 ====> in decimeters"
+                       "\n\t\t2 ====> in centimeters\n\t\t3 ====> in millimeters\n\t\t",
+                   0, 3, what);
 }
 
 double ask_double(std::string_view prompt, std::string_view what) {
-    for (;;) {
-        console_print(prompt);
-        std::string_view w = next_word(what);
-        ParsedDouble p = parse_double_prefix(w);
-        answers().consume(p.used != 0 ? p.used : w.size());
-        if (p.used != 0) return p.value;
-    }
+    return ask_number(prompt, what, parse_double_prefix, [](double) { return true; });
 }
 
 void end_missing_input(const std::string &path) {
@@ -91,13 +101,13 @@ void fail(std::string_view message) {
     end_run(1);
 }
 
-void require_room(const std::string &path, unsigned long long cells, unsigned bytes_per_cell,
-                  bool at_least) {
-    // Beyond 64 bits of bytes no disk has room: the count stops at the largest.
+void require_space(const std::string &path, unsigned long long cells, unsigned bytes_per_cell,
+                   bool at_least) {
+    // Beyond 64 bits of bytes no disk has the space: the count stops at the largest.
     const unsigned long long bytes =
         cells > ULLONG_MAX / bytes_per_cell ? ULLONG_MAX : cells * bytes_per_cell;
     unsigned long long available = 0;
-    if (room_for(path, bytes, available)) return;
+    if (space_for(path, bytes, available)) return;
     fail(format_text(
         "not enough room on the disk for %s: %s bytes needed%s, %s available",
         {path, std::to_string(bytes), at_least ? " at the least" : "", std::to_string(available)}));

@@ -17,6 +17,9 @@ inline constexpr const char *format_menu =
 inline constexpr const char *raster_type_menu =
     "\n\ttype of DEM raster :\n\t\t0 ====> 16 bits\n\t\t1 ====> 32 bits\n\t\t";
 
+// Asks the unit of raster samples under title, again for an answer outside 0..3.
+int ask_unit(std::string_view title, std::string_view what);
+
 // Prints a console text at once, its "%d", "%lf" and "%s" replaced by args
 // as printf would write them.
 template <class... Args> void say(std::string_view format, const Args &...args) {
@@ -48,10 +51,10 @@ void use_answers(std::FILE *source);
 // complete removed (older files of those names stay as they were), exit status 1.
 [[noreturn]] void fail(std::string_view message);
 
-// Fails, before a byte is written, when the volume of path has not room for
+// Fails, before a byte is written, when the volume of path has not space for
 // cells of bytes_per_cell bytes each ("at the least" when that is a lower bound).
-void require_room(const std::string &path, unsigned long long cells, unsigned bytes_per_cell,
-                  bool at_least);
+void require_space(const std::string &path, unsigned long long cells, unsigned bytes_per_cell,
+                   bool at_least);
 
 // Standard output can't be written (err): fails with a message on standard
 // error; outputs already published stay.

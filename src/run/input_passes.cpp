@@ -1,35 +1,20 @@
 // Passes over the input file, and block reading of its raw samples.
 #include "run/input_passes.hpp"
 
-#include <algorithm>
-#include <bit>
 #include <cstring>
-#include <utility>
+#include <memory>
 
+#include "number/byte_order.hpp"
 #include "run/ask.hpp"
 
 namespace {
 const double unit_factors[4] = {1.0, 0.1, 0.01, 0.001};
 
-std::uint64_t cells_total = 0; // cells of the grid
-std::uint64_t cells_given = 0; // cells given so far in this pass
-bool file_ended = false;       // the file ended in this pass: the rest is 0
-
-// Samples are little-endian on disk.
-template <class T> void to_host_order(T *samples, std::size_t n) {
-    if constexpr (std::endian::native == std::endian::big) {
-        for (std::size_t k = 0; k < n; ++k) {
-            unsigned char b[sizeof(T)];
-            std::memcpy(b, &samples[k], sizeof(T));
-            for (std::size_t i = 0; i < sizeof(T) / 2; ++i)
-                std::swap(b[i], b[sizeof(T) - 1 - i]);
-            std::memcpy(&samples[k], b, sizeof(T));
-        }
-    } else {
-        static_cast<void>(samples);
-        static_cast<void>(n);
-    }
-}
+std::unique_ptr<unsigned short[]> jtab; // block buffer of 16-bit samples
+std::unique_ptr<int[]> itab;            // block buffer of 32-bit samples
+std::uint64_t cells_total = 0;          // cells of the grid
+std::uint64_t cells_given = 0;          // cells given so far in this pass
+bool file_ended = false;                // the file ended in this pass: the rest is 0
 
 } // namespace
 
@@ -56,12 +41,36 @@ void fail_input_read(bool again) {
     fail("cannot read " + nomim1 + (again ? " again (" : " (") + f1.error() + ")");
 }
 
+void check_input_read() {
+    if (f1.failed()) fail_input_read();
+}
+
 double input_unit_factor() {
     return unit_factors[dyn_scale >= 0 && dyn_scale <= 3 ? dyn_scale : 0];
 }
 
 UnitFactor input_unit() {
     return unit_factor(input_unit_factor());
+}
+
+void make_sample_block() {
+    if (itype == 0)
+        jtab.reset(new unsigned short[block_cells]);
+    else
+        itab.reset(new int[block_cells]);
+}
+
+void release_sample_block() {
+    jtab.reset();
+    itab.reset();
+}
+
+const unsigned short *short_samples() {
+    return jtab.get();
+}
+
+const int *wide_samples() {
+    return itab.get();
 }
 
 void start_samples() {
@@ -73,10 +82,11 @@ void start_samples() {
 }
 
 std::size_t next_samples() {
-    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(block_cells, samples_left()));
+    const std::size_t n = block_of(samples_left());
     if (n == 0) return 0;
     const std::size_t width = itype == 0 ? 2 : 4;
-    auto *const bytes = itype == 0 ? static_cast<void *>(jtab) : static_cast<void *>(itab);
+    auto *const bytes =
+        itype == 0 ? static_cast<void *>(jtab.get()) : static_cast<void *>(itab.get());
     const std::size_t got = file_ended ? 0 : f1.read(bytes, n * width);
     if (f1.failed()) fail_input_read();
     if (got < n * width) {
@@ -84,9 +94,9 @@ std::size_t next_samples() {
         file_ended = true;
     }
     if (itype == 0)
-        to_host_order(jtab, n);
+        swap_little_endian(jtab.get(), n);
     else
-        to_host_order(itab, n);
+        swap_little_endian(itab.get(), n);
     cells_given += n;
     return n;
 }

@@ -1,59 +1,47 @@
 // Definitions of the program-wide state.
 #include "run/state.hpp"
 
-#include "grid/grid_alloc.hpp"
 #include "platform/unfinished_outputs.hpp"
 #include "run/ask.hpp"
+#include "run/input_passes.hpp"
 
 int nb_lig = 0;
 int nb_col = 0;
 int val = 0;
-int mind = 0, maxd = 0;
 int pix_size = 0;
 int format = 0;
 int itype = 0;
 int dyn_scale = 0;
-int format_out = 0;
 int itype_out = 0;
 double dpix_size = 0.0;
 double X_min = 0.0;
 double Y_min = 0.0;
-double nodata = 0.0;
-unsigned short *jtab = nullptr;
-int *itab = nullptr;
 ElevationFigures input_figures;
 double new_dtab_min_in = 0.0;
 bool descr_OK = false;
 bool open_ascii_OK = false;
 std::string nomim1;
-std::string nomfic;
 std::string nomfic1;
 std::string nomim2;
 std::string nomdescr2;
 InFile f1;
 OutFile f1d;
 OutFile f2;
-OutFile f2d;
 OutFile f2h;
 OutFile f2prj;
 
 void reset_state() {
-    // The release function needs no line count beyond what the grid records.
-    frusvecteur(jtab);
-    frivecteur(itab);
-    jtab = nullptr;
-    itab = nullptr;
+    release_sample_block();
     input_figures = ElevationFigures{};
     new_dtab_min_in = 0.0;
     f1.close();
     discard_all_outputs();
     forget_files_written();
-    nb_lig = nb_col = val = mind = maxd = pix_size = 0;
-    format = itype = dyn_scale = format_out = itype_out = 0;
-    dpix_size = X_min = Y_min = nodata = 0.0;
+    nb_lig = nb_col = val = pix_size = 0;
+    format = itype = dyn_scale = itype_out = 0;
+    dpix_size = X_min = Y_min = 0.0;
     descr_OK = open_ascii_OK = false;
     nomim1.clear();
-    nomfic.clear();
     nomfic1.clear();
     nomim2.clear();
     nomdescr2.clear();

@@ -8,22 +8,17 @@
 #include "platform/in_file.hpp"
 #include "platform/out_file.hpp"
 
-extern int nb_lig;           // grid lines: descriptor, typed answer or ASCII header (opening)
-extern int nb_col;           // grid columns: likewise
-extern int val;              // bytes per sample of the output raster, 2 or 4 (output dialogue)
-extern int mind, maxd;       // descriptor lines 4 and 5 as read; not used afterwards (opening)
-extern int pix_size;         // pixel size in whole metres, 0 = not given (opening)
-extern int format;           // input form: 0 ASCII grid, 1 raw raster (opening)
-extern int itype;            // input sample width: 0 16 bits, other 32 bits (opening)
-extern int dyn_scale;        // unit of the input samples: 0 m, 1 dm, 2 cm, 3 mm (raster reader)
-extern int format_out;       // output form, coded like format (output dialogue)
-extern int itype_out;        // output sample width, coded like itype (output dialogue)
-extern double dpix_size;     // pixel size in metres (opening, ASCII header or output dialogue)
-extern double X_min;         // lower-left corner easting, m (ASCII header or ASCII writer)
-extern double Y_min;         // lower-left corner northing, m (likewise)
-extern double nodata;        // no-data value of an ASCII header; not used (ASCII reader)
-extern unsigned short *jtab; // block buffer of 16-bit input samples (raster reader)
-extern int *itab;            // block buffer of 32-bit input samples (raster reader)
+extern int nb_lig;       // grid lines: descriptor, typed answer or ASCII header (opening)
+extern int nb_col;       // grid columns: likewise
+extern int val;          // bytes per sample of the output raster, 2 or 4 (output dialogue)
+extern int pix_size;     // pixel size in whole metres, 0 = not given (opening)
+extern int format;       // input form: 0 ASCII grid, 1 raw raster (opening)
+extern int itype;        // input sample width: 0 16 bits, other 32 bits (opening)
+extern int dyn_scale;    // unit of the input samples: 0 m, 1 dm, 2 cm, 3 mm (raster reader)
+extern int itype_out;    // output sample width, coded like itype (output dialogue)
+extern double dpix_size; // pixel size in metres (opening, ASCII header or output dialogue)
+extern double X_min;     // lower-left corner easting, m (ASCII header or ASCII writer)
+extern double Y_min;     // lower-left corner northing, m (likewise)
 extern ElevationFigures input_figures; // range, count of the minimum and smallest positive
                                        // elevation of the input (reader)
 extern double new_dtab_min_in; // base level, m: output elevations are the input raised to it
@@ -31,14 +26,12 @@ extern double new_dtab_min_in; // base level, m: output elevations are the input
 extern bool descr_OK;          // the raster descriptor existed and was read (opening)
 extern bool open_ascii_OK;     // the input is an ASCII grid (opening)
 extern std::string nomim1;     // input data path (opening)
-extern std::string nomfic;     // output DEM name (output dialogue)
 extern std::string nomfic1;    // input DEM name as typed (opening)
 extern std::string nomim2;     // folder prefix after opening; then the output data path
 extern std::string nomdescr2;  // output descriptor path (output dialogue)
 extern InFile f1;              // input data file, read once per pass (opening)
 extern OutFile f1d;   // descriptor being created: lines 1-3 by opening, 4-6 by the raster reader
 extern OutFile f2;    // output data file (output dialogue)
-extern OutFile f2d;   // output descriptor (output dialogue)
 extern OutFile f2h;   // ESRI header of a raw output (raster writer)
 extern OutFile f2prj; // copy of the input's coordinate system (writers)
 

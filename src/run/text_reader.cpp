@@ -12,9 +12,9 @@
 
 namespace {
 constexpr char ctrl_z = 0x1A;
-// Room for any stand-in of a long word.
-constexpr std::size_t stand_in_room = 2048;
-static_assert(LongWord::head + LongWord::sig_digits + 64 < stand_in_room);
+// The space kept for any stand-in of a long word.
+constexpr std::size_t stand_in_bytes = 2048;
+static_assert(LongWord::head + LongWord::sig_digits + 64 < stand_in_bytes);
 } // namespace
 
 void TextReader::move_stand_in() {
@@ -58,18 +58,18 @@ std::size_t TextReader::read_block(char *to, std::size_t n) {
 void TextReader::shorten_word() {
     LongWord word;
     word.feed(buf_.data(), buf_.data() + end_);
-    // The rest of the word is read behind room bytes left for the stand-in; the
+    // The rest of the word is read behind the space left for the stand-in; the
     // text after the word then follows the stand-in.
-    constexpr std::size_t room = stand_in_room;
-    std::size_t after = room, after_end = room;
+    constexpr std::size_t kept = stand_in_bytes;
+    std::size_t after = kept, after_end = kept;
     for (;;) {
-        const std::size_t got = read_block(buf_.data() + room, buf_.size() - room);
-        const char *const first = buf_.data() + room;
+        const std::size_t got = read_block(buf_.data() + kept, buf_.size() - kept);
+        const char *const first = buf_.data() + kept;
         const char *const space = std::find_if(first, first + got, is_text_space);
         word.feed(first, space);
         if (space != first + got || got == 0) {
             after = static_cast<std::size_t>(space - buf_.data());
-            after_end = room + got;
+            after_end = kept + got;
             break;
         }
     }
@@ -92,7 +92,7 @@ bool TextReader::fill() {
         pos_ = 0;
     }
     if (end_ == buf_.size()) {
-        if (shorten_ && end_ > 4 * stand_in_room &&
+        if (shorten_ && end_ > 4 * stand_in_bytes &&
             std::find_if(buf_.begin(), buf_.end(), is_text_space) == buf_.end()) {
             shorten_word();
             return true;

@@ -5,7 +5,7 @@
 
 #include "grid/grid_alloc.hpp"
 #include "platform/console.hpp"
-#include "platform/room.hpp"
+#include "platform/disk_space.hpp"
 #include "run/ask.hpp"
 #include "run/state.hpp"
 

@@ -41,7 +41,7 @@ std::string random_word(std::mt19937_64 &rng) {
 
 std::string general_text(const Words &words, double base) {
     std::string out;
-    char text[raised_word_room];
+    char text[raised_word_max];
     for (const std::string &w : words) {
         double v = 0;
         if (!parse_double_word(w, v)) break;
@@ -89,7 +89,7 @@ TEST(GridWords, RandomWordsThroughSmallBuffersGiveTheGeneralPathsText) {
             w = random_word(rng);
         const double base = rng() % 3 == 0 ? bases[rng() % std::size(bases)]
                                            : static_cast<double>(rng() % 2000000) / 1000;
-        const std::size_t room = raised_word_room + rng() % 2000;
+        const std::size_t room = raised_word_max + rng() % 2000;
         ASSERT_EQ(raised_text(joined(words, " "), base, room), general_text(words, base))
             << "draw " << k << ", base " << base;
     }

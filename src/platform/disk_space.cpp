@@ -1,5 +1,5 @@
-// The room check of outputs, from the free space the host reports.
-#include "platform/room.hpp"
+// Whether an output fits on its disk, from the free space the host reports.
+#include "platform/disk_space.hpp"
 
 #include "platform/host.hpp"
 
@@ -11,7 +11,7 @@ void limit_output_bytes(unsigned long long bytes) {
     output_byte_limit = bytes;
 }
 
-bool room_for(std::string_view dos_path, unsigned long long bytes, unsigned long long &available) {
+bool space_for(std::string_view dos_path, unsigned long long bytes, unsigned long long &available) {
     available = output_byte_limit;
     if (bytes > output_byte_limit) return false;
     available = 0;
