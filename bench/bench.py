@@ -222,7 +222,7 @@ def targets(results):
 def benchmark(args, exe):
     jobs = [j for j in args.jobs.split(",") if j and j not in MANY_TILE_JOBS]
     sizes = [s for s in args.sizes.split(",") if s]
-    for value, allowed, option in ((jobs, JOBS, "--jobs"), (sizes, SIZES, "--sizes")):
+    for value, allowed, option in ((jobs, tuple(JOBS) + MANY_TILE_JOBS, "--jobs"), (sizes, SIZES, "--sizes")):
         wrong = [v for v in value if v not in allowed]
         if wrong:
             sys.exit("%s: unknown %s (choose from %s)" % (option, ",".join(wrong), ",".join(allowed)))
