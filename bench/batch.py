@@ -29,7 +29,8 @@ TILE = 256  # lines = columns of a batch tile
 DISTINCT = 1000  # tiles made; the others are hard links of these
 RECIPE_SECTION = "## Many DEMs at once"
 WORKERS = 2
-BATCH_ROWS = ("groundzero", "floor (write, sync, rename, sync folder)", "harness alone (true)")
+GZ, FLOOR, HARNESS, BEFORE = ("groundzero", "floor (write, sync, rename, sync folder)", "harness alone (true)",
+                              "groundzero before")
 CROWD_ANSWERS = "demo hill 1 0 2 0 0 1 0 2\n"  # the README's sample session
 
 
@@ -95,11 +96,10 @@ def clear_outputs(root, folder):
     os.sync()
 
 
-def bin_folder(work, label, exe, floor):
-    """A folder whose `groundzero` is the build, the floor or `true`."""
-    folder = os.path.join(work, "bin", str(BATCH_ROWS.index(label)))
+def bin_folder(work, number, target):
+    """A folder whose `groundzero` is target: the build, the floor or `true`."""
+    folder = os.path.join(work, "bin", str(number))
     os.makedirs(folder, exist_ok=True)
-    target = {BATCH_ROWS[0]: exe, BATCH_ROWS[1]: floor, BATCH_ROWS[2]: shutil.which("true")}[label]
     link = os.path.join(folder, "groundzero")
     if os.path.lexists(link):
         os.remove(link)
@@ -128,21 +128,22 @@ def check_batch(root, folder, count, label):
         rows = [line.split("\t") for line in log.read().splitlines()[1:]]
     good = sum(1 for row in rows if row[6] == "0" and row[7] == "0")
     made = len(glob.glob(os.path.join(folder, "*_new_base_m2.raw")))
-    if good != count or (label != BATCH_ROWS[2] and made != count):
+    if good != count or (label != HARNESS and made != count):
         sys.exit("batch (%s): %d of %d runs ended well, %d outputs made" % (label, good, count, made))
 
 
-def batch(work, exe, floor, count, runs):
-    """Medians of wall seconds per row of the batch of count tiles."""
+def batch(work, programs, count, runs):
+    """Medians of wall and processor seconds of the batch of count tiles, for
+    each row of programs (label: what stands for groundzero)."""
     root = os.path.join(work, "batch%d" % count)
     print("making %d tiles in %s where missing" % (count, root), flush=True)
     folder = make_tiles(root, count)
     recipe = readme_recipe()
-    samples = {label: [] for label in BATCH_ROWS}
+    samples = {label: [] for label in programs}
     for _ in range(runs):  # alternate the rows run by run
-        for label in BATCH_ROWS:
+        for number, (label, target) in enumerate(programs.items()):
             clear_outputs(root, folder)
-            env = dict(os.environ, PATH=bin_folder(work, label, exe, floor) + os.pathsep + os.environ["PATH"],
+            env = dict(os.environ, PATH=bin_folder(work, number, target) + os.pathsep + os.environ["PATH"],
                        PARALLEL="-j%d" % WORKERS)
             samples[label].append(timed(["sh", "-c", recipe], root, env))
             check_batch(root, folder, count, label)
@@ -189,18 +190,21 @@ def report(args, exe):
     jobs = [j for j in args.jobs.split(",") if j in ("batch", "crowded")]
     rows, targets, notes = [], [], []
     if "batch" in jobs:
-        floor = build_floor(args.work)
+        programs = {GZ: exe, FLOOR: build_floor(args.work), HARNESS: shutil.which("true")}
+        if args.before:
+            programs[BEFORE] = os.path.abspath(args.before)
         for count in [int(t) for t in args.tiles.split(",") if t]:
-            med = batch(args.work, exe, floor, count, args.batch_runs)
-            gz, floor_wall = med[BATCH_ROWS[0]][0], med[BATCH_ROWS[1]][0]
-            for label in BATCH_ROWS:
+            med = batch(args.work, programs, count, args.batch_runs)
+            gz, floor_wall = med[GZ][0], med[FLOOR][0]
+            for label in programs:
                 wall, cpu = med[label]
-                ratio = "" if label == BATCH_ROWS[0] else "%.3f" % (gz / wall)
+                ratio = "" if label == GZ else "%.3f" % (gz / wall)
                 rows.append(("batch, %d tiles" % count, label, wall, 1000 * wall / count, 1000 * cpu / count, ratio))
-            harness = med[BATCH_ROWS[2]][0]
+            harness = med[HARNESS][0]
+            above = "%.2f x" % ((gz - harness) / (floor_wall - harness)) if floor_wall > harness else "within the noise"
             notes.append("batch, %d tiles, above the harness alone: groundzero %.2f ms a tile, the floor %.2f ms"
-                         " a tile (%.2f x)" % (count, 1000 * (gz - harness) / count, 1000 * (floor_wall - harness) / count,
-                                               (gz - harness) / max(floor_wall - harness, 1e-9)))
+                         " a tile (%s)" % (count, 1000 * (gz - harness) / count, 1000 * (floor_wall - harness) / count,
+                                           above))
             targets.append(("batch, %d tiles: batch tile at most 2 x the durable floor" % count,
                             "%.3f x (%.2f ms / %.2f ms a tile)" % (
                                 gz / floor_wall, 1000 * gz / count, 1000 * floor_wall / count),
