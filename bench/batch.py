@@ -7,7 +7,7 @@ as it stands there. The same recipe runs with `groundzero` on its PATH standing
 for, in turn, the build, the floor (batch_floor.c: read the tile, write its
 three outputs, sync each, rename them, sync the folder) and `true` (the
 harness alone). Tiles past the first 1000 are hard links of those, so that
-100,000 of them take no more room or time to make than 1000.
+100,000 of them take seconds to make and little room.
 
 crowded: one run of the sample tile with the README's answers, in a folder
 holding nothing else, against the same run in a folder beside 100,000
@@ -148,12 +148,17 @@ def batch(work, programs, count, runs):
             samples[label].append(timed(["sh", "-c", recipe], root, env))
             check_batch(root, folder, count, label)
     clear_outputs(root, folder)
-    return {label: [statistics.median(s[k] for s in runs) for k in range(2)] for label, runs in samples.items()}
+    return medians(samples)
+
+
+def medians(samples):
+    """label: [median wall, median processor seconds] of each label's runs."""
+    return {label: [statistics.median(run[k] for run in taken) for k in range(2)] for label, taken in samples.items()}
 
 
 def crowded(work, exe, crowd, runs):
-    """Medians of the wall seconds of one run in an empty folder and in one
-    beside crowd unrelated files."""
+    """Medians of the wall and processor seconds of one run in an empty folder
+    and of one beside crowd unrelated files."""
     sample = os.path.join(HERE, "..", "sample", "images", "demo")
     roots = {"empty folder": os.path.join(work, "crowded-empty"),
              "beside %d files" % crowd: os.path.join(work, "crowded-%d" % crowd)}
@@ -175,10 +180,11 @@ def crowded(work, exe, crowd, runs):
                 os.remove(path)
             os.sync()
             samples[label].append(timed([exe], root, stdin_text=CROWD_ANSWERS))
-    return {label: [statistics.median(s[k] for s in runs) for k in range(2)] for label, runs in samples.items()}
+    return medians(samples)
 
 
 def build_floor(work):
+    """Compiles the floor program into <work>/bin/."""
     path = os.path.join(work, "bin", "batch_floor")
     os.makedirs(os.path.dirname(path), exist_ok=True)
     subprocess.run(["cc", "-O2", "-o", path, os.path.join(HERE, "batch_floor.c")], check=True)
