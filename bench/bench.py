@@ -13,6 +13,10 @@ Runs alternate between the tools; the table gives medians of wall, user and
 system seconds and of the peak resident memory, then the targets checked
 against those figures.
 
+batch and crowded (bench/batch.py): the README's batch recipe on 1000 tiles
+against the durable floor in the same harness, and one run beside 100,000
+unrelated files against one in an empty folder.
+
 --scale instead processes one large 32-bit raster (20000 x 20000 by default)
 with groundzero alone, under an address-space limit, and reports how it went.
 """
@@ -26,11 +30,14 @@ import sys
 import tempfile
 import time
 
+import batch
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 PY = "/usr/bin/python3"  # Debian's, where python3-numpy and python3-gdal live
 TIME = "/usr/bin/time"  # GNU time, for the peak resident memory
 
 SIZES = ("full", "4", "16", "large")  # all the cells, 1/4, 1/16, 4 x (A only)
+MANY_TILE_JOBS = ("batch", "crowded")  # bench/batch.py
 JOBS = {
     "R": [("R", 8000), ("R4", 4000), ("R16", 2000)],
     "W": [("W", 8000), ("W4", 4000), ("W16", 2000)],
@@ -213,14 +220,16 @@ def targets(results):
 
 
 def benchmark(args, exe):
-    jobs = [j for j in args.jobs.split(",") if j]
+    jobs = [j for j in args.jobs.split(",") if j and j not in MANY_TILE_JOBS]
     sizes = [s for s in args.sizes.split(",") if s]
-    for value, allowed, option in ((jobs, JOBS, "--jobs"), (sizes, SIZES, "--sizes")):
+    for value, allowed, option in ((jobs, tuple(JOBS) + MANY_TILE_JOBS, "--jobs"), (sizes, SIZES, "--sizes")):
         wrong = [v for v in value if v not in allowed]
         if wrong:
             sys.exit("%s: unknown %s (choose from %s)" % (option, ",".join(wrong), ",".join(allowed)))
     if args.runs < 1:
         sys.exit("--runs: at least 1")
+    if not jobs:
+        return
     chosen = selected(jobs, sizes)
     subprocess.run([PY, os.path.join(HERE, "make_data.py"), args.work] + [name for _, name, _ in chosen], check=True)
     bench = os.path.join(args.work, "images", "bench")
@@ -310,10 +319,17 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--exe", default=os.path.join(HERE, "..", "build", "groundzero"))
     parser.add_argument("--runs", type=int, default=5, help="runs of each tool; the table gives medians (default 5)")
-    parser.add_argument("--jobs", default="R,W,A", help="jobs to run, from R,W,A (default all)")
+    parser.add_argument("--jobs", default="R,W,A,batch,crowded",
+                        help="jobs to run, from R,W,A,batch,crowded (default all)")
     parser.add_argument("--sizes", default="full,4,16,large",
                         help="sizes to run: full, 4 (1/4 of the cells), 16 (1/16), large (A only: 4 x the cells)"
                              " (default all)")
+    parser.add_argument("--tiles", default="1000",
+                        help="batch sizes in tiles, comma-separated, such as 1000,100000 (default 1000)")
+    parser.add_argument("--batch-runs", type=int, default=3, help="runs of each batch row (default 3)")
+    parser.add_argument("--crowd", type=int, default=100000,
+                        help="unrelated files beside the crowded run (default 100000)")
+    parser.add_argument("--crowded-runs", type=int, default=21, help="runs of each crowded row (default 21)")
     parser.add_argument("--work", default=os.path.join(HERE, "work"))
     parser.add_argument("--before", help="an earlier build of groundzero, timed beside the current one")
     parser.add_argument("--scale", action="store_true",
@@ -325,6 +341,7 @@ def main():
     if args.scale:
         return scale(args, exe)
     benchmark(args, exe)
+    batch.report(args, exe)
     return 0
 
 
