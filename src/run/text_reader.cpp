@@ -22,9 +22,10 @@ void TextReader::move_stand_in() {
     stand_in_at_ -= std::min(stand_in_at_, pos_);
 }
 
+// Read this way: the console and descriptors, a few words; the buffer grows
+// for a longer text, and a small one costs nothing to clear.
 TextReader::TextReader(std::FILE *file, bool line_at_a_time)
-    : file_(file), line_at_a_time_(line_at_a_time),
-      buf_(line_at_a_time ? 4096 : std::size_t{1} << 20) {}
+    : file_(file), line_at_a_time_(line_at_a_time), buf_(4096) {}
 
 TextReader::TextReader(InFile &file, std::size_t block)
     : file_(nullptr), in_(&file), line_at_a_time_(false), buf_(block) {}

@@ -18,7 +18,7 @@ class TextReader {
     static constexpr std::size_t max_word = std::size_t{16} << 20;
 
     // line_at_a_time: take what one read line gives and don't wait for more
-    // (the console); otherwise read large blocks (files).
+    // (the console); otherwise read as much as the buffer takes (small files).
     explicit TextReader(std::FILE *file, bool line_at_a_time = false);
     // Reads an input data file in large blocks through its own reads, so that
     // a file that can't be read twice keeps its copy for the next pass.
