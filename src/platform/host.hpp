@@ -11,8 +11,22 @@
 
 namespace host {
 
-// A failure a test can give a call, each turned into the host's own error code.
-enum class Fault { none, io, no_space, denied, exists };
+// A failure a test can give a call, each turned into the host's own error code:
+// an I/O error, a full disk, permission denied, a name taken, and the refusals
+// of a volume without links (not permitted, another device, too many links,
+// not implemented, not supported).
+enum class Fault {
+    none,
+    io,
+    no_space,
+    denied,
+    exists,
+    not_permitted,
+    cross_device,
+    too_many_links,
+    not_implemented,
+    not_supported
+};
 // Asked with the call's name ("create", "write", "sync", "rename", ...) before
 // the call; null (the default) lets every call through.
 extern Fault (*fault_hook)(const char *call);

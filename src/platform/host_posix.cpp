@@ -147,7 +147,8 @@ Fault (*fault_hook)(const char *call) = nullptr;
 
 bool faulted(const char *call) {
     if (fault_hook == nullptr) return false;
-    constexpr int errors[] = {0, EIO, ENOSPC, EACCES, EEXIST}; // in the order of Fault
+    constexpr int errors[] = {0,     EIO,   ENOSPC, EACCES, EEXIST,
+                              EPERM, EXDEV, EMLINK, ENOSYS, EOPNOTSUPP}; // in the order of Fault
     const int err = errors[static_cast<int>(fault_hook(call))];
     if (err != 0) errno = err;
     return err != 0;
@@ -404,8 +405,7 @@ int rename_no_replace(const std::string &from, const std::string &to) {
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return -1;
 #endif
     // Without the flag: a link fails where the name is taken, then the temporary name goes.
-    if (faulted("link")) return -1;
-    if (link(from.c_str(), to.c_str()) == 0) {
+    if (!faulted("link") && link(from.c_str(), to.c_str()) == 0) {
         unlink(from.c_str());
         return 1;
     }
@@ -454,8 +454,7 @@ int copy_whole(const std::string &path, const std::string &copy) {
 } // namespace
 
 int keep_copy(const std::string &path, const std::string &copy) {
-    if (faulted("link")) return -1;
-    if (link(path.c_str(), copy.c_str()) == 0) return 1;
+    if (!faulted("link") && link(path.c_str(), copy.c_str()) == 0) return 1;
     if (error_is_missing()) return 0;
     if (!no_links_here(errno)) return -1;
     return copy_whole(path, copy);

@@ -61,7 +61,12 @@ bool faulted(const char *call) {
                   {EIO, ERROR_IO_DEVICE},
                   {ENOSPC, ERROR_DISK_FULL},
                   {EACCES, ERROR_ACCESS_DENIED},
-                  {EEXIST, ERROR_FILE_EXISTS}};
+                  {EEXIST, ERROR_FILE_EXISTS},
+                  {EPERM, ERROR_ACCESS_DENIED},
+                  {EXDEV, ERROR_NOT_SAME_DEVICE},
+                  {EMLINK, ERROR_TOO_MANY_LINKS},
+                  {ENOSYS, ERROR_CALL_NOT_IMPLEMENTED},
+                  {EOPNOTSUPP, ERROR_NOT_SUPPORTED}};
     const auto e = errors[static_cast<int>(fault_hook(call))];
     if (e.err == 0) return false;
     errno = e.err;
@@ -272,8 +277,7 @@ int rename_no_replace(const std::string &from, const std::string &to) {
 }
 
 int keep_copy(const std::string &path, const std::string &copy) {
-    if (faulted("link")) return -1;
-    if (CreateHardLinkA(copy.c_str(), path.c_str(), nullptr) != 0) return 1;
+    if (!faulted("link") && CreateHardLinkA(copy.c_str(), path.c_str(), nullptr) != 0) return 1;
     if (error_is_missing()) return 0;
     if (faulted("copy")) return -1;
     // Made at its name, which no journal names until it is whole and on the disk.

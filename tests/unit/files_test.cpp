@@ -156,6 +156,37 @@ TEST(CommitOutputs, BothFilesReplaceTheirOlderOnesTogether) {
     EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}), 2);
 }
 
+// Where a volume or the system refuses a link (FAT, another user's file), the
+// older file is kept by a whole copy and the publish goes on; any other
+// failure of the link fails it, the older file kept (Windows copies always).
+TEST(CommitOutputs, ALinkRefusedKeepsTheOlderFileByACopyAnyOtherFailureFails) {
+    using F = host::Fault;
+    static F fault = F::none;
+    host::fault_hook = [](const char *call) {
+        return std::string(call) == "link" ? fault : F::none;
+    };
+    for (F f : {F::not_permitted, F::cross_device, F::too_many_links, F::not_implemented,
+                F::not_supported, F::io, F::no_space}) {
+        ScratchDrive drive;
+        { std::ofstream("images/d/a.raw") << "older"; }
+        OutFile out;
+        ASSERT_TRUE(out.open(drive.dos("images/d/a.raw")));
+        out.write("new", 3);
+        fault = f;
+        const bool refused = f != F::io && f != F::no_space;
+        const bool ok = out.commit();
+        fault = F::none;
+#ifdef _WIN32
+        EXPECT_TRUE(ok) << static_cast<int>(f) << " " << refused;
+#else
+        EXPECT_EQ(ok, refused) << static_cast<int>(f);
+#endif
+        EXPECT_EQ(slurp("images/d/a.raw"), ok ? "new" : "older") << static_cast<int>(f);
+        EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}), 1);
+    }
+    host::fault_hook = nullptr;
+}
+
 TEST(CommitOutputs, ACreatedFileNeverReplacesOneThatAppearedMeanwhile) {
     ScratchDrive drive;
     OutFile created;
