@@ -83,6 +83,22 @@ TEST(Neighbours, AReaderDuringAPublishSeesTheWholeNewPair) {
     EXPECT_NE(r.out.find(text::input_range("3", "9")), std::string::npos) << r.out;
 }
 
+// A holder that keeps the folder's lock longer than a run waits for it (a
+// stopped or hung process) lets the run go on without it: it never hangs.
+TEST(Neighbours, ALockHeldLongerThanTheWaitLetsTheRunGoOn) {
+    if (under_wine()) GTEST_SKIP() << "the lock there is a named mutex of the Windows session";
+    Workdir w;
+    w.write("images/d/a_m2.raw", u16le({3, 4, 5, 6, 8, 9}));
+    w.write("images/d/a_m2.txt", "2\r\n3\r\n2\r\n3\r\n9\r\n10\r\n");
+    const int folder = open((w.root() + "/c/images/d").c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(flock(folder, LOCK_EX), 0);
+    const RunResult r = w.run("d a 1 0 0 1\n");
+    close(folder);
+    EXPECT_FALSE(r.hung);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(text::dem_has("2", "3")), std::string::npos) << r.out;
+}
+
 // A named pipe at the descriptor's name makes the run wait for its writer
 // without holding the folder's lock: publishers into that folder go on.
 TEST(Neighbours, ARunWaitingForANamedPipeHoldsNoLockOnItsFolder) {
