@@ -4,7 +4,12 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/interrupts.hpp"
+
 JobLine::JobLine(std::function<void(std::size_t)> make) : make_(std::move(make)) {
+    // Started with interruptions held, the helper keeps them blocked: they
+    // reach the main thread, whose holds keep them out while names change.
+    InterruptHold hold;
     try {
         helper_ = std::thread([this] { serve(); });
     } catch (const std::system_error &) {
