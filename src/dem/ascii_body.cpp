@@ -60,9 +60,7 @@ void parse_piece(BodyPiece &p, double *out, std::size_t max, ElevationFigures *f
             const std::size_t most =
                 out != nullptr ? max - p.count : std::min(batch, max - p.count);
             const ParsedWords r = parse_words(from, p.last, to, most, true);
-            if (figures != nullptr)
-                for (std::size_t k = 0; k < r.count; ++k)
-                    add_elevation(*figures, to[k]);
+            if (figures != nullptr) add_elevations(*figures, to, r.count);
             p.count += r.count;
             from = r.stop;
             if (r.why != WordsStop::full) {

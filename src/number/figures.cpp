@@ -174,6 +174,13 @@ ElevationFigures figures_of_samples(const SampleFigures &f, UnitFactor factor) {
     return e;
 }
 
+void add_elevations(ElevationFigures &f, const double *v, std::size_t n) {
+    ElevationFigures held = f;
+    for (std::size_t k = 0; k < n; ++k)
+        add_elevation(held, v[k]);
+    f = held;
+}
+
 Range raised_range(const ElevationFigures &f, double base) {
     Range r{search_start, 0.0};
     if (!f.any) return r;
