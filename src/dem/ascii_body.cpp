@@ -8,11 +8,11 @@
 #include "run/ask.hpp"
 #include "run/state.hpp"
 
-BodyPiece next_piece(TextReader &text, std::vector<char> &chunk) {
+BodyPiece next_piece(TextReader &text, std::vector<char> &chunk, std::size_t most) {
     for (;;) {
         const std::string_view b = text.buffered();
         const bool ends = text.ended();
-        std::size_t n = std::min(b.size(), piece_bytes);
+        std::size_t n = std::min(b.size(), most);
         bool runaway = false;
         if (!ends || n < b.size()) {
             std::size_t cut = n;
@@ -100,7 +100,7 @@ void BodyPass::read_ahead() {
     while (!ended_ && read_ - taken_ < slots && done_ + in_flight_values_ < total_) {
         const int slot = static_cast<int>(read_ % slots);
         BodyPiece &p = piece_[slot];
-        p = next_piece(input_, chunk_[slot]);
+        p = next_piece(input_, chunk_[slot], piece_most_);
         if (p.first == p.last) {
             ended_ = true;
             return;

@@ -36,11 +36,11 @@ struct BodyPiece {
 };
 
 // The next piece of the body's text: up to white space (or the end of the
-// text), at most piece_bytes unless one word is longer. Empty once the text
+// text), at most most bytes unless one word is longer. Empty once the text
 // has ended. In the storage the reader hands over to chunk, valid until chunk
 // is given again (a reader whose reads are pieces copies only the partial word
 // that follows).
-BodyPiece next_piece(TextReader &text, std::vector<char> &chunk);
+BodyPiece next_piece(TextReader &text, std::vector<char> &chunk, std::size_t most = piece_bytes);
 
 // Parses a piece, at most max values: into out when given, and into figures
 // when given. Runs on either thread: it allocates only for rare words, and
@@ -76,7 +76,8 @@ class BodyPass {
     int current() const { return current_; } // the slot whose values the caller has
     BodyPiece &piece(int slot) { return piece_[slot]; }
 
-    static constexpr int slots = 8; // pieces in flight
+    static constexpr int slots = 8;        // pieces in flight
+    std::size_t piece_most_ = piece_bytes; // the size of the pieces read from now on
 
   private:
     // Makes slot's piece.

@@ -1,6 +1,7 @@
 // The raised output text of an ASCII grid, made from the input's words.
 #include "dem/raised_text_pass.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 
@@ -55,6 +56,7 @@ void RaisedTextPass::make(int slot) {
 std::size_t RaisedTextPass::take(int slot) {
     BodyPiece &p = piece(slot);
     if (p.out_of_memory) fail_out_of_memory();
+    fit_pieces(p, text_size_[slot]);
     if (p.count > left()) {
         raise_piece(p, base_, static_cast<std::size_t>(left()), text_[slot].get(),
                     text_size_[slot]);
@@ -68,6 +70,17 @@ std::size_t RaisedTextPass::take(int slot) {
         fail_changed_input();
     }
     return p.count;
+}
+
+// Words whose text is long (1e308 is written as 316 characters) leave words of
+// a piece over, made in turns by this thread alone: the pieces read next are
+// cut to what their text has room for, and grow back once their text is short.
+void RaisedTextPass::fit_pieces(const BodyPiece &p, std::size_t text_size) {
+    constexpr std::size_t smallest = std::size_t{1} << 10;
+    if (p.rest != nullptr)
+        piece_most_ = std::max(smallest, static_cast<std::size_t>(p.rest - p.first) / 2);
+    else if (text_size < text_bytes / 4)
+        piece_most_ = std::min(piece_bytes, 2 * piece_most_);
 }
 
 bool RaisedTextPass::left_over() const {

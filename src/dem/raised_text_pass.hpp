@@ -20,6 +20,7 @@ class RaisedTextPass : public BodyPass {
     std::size_t take(int slot) override;
     bool left_over() const override;
     std::size_t take_left_over() override;
+    void fit_pieces(const BodyPiece &p, std::size_t text_size);
 
     const BaseText &base_;
     std::unique_ptr<char[]> text_[slots];
