@@ -71,6 +71,7 @@ class BodyPass {
     void stop() { jobs_.stop(); }
 
     const AsciiHeader &header() const { return header_; }
+    unsigned long long total() const { return total_; }
     unsigned long long done() const { return done_; }
     unsigned long long left() const { return total_ - done_; }
     int current() const { return current_; } // the slot whose values the caller has

@@ -3,7 +3,6 @@
 // before any question). The output reads the body again (ascii_body.hpp).
 #include <memory>
 #include <string>
-#include <utility>
 
 #include "dem/ascii_body.hpp"
 #include "dem/ascii_header.hpp"
@@ -31,7 +30,6 @@ class FirstPass : public BodyPass {
     void say_lines();
     [[noreturn]] void not_a_number(const BodyPiece &p) const;
 
-    unsigned long long total_ = 0;
     long long next_line_ = 100; // the next progress line
     // The line count is the stage's own progress on standard output.
     std::unique_ptr<Progress> progress_;
@@ -45,9 +43,8 @@ void FirstPass::run() {
     X_min = header().x;
     Y_min = header().y;
     dpix_size = header().cell;
-    total_ = grid_cells();
-    progress_ = std::make_unique<Progress>("reading " + nomim1, total_, true);
     start();
+    progress_ = std::make_unique<Progress>("reading " + nomim1, total(), true);
     while (const std::size_t n = next()) {
         progress_->advance(n);
         say_lines();
@@ -93,7 +90,7 @@ void FirstPass::ran_short() {
     check_input_read();
     fail(nomim1 + " holds " + std::to_string(done()) + " values where its header (" +
          std::to_string(nb_lig) + " lines x " + std::to_string(nb_col) + " columns) announces " +
-         std::to_string(total_));
+         std::to_string(total()));
 }
 
 void FirstPass::say_lines() {

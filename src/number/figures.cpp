@@ -4,16 +4,13 @@
 
 #include <algorithm>
 
+#include "number/always_inline.hpp"
+
 // Attributes by name: pmccabe, which measures every function for CI, reads
 // none whose head spells them out.
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
 #include <immintrin.h>
 #define GZ_AVX2 __attribute__((target("avx2")))
-#endif
-#if defined(__GNUC__) || defined(__clang__)
-#define GZ_ALWAYS_INLINE __attribute__((always_inline)) inline
-#else
-#define GZ_ALWAYS_INLINE inline
 #endif
 
 namespace {

@@ -9,15 +9,8 @@
 #include <bit>
 #include <cstring>
 
+#include "number/always_inline.hpp"
 #include "number/figures.hpp"
-
-// Attributes by name: pmccabe, which measures every function for CI, reads
-// none whose head spells them out.
-#if defined(__GNUC__) || defined(__clang__)
-#define GZ_ALWAYS_INLINE __attribute__((always_inline)) inline
-#else
-#define GZ_ALWAYS_INLINE inline
-#endif
 
 namespace {
 constexpr int short_digits = 6; // integer digits and decimals of a short word, at most
