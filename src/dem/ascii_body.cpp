@@ -1,24 +1,18 @@
-// The body of an ASCII grid in pieces, and the passes after the first over it.
+// The body of an ASCII grid in pieces, and the passes over it.
 #include "dem/ascii_body.hpp"
 
 #include <algorithm>
 #include <new>
 
-#include "dem/ascii_header.hpp"
 #include "number/number_text.hpp"
 #include "run/ask.hpp"
 #include "run/state.hpp"
 
-namespace {
-// Pieces shorter than this are parsed by one thread: a hand-over costs more.
-constexpr std::size_t two_way_bytes = std::size_t{64} << 10;
-} // namespace
-
-BodyPiece next_piece(TextReader &text, std::vector<char> *chunk) {
+BodyPiece next_piece(TextReader &text, std::vector<char> &chunk, std::size_t most) {
     for (;;) {
         const std::string_view b = text.buffered();
         const bool ends = text.ended();
-        std::size_t n = std::min(b.size(), piece_bytes);
+        std::size_t n = std::min(b.size(), most);
         bool runaway = false;
         if (!ends || n < b.size()) {
             std::size_t cut = n;
@@ -38,7 +32,7 @@ BodyPiece next_piece(TextReader &text, std::vector<char> *chunk) {
         }
         if (n > 0 || ends) {
             text.consume(n);
-            if (chunk != nullptr) text.exchange_buffer(*chunk);
+            text.exchange_buffer(chunk);
             BodyPiece p;
             p.first = b.data();
             p.last = b.data() + n;
@@ -49,119 +43,116 @@ BodyPiece next_piece(TextReader &text, std::vector<char> *chunk) {
     }
 }
 
-const char *half_way(const BodyPiece &whole, std::size_t percent) {
-    const std::size_t size = whole.text_bytes();
-    const char *mid =
-        size < two_way_bytes || whole.runaway ? whole.last : whole.first + size / 100 * percent;
-    while (mid != whole.last && !is_text_space(*mid))
-        ++mid;
-    return mid;
-}
-
 void parse_piece(BodyPiece &p, double *out, std::size_t max, ElevationFigures *figures) {
+    p.count = 0;
+    p.bad = p.runaway;
     if (p.runaway) {
-        p.count = 0;
-        p.bad = true;
+        p.bad_word = {p.first, p.text_bytes()};
         return;
     }
+    // Without out, the values go through a small block of their own.
+    constexpr std::size_t batch = 2048;
+    double scratch[batch];
     try {
-        const ParsedWords r = parse_words(p.first, p.last, out, max, true);
-        p.count = r.count;
-        p.bad = r.why == WordsStop::not_a_number;
-        if (p.bad) p.first = r.stop, p.last = r.word_end; // the word, for the message
-        if (figures != nullptr)
-            for (std::size_t k = 0; k < r.count; ++k)
-                add_elevation(*figures, out[k]);
+        const char *from = p.first;
+        while (p.count < max) {
+            double *const to = out != nullptr ? out + p.count : scratch;
+            const std::size_t most =
+                out != nullptr ? max - p.count : std::min(batch, max - p.count);
+            const ParsedWords r = parse_words(from, p.last, to, most, true);
+            if (figures != nullptr) add_elevations(*figures, to, r.count);
+            p.count += r.count;
+            from = r.stop;
+            if (r.why != WordsStop::full) {
+                p.bad = r.why == WordsStop::not_a_number;
+                if (p.bad) p.bad_word = {r.stop, static_cast<std::size_t>(r.word_end - r.stop)};
+                break;
+            }
+        }
     } catch (const std::bad_alloc &) {
         p.out_of_memory = true;
     }
 }
 
-BodyPass::BodyPass() : input_(f1, piece_bytes) {
+BodyPass::BodyPass(bool first_pass)
+    : input_(f1, piece_bytes),
+      jobs_([this](std::size_t job) { make(static_cast<int>(job % slots)); }) {
     input_.shorten_long_words();
-    rewind_input();
+    if (!first_pass) rewind_input();
+    header_ = read_ascii_header(input_);
     // The output dialogue may have replaced the cell size: only the size is compared.
-    const AsciiHeader h = read_ascii_header(input_);
-    if (h.cols != nb_col || h.lines != nb_lig) fail_changed_input();
-    total_ = grid_cells();
+    if (!first_pass && (header_.cols != nb_col || header_.lines != nb_lig)) fail_changed_input();
 }
 
 void BodyPass::start() {
-    if (total_ > 0 && read_piece(0)) launch(0);
+    total_ = grid_cells();
 }
 
-void BodyPass::wait() {
-    if (pending_ && helper_.available()) helper_.finish();
-    pending_ = false;
+void BodyPass::ran_short() {
+    check_input_read();
+    fail_changed_input();
 }
 
-bool BodyPass::read_piece(int slot) {
-    piece_[slot] = next_piece(input_, &chunk_[slot]);
-    return piece_[slot].first != piece_[slot].last;
-}
-
-void BodyPass::launch(int slot) {
-    pending_ = true;
-    pending_slot_ = slot;
-    pending_words_ = (piece_[slot].text_bytes() + 1) / 2; // words one character apart, at most
-    job_ = [this, slot, max = block_of(left())] { make(slot, max); };
-    if (helper_.available())
-        helper_.start(job_);
-    else
-        job_();
+// Reads pieces into the free slots while the pieces in flight may hold fewer
+// values than the grid still needs: a text that goes on beyond the grid (a
+// pipe whose writer waits) is never read past the piece of its last value.
+void BodyPass::read_ahead() {
+    while (!ended_ && read_ - taken_ < slots && done_ + in_flight_values_ < total_) {
+        const int slot = static_cast<int>(read_ % slots);
+        BodyPiece &p = piece_[slot];
+        p = next_piece(input_, chunk_[slot], piece_most_);
+        if (p.first == p.last) {
+            ended_ = true;
+            return;
+        }
+        most_[slot] = std::max<std::size_t>(1, (p.text_bytes() + 1) / 2);
+        in_flight_values_ += most_[slot];
+        ++read_;
+        jobs_.add();
+    }
 }
 
 std::size_t BodyPass::next() {
-    while (done_ < total_)
-        if (const std::size_t n = left_over() ? take_rest() : take_made()) return n;
+    while (done_ < total_) {
+        if (held_ && !left_over()) { // the caller is done with the current piece
+            held_ = false;
+            ++taken_;
+        }
+        const std::size_t n = held_ ? take_left_over() : take_oldest();
+        done_ += n;
+        if (n > 0) return n;
+    }
     return 0;
 }
 
-// The values of the piece being made, once it is.
-std::size_t BodyPass::take_made() {
-    if (!pending_) { // the text ended before the grid did
-        check_input_read();
-        fail_changed_input();
+// The values of the oldest piece in flight, once it is made. Its slot stays
+// the caller's until it comes back for more and the piece's words are all made.
+std::size_t BodyPass::take_oldest() {
+    read_ahead();
+    if (read_ == taken_) {
+        stop();
+        ran_short();
     }
-    const int slot = pending_slot_;
-    // The next piece is read while this one is still being made, unless
-    // this one may hold the grid's last value.
-    const bool read_ahead = done_ + pending_words_ < total_;
-    const bool have_next = read_ahead && read_piece(slot ^ 1);
-    wait();
-    const std::size_t n = take(slot);
-    done_ += n;
-    current_ = slot;
-    // The next piece is made while the caller works on this one (and on its
-    // words left, if any: the next piece is then read once they are made).
-    if (done_ < total_ && (read_ahead ? have_next : !left_over() && read_piece(slot ^ 1)))
-        launch(slot ^ 1);
-    return n;
+    current_ = static_cast<int>(taken_ % slots);
+    jobs_.wait_for(taken_);
+    held_ = true;
+    in_flight_values_ -= most_[current_];
+    if (piece_[current_].troubled()) stop(); // nothing runs beside a failure
+    return take(current_);
 }
 
-// The words the current piece left over, made here while the next piece is
-// made on the helper thread.
-std::size_t BodyPass::take_rest() {
-    const std::size_t n = take_left_over(block_of(left()));
-    done_ += n;
-    // The next piece, unless it was read ahead already.
-    if (!left_over() && !pending_ && done_ < total_ && read_piece(current_ ^ 1))
-        launch(current_ ^ 1);
-    return n;
-}
-
-AsciiValuePass::AsciiValuePass() {
+AsciiValuePass::AsciiValuePass() : BodyPass(false) {
     for (auto &values : values_)
-        values.reset(new double[block_cells]);
+        values.reset(new double[piece_values]);
     start();
 }
 
-void AsciiValuePass::make(int slot, std::size_t max) {
-    parse_piece(piece_[slot], values_[slot].get(), max, nullptr);
+void AsciiValuePass::make(int slot) {
+    parse_piece(piece(slot), values_[slot].get(), piece_values, nullptr);
 }
 
 std::size_t AsciiValuePass::take(int slot) {
-    const BodyPiece &p = piece_[slot];
+    const BodyPiece &p = piece(slot);
     if (p.out_of_memory) fail_out_of_memory();
     const auto n = static_cast<std::size_t>(std::min<unsigned long long>(p.count, left()));
     if (n < left() && p.bad) fail_changed_input();

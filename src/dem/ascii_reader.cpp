@@ -3,7 +3,6 @@
 // before any question). The output reads the body again (ascii_body.hpp).
 #include <memory>
 #include <string>
-#include <utility>
 
 #include "dem/ascii_body.hpp"
 #include "dem/ascii_header.hpp"
@@ -12,109 +11,101 @@
 #include "run/state.hpp"
 
 namespace {
-// The reading thread's share of a piece it parses with the helper, in percent:
-// reading the text costs it about a tenth of its half.
-constexpr std::size_t reader_share = 45;
-
 // The first pass over the body: every value read, checked and taken into
 // input_figures, with the stage's line count every 100 lines.
-class FirstPass {
+class FirstPass : public BodyPass {
   public:
-    FirstPass(TextReader &text, std::string header_fault)
-        : text_(text), header_fault_(std::move(header_fault)),
-          progress_("reading " + nomim1, total_, true) {}
+    FirstPass() : BodyPass(true) {}
+    ~FirstPass() { stop(); }
+    // Takes the grid's size from the header, then reads every value.
     void run();
 
   private:
-    BodyPiece next_whole();
-    void take_piece(const BodyPiece &whole);
-    void take(BodyPiece &p, const double *values, ElevationFigures &figures);
+    void make(int slot) override;
+    std::size_t take(int slot) override;
+    [[noreturn]] void ran_short() override;
+    // A word that isn't a number comes next: its failure.
+    bool left_over() const override;
+    std::size_t take_left_over() override;
     void say_lines();
     [[noreturn]] void not_a_number(const BodyPiece &p) const;
 
-    TextReader &text_;
-    const std::string header_fault_; // what a failure at the first value says, if anything
-    const unsigned long long total_ = grid_cells();
-    unsigned long long done_ = 0; // values read so far
-    long long next_line_ = 100;   // the next progress line
+    long long next_line_ = 100; // the next progress line
     // The line count is the stage's own progress on standard output.
-    Progress progress_;
-    std::unique_ptr<double[]> values_;
-    std::unique_ptr<HelperThread> helper_;
+    std::unique_ptr<Progress> progress_;
+    ElevationFigures figures_[slots]; // of each slot's piece
+    const BodyPiece *failing_ = nullptr;
 };
 
 void FirstPass::run() {
-    while (done_ < total_)
-        take_piece(next_whole());
+    nb_col = header().cols;
+    nb_lig = header().lines;
+    X_min = header().x;
+    Y_min = header().y;
+    dpix_size = header().cell;
+    start();
+    progress_ = std::make_unique<Progress>("reading " + nomim1, total(), true);
+    while (const std::size_t n = next()) {
+        progress_->advance(n);
+        say_lines();
+    }
     check_input_read();
 }
 
-// The next piece of the body, or a failure: the body holds too few values.
-BodyPiece FirstPass::next_whole() {
-    const BodyPiece whole = next_piece(text_, nullptr);
-    if (whole.first != whole.last) return whole;
-    check_input_read();
-    fail(nomim1 + " holds " + std::to_string(done_) + " values where its header (" +
-         std::to_string(nb_lig) + " lines x " + std::to_string(nb_col) + " columns) announces " +
-         std::to_string(total_));
-}
-
-// Parses a piece and takes its values. Large pieces are parsed in two parts
-// cut at white space, one on each processor; this thread, which also reads,
-// takes the smaller one. Each part's values fit in its share of the values' block.
-void FirstPass::take_piece(const BodyPiece &whole) {
-    if (!values_) values_.reset(new double[block_cells]);
-    const char *const mid = half_way(whole, reader_share);
-    BodyPiece first = whole, second;
-    first.last = second.first = mid;
-    second.last = whole.last;
-    double *const first_values = values_.get();
-    double *const second_values = values_.get() + (mid - whole.first + 1) / 2;
-    const std::size_t max = block_of(total_ - done_);
-    ElevationFigures first_figures, second_figures;
-    const bool split = second.first != second.last;
-    if (split && !helper_) helper_ = std::make_unique<HelperThread>();
-    run_halves(
-        split ? helper_.get() : nullptr,
-        [&] { parse_piece(first, first_values, max, &first_figures); },
-        [&] { parse_piece(second, second_values, max, &second_figures); });
-    const unsigned long long before = done_;
-    take(first, first_values, first_figures);
-    if (done_ < total_) take(second, second_values, second_figures);
-    progress_.advance(done_ - before);
+void FirstPass::make(int slot) {
+    figures_[slot] = ElevationFigures{};
+    parse_piece(piece(slot), nullptr, SIZE_MAX, &figures_[slot]);
 }
 
 // Takes the values of a piece in line order; the last piece may hold more
-// than the grid needs. A body with fewer values than the header announces ends
-// the run: repeating or inventing values would corrupt the DEM.
-void FirstPass::take(BodyPiece &p, const double *values, ElevationFigures &figures) {
+// than the grid needs, whose figures are then made again from those it
+// gives. A word that isn't a number fails the run once the values before it
+// are taken (and their lines counted).
+std::size_t FirstPass::take(int slot) {
+    BodyPiece &p = piece(slot);
     if (p.out_of_memory) fail_out_of_memory();
-    std::size_t n = p.count;
-    if (n > total_ - done_) {
-        n = static_cast<std::size_t>(total_ - done_);
+    ElevationFigures &figures = figures_[slot];
+    if (p.count > left()) {
+        BodyPiece shorter = p;
         figures = ElevationFigures{};
-        for (std::size_t k = 0; k < n; ++k)
-            add_elevation(figures, values[k]);
+        parse_piece(shorter, nullptr, static_cast<std::size_t>(left()), &figures);
+        if (shorter.out_of_memory) fail_out_of_memory();
     }
+    if (p.count < left() && p.bad) failing_ = &p;
     add_figures(input_figures, figures);
-    done_ += n;
-    say_lines();
-    if (done_ < total_ && p.bad) not_a_number(p);
+    return static_cast<std::size_t>(std::min<unsigned long long>(p.count, left()));
+}
+
+bool FirstPass::left_over() const {
+    return failing_ != nullptr;
+}
+
+std::size_t FirstPass::take_left_over() {
+    not_a_number(*failing_);
+}
+
+// A body with fewer values than the header announces ends the run: repeating
+// or inventing values would corrupt the DEM.
+void FirstPass::ran_short() {
+    check_input_read();
+    fail(nomim1 + " holds " + std::to_string(done()) + " values where its header (" +
+         std::to_string(nb_lig) + " lines x " + std::to_string(nb_col) + " columns) announces " +
+         std::to_string(total()));
 }
 
 void FirstPass::say_lines() {
     const auto columns = static_cast<unsigned long long>(nb_col);
-    for (; next_line_ < nb_lig && static_cast<unsigned long long>(next_line_) * columns <= done_;
+    for (; next_line_ < nb_lig && static_cast<unsigned long long>(next_line_) * columns <= done();
          next_line_ += 100)
         say("\tline %d                   \r", static_cast<int>(next_line_));
 }
 
 void FirstPass::not_a_number(const BodyPiece &p) const {
-    if (done_ == 0 && !header_fault_.empty()) fail(header_fault_);
+    if (done() == 0 && !header().fault.empty()) fail(header().fault);
     const auto columns = static_cast<unsigned long long>(nb_col);
-    fail(nomim1 + ": value " + std::to_string(done_ + 1) + " (line " +
-         std::to_string(done_ / columns + 1) + ", column " + std::to_string(done_ % columns + 1) +
-         ") is \"" + clipped({p.first, p.text_bytes()}) + "\", not a number");
+    fail(nomim1 + ": value " + std::to_string(done() + 1) + " (line " +
+         std::to_string(done() / columns + 1) + ", column " + std::to_string(done() % columns + 1) +
+         ") is \"" + clipped(p.bad_word) + "\", not a number");
 }
 } // namespace
 
@@ -122,13 +113,5 @@ void FirstPass::not_a_number(const BodyPiece &p) const {
 void ascii_lecture() {
     say("\n");
     prepare_input_passes();
-    TextReader text(f1);
-    text.shorten_long_words();
-    const AsciiHeader h = read_ascii_header(text);
-    nb_col = h.cols;
-    nb_lig = h.lines;
-    X_min = h.x;
-    Y_min = h.y;
-    dpix_size = h.cell;
-    FirstPass(text, h.fault).run();
+    FirstPass().run();
 }

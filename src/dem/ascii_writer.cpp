@@ -34,8 +34,8 @@ bool all_short(const double *cells, std::size_t n) {
     return is_short;
 }
 
-// An ASCII grid's text becomes the output text word by word, on two more
-// threads while the text made before goes to the file.
+// An ASCII grid's text becomes the output text word by word, on both
+// processors while the text made before goes to the file.
 void write_raised_text() {
     if (!grid_has_cells()) return;
     const BaseText base = base_text(new_dtab_min_in);
@@ -43,8 +43,7 @@ void write_raised_text() {
     RaisedTextPass pass(base);
     while (const std::size_t n = pass.next()) {
         progress.advance(n);
-        for (int half : {0, 1})
-            f2.write(pass.text(half).data(), pass.text(half).size());
+        f2.write(pass.text().data(), pass.text().size());
     }
 }
 

@@ -4,16 +4,13 @@
 
 #include <algorithm>
 
+#include "number/always_inline.hpp"
+
 // Attributes by name: pmccabe, which measures every function for CI, reads
 // none whose head spells them out.
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
 #include <immintrin.h>
 #define GZ_AVX2 __attribute__((target("avx2")))
-#endif
-#if defined(__GNUC__) || defined(__clang__)
-#define GZ_ALWAYS_INLINE __attribute__((always_inline)) inline
-#else
-#define GZ_ALWAYS_INLINE inline
 #endif
 
 namespace {
@@ -172,6 +169,13 @@ ElevationFigures figures_of_samples(const SampleFigures &f, UnitFactor factor) {
     }
     e.any = true;
     return e;
+}
+
+void add_elevations(ElevationFigures &f, const double *v, std::size_t n) {
+    ElevationFigures held = f;
+    for (std::size_t k = 0; k < n; ++k)
+        add_elevation(held, v[k]);
+    f = held;
 }
 
 Range raised_range(const ElevationFigures &f, double base) {

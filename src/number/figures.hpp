@@ -35,6 +35,9 @@ inline void add_elevation(ElevationFigures &f, double v) {
     if (!std::isnan(v)) f.any = true;
 }
 
+// n more cells, in line order (the figures kept where the cells can't alias them).
+void add_elevations(ElevationFigures &f, const double *v, std::size_t n);
+
 // The figures of a scan that goes on over the cells whose figures are next:
 // the same as adding those cells one by one (ties keep the first value seen).
 inline void add_figures(ElevationFigures &f, const ElevationFigures &next) {

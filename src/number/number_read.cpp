@@ -3,6 +3,7 @@
 // library; std::from_chars and strtod (both exact) do the rest.
 #include "number/number_text.hpp"
 
+#include <algorithm>
 #include <cfloat>
 #include <charconv>
 #include <climits>
@@ -144,6 +145,63 @@ const char *read_whole_word(const char *p, const char *end, const char *limit, d
 }
 } // namespace
 
+namespace {
+// Bytes the reading of a word in the loop below may look at from its start:
+// a sign, 16 digits, a point, 16 digits and the white space after them.
+constexpr std::ptrdiff_t decimal_window = 40;
+
+// The plain decimals from p on (a sign, digits and a point, at most 15 digits,
+// then white space), at most n of them into out, while they lie decimal_window
+// bytes or more before limit: the tight loop most words of a grid go through.
+// Each is read as read_short_decimal reads it. Where it stopped.
+const char *read_decimals(const char *p, const char *limit, double *out, std::size_t n,
+                          std::size_t &count) {
+    const char *const far = limit - std::min<std::ptrdiff_t>(limit - p, decimal_window);
+    for (std::size_t k = 0; k < n; ++k) {
+        const char *q = p;
+        while (q < far && is_text_space(*q))
+            ++q;
+        if (q >= far) break;
+        const bool negative = *q == '-';
+        const char *const digits = q + negative;
+        std::uint64_t w = 0;
+        const char *s = digits;
+        for (unsigned d;
+             (d = static_cast<unsigned char>(*s) - unsigned{'0'}) < 10 && s - digits < 16; ++s)
+            w = w * 10 + d;
+        std::ptrdiff_t count_digits = s - digits, decimals = 0;
+        if (*s == '.') {
+            const char *const fraction = ++s;
+            for (unsigned d;
+                 (d = static_cast<unsigned char>(*s) - unsigned{'0'}) < 10 && s - fraction < 16;
+                 ++s)
+                w = w * 10 + d;
+            decimals = s - fraction;
+            count_digits += decimals;
+        }
+        if (count_digits == 0 || count_digits > 15 || !is_text_space(*s)) break;
+        const double v = static_cast<double>(w) / exact_powers_of_ten[decimals];
+        out[count++] = negative ? -v : v;
+        p = s;
+    }
+    return p;
+}
+} // namespace
+
+namespace {
+// The word at p read by the general path: its end, or null when it isn't a
+// number (word_end then where it ends).
+const char *read_any_word(const char *p, const char *limit, double &v, const char *&word_end) {
+    // A word read_decimals turned down is no plain decimal followed by white space.
+    const bool tried = plain_double_arithmetic && limit - p > decimal_window;
+    const char *end = tried ? nullptr : read_short_decimal(p, limit, v);
+    if (end == nullptr) end = library_decimal(p, limit, v);
+    if (end != nullptr && (end == limit || is_text_space(*end))) return end;
+    // Another form, or a number followed by more of the word.
+    return read_whole_word(p, end, limit, v, word_end);
+}
+} // namespace
+
 ParsedWords parse_words(const char *first, const char *last, double *out, std::size_t max_values,
                         bool text_ends) {
     // Unless the text ends at last, a word touching last may go on: the words
@@ -155,18 +213,15 @@ ParsedWords parse_words(const char *first, const char *last, double *out, std::s
     const char *p = first;
     std::size_t count = 0;
     while (count < max_values) {
+        if (plain_double_arithmetic) p = read_decimals(p, limit, out, max_values - count, count);
+        if (count == max_values) break;
         while (p != limit && is_text_space(*p))
             ++p;
         if (p == limit) return {count, p, p, WordsStop::need_text};
         double v;
-        const char *end = read_short_decimal(p, limit, v);
-        if (end == nullptr) end = library_decimal(p, limit, v);
-        if (end == nullptr || (end != limit && !is_text_space(*end))) {
-            // Another form, or a number followed by more of the word.
-            const char *word_end = nullptr;
-            end = read_whole_word(p, end, limit, v, word_end);
-            if (end == nullptr) return {count, p, word_end, WordsStop::not_a_number};
-        }
+        const char *word_end = nullptr;
+        const char *end = read_any_word(p, limit, v, word_end);
+        if (end == nullptr) return {count, p, word_end, WordsStop::not_a_number};
         out[count++] = v;
         p = end;
     }

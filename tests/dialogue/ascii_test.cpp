@@ -143,6 +143,40 @@ TEST(AsciiReader, MalformedHeadersAndBodiesEndWithAMessage) {
     }
 }
 
+// A body of several pieces read on two threads: values are counted, and
+// lines shown, in line order up to a fault in a later piece; words past the
+// grid's last cell, junk among them, are never read.
+TEST(AsciiReader, ABodyOfManyPiecesIsTakenInLineOrder) {
+    const std::string header =
+        "ncols 200\nnrows 300\nxllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value -1\n";
+    // 60000 values of 4 or 6 characters: several pieces.
+    const auto words = [](int from, int to) {
+        std::string text;
+        for (int k = from; k < to; ++k)
+            text += k % 7 == 0 ? "0.0 " : std::to_string(100 + k % 97) + ".5 ";
+        return text;
+    };
+    const std::string lines = start + "\n" + progress(100) + progress(200);
+    const struct {
+        std::string body, out, err;
+    } cases[] = {
+        {words(0, 59999), lines,
+         "holds 59999 values where its header (300 lines x 200 columns) announces 60000"},
+        {words(0, 50000) + "x9 " + words(50000, 60000), lines,
+         "value 50001 (line 251, column 1) is \"x9\", not a number"},
+        {words(0, 60000) + "-5.5 999 junk",
+         lines + dem_has("300", "200") + report("0.000000", "196.500000", "8572") + yes_no, ""},
+    };
+    for (const auto &c : cases) {
+        Workdir w;
+        w.write("images/d/a.asc", header + c.body);
+        const RunResult r = w.run("d a 0 -1\n");
+        EXPECT_TEXT(r.out, c.out);
+        EXPECT_EQ(r.status, c.err.empty() ? 0 : 1);
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
+}
+
 TEST(AsciiReader, LongKeywordsAndHeadersInAnotherOrderReadPositionally) {
     Workdir w;
     // nrows given first: its value is taken as the column count.
