@@ -196,7 +196,9 @@ def report(args, exe):
     jobs = [j for j in args.jobs.split(",") if j in ("batch", "crowded")]
     rows, targets, notes = [], [], []
     if "batch" in jobs:
-        programs = {GZ: exe, FLOOR: build_floor(args.work), HARNESS: shutil.which("true")}
+        programs = {GZ: exe, FLOOR: build_floor(args.work)}
+        if not args.without_harness:
+            programs[HARNESS] = shutil.which("true")
         if args.before:
             programs[BEFORE] = os.path.abspath(args.before)
         for count in [int(t) for t in args.tiles.split(",") if t]:
@@ -206,7 +208,7 @@ def report(args, exe):
                 wall, cpu = med[label]
                 ratio = "" if label == GZ else "%.3f" % (gz / wall)
                 rows.append(("batch, %d tiles" % count, label, wall, 1000 * wall / count, 1000 * cpu / count, ratio))
-            for k, kind in enumerate(("wall", "CPU")):
+            for k, kind in enumerate(("wall", "CPU") if HARNESS in programs else ()):
                 extra = [1000 * (med[label][k] - med[HARNESS][k]) / count for label in (GZ, FLOOR)]
                 notes.append("batch, %d tiles, %s time above the harness alone: groundzero %.2f ms a tile, the floor"
                              " %.2f ms a tile (%s)" % (count, kind, extra[0], extra[1],

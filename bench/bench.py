@@ -327,6 +327,8 @@ def main():
     parser.add_argument("--tiles", default="1000",
                         help="batch sizes in tiles, comma-separated, such as 1000,100000 (default 1000)")
     parser.add_argument("--batch-runs", type=int, default=3, help="runs of each batch row (default 3)")
+    parser.add_argument("--without-harness", action="store_true",
+                        help="batch: time groundzero and the floor only, not the harness alone (a third less time)")
     parser.add_argument("--crowd", type=int, default=100000,
                         help="unrelated files beside the crowded run (default 100000)")
     parser.add_argument("--crowded-runs", type=int, default=21, help="runs of each crowded row (default 21)")
