@@ -132,12 +132,27 @@ def check_batch(root, folder, count, label):
         sys.exit("batch (%s): %d of %d runs ended well, %d outputs made" % (label, good, count, made))
 
 
-def batch(work, programs, count, runs):
+def add_crowd(folder, count, among):
+    """The inputs and outputs of among - count more tiles beside the batch, as
+    a folder holds them near the end of a batch of among tiles: names the
+    recipe doesn't list nor a run clears, hard links of the batch's tiles
+    (spread over them all, each file's links stay few)."""
+    for k in range(count, among):
+        source = os.path.join(folder, "t%06d_m2" % (k % count))
+        for name, ext in (("m3", ".raw"), ("m3", ".txt"), ("out_m3", ".raw"), ("out_m3", ".txt"), ("out_m3", ".hdr")):
+            path = os.path.join(folder, "c%06d_%s%s" % (k, name, ext))
+            if not os.path.exists(path):
+                os.link(source + (".raw" if ext == ".raw" else ".txt"), path)
+
+
+def batch(work, programs, count, runs, among):
     """Medians of wall and processor seconds of the batch of count tiles, for
-    each row of programs (label: what stands for groundzero)."""
-    root = os.path.join(work, "batch%d" % count)
+    each row of programs (label: what stands for groundzero); with among above
+    count, in a folder crowded as by a batch of among tiles."""
+    root = os.path.join(work, "batch%d" % count if among <= count else "batch%d-among-%d" % (count, among))
     print("making %d tiles in %s where missing" % (count, root), flush=True)
     folder = make_tiles(root, count)
+    add_crowd(folder, count, among)
     recipe = readme_recipe()
     samples = {label: [] for label in programs}
     for _ in range(runs):  # alternate the rows run by run
@@ -183,6 +198,10 @@ def crowded(work, exe, crowd, runs):
     return medians(samples)
 
 
+def batch_label(count, among):
+    return "batch, %d tiles" % count + (" among %d" % among if among > count else "")
+
+
 def build_floor(work):
     """Compiles the floor program into <work>/bin/."""
     path = os.path.join(work, "bin", "batch_floor")
@@ -202,19 +221,19 @@ def report(args, exe):
         if args.before:
             programs[BEFORE] = os.path.abspath(args.before)
         for count in [int(t) for t in args.tiles.split(",") if t]:
-            med = batch(args.work, programs, count, args.batch_runs)
+            med = batch(args.work, programs, count, args.batch_runs, args.among)
             gz, floor_wall = med[GZ][0], med[FLOOR][0]
             for label in programs:
                 wall, cpu = med[label]
                 ratio = "" if label == GZ else "%.3f" % (gz / wall)
-                rows.append(("batch, %d tiles" % count, label, wall, 1000 * wall / count, 1000 * cpu / count, ratio))
+                rows.append((batch_label(count, args.among), label, wall, 1000 * wall / count, 1000 * cpu / count, ratio))
             for k, kind in enumerate(("wall", "CPU") if HARNESS in programs else ()):
                 extra = [1000 * (med[label][k] - med[HARNESS][k]) / count for label in (GZ, FLOOR)]
-                notes.append("batch, %d tiles, %s time above the harness alone: groundzero %.2f ms a tile, the floor"
-                             " %.2f ms a tile (%s)" % (count, kind, extra[0], extra[1],
+                notes.append("%s, %s time above the harness alone: groundzero %.2f ms a tile, the floor"
+                             " %.2f ms a tile (%s)" % (batch_label(count, args.among), kind, extra[0], extra[1],
                                                        "%.2f x" % (extra[0] / extra[1]) if extra[1] > 0
                                                        else "within the noise"))
-            targets.append(("batch, %d tiles: batch tile at most 2 x the durable floor" % count,
+            targets.append(("%s: batch tile at most 2 x the durable floor" % batch_label(count, args.among),
                             "%.3f x (%.2f ms / %.2f ms a tile)" % (
                                 gz / floor_wall, 1000 * gz / count, 1000 * floor_wall / count),
                             gz <= 2.0 * floor_wall))

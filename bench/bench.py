@@ -327,6 +327,9 @@ def main():
     parser.add_argument("--tiles", default="1000",
                         help="batch sizes in tiles, comma-separated, such as 1000,100000 (default 1000)")
     parser.add_argument("--batch-runs", type=int, default=3, help="runs of each batch row (default 3)")
+    parser.add_argument("--among", type=int, default=0,
+                        help="batch: its folder also holds the inputs and outputs of this many tiles in all, as"
+                             " near the end of a batch that large (default: none)")
     parser.add_argument("--without-harness", action="store_true",
                         help="batch: time groundzero and the floor only, not the harness alone (a third less time)")
     parser.add_argument("--crowd", type=int, default=100000,
