@@ -35,14 +35,21 @@ TEST(AsciiReader, BodyLayoutsAndMisspeltKeywordsReadAlike) {
         // A value read in part, its rest taken for the next keyword, as ever.
         "ncols 3nrows 2\nxllcorner 500000\nyllcorner 4000000\ncellsize 30,5 -9999\n"
         "1.5 0 -2 3 0 4",
+        header_2x3 + "1.5 0 -2 3 0 4 junk 9", // the grid ends before a word that is no number
     };
     for (const std::string &grid : grids) {
         Workdir w;
         w.write("images/d/a.asc", grid);
-        RunResult r = w.run("d a 0 1\n");
+        RunResult r = w.run("d a 0 0 0 0 5\n");
         EXPECT_TEXT(r.out, start + "\n" + dem_has("2", "3") + report("-2.000000", "4.000000", "1") +
-                               yes_no + no_change);
-        EXPECT_EQ(r.status, 0);
+                               yes_no + base_level("1.500000") + output_title + naming("a") +
+                               format_menu + ask_pixel);
+        EXPECT_EQ(w.read("images/d/a_new_base.asc"),
+                  written_header("500000.000000", "4000000.000000", "5.000000") +
+                      "1.500000\t1.500000\t1.500000\t3.000000\t1.500000\t4.000000\t");
+        EXPECT_EQ(w.run("d a 0 0 0 1 0 1 5\n").status, 0) << grid;
+        EXPECT_EQ(read_u16le(w.read("images/d/a_new_base_m2.raw")),
+                  (std::vector<unsigned>{15, 15, 15, 30, 15, 40}));
     }
 }
 
@@ -133,6 +140,7 @@ TEST(AsciiReader, MalformedHeadersAndBodiesEndWithAMessage) {
          "header line 6 (nodata_value) holds \"-1,5\", not a number"},
         {header_2x3 + "1 2 3\n4 five 6\n", "value 5 (line 2, column 2) is \"five\", not a number"},
         {header_2x3 + "1 2 3\n4 5,5 6\n", "is \"5,5\", not a number"},
+        {header_2x3, "holds 0 values where its header (2 lines x 3 columns) announces 6"},
     };
     for (const auto &c : cases) {
         Workdir w;
