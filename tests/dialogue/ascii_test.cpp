@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -272,4 +273,46 @@ TEST(AsciiWriter, ALargeBodyIsTheTextOfEveryRaisedValueInOrder) {
         "cellsize 5.000000\r\nnodata_value -9999.9999\r\n";
     ASSERT_EQ(written.substr(0, head.size()), head);
     EXPECT_TRUE(written.substr(head.size()) == body) << "the body differs";
+}
+
+// Blocks made of the longest texts fill the room of the texts made at once to
+// its last byte (a sanitized build catches one byte more): a raster's block
+// of 2^18 cells of 2^31 - 1 m made in two halves, and a grid's piece whose
+// raised texts, of up to 317 characters (1.7e308), end one byte before the end
+// of their room, then leave less room than the longest text needs.
+TEST(AsciiWriter, BlocksOfTheLongestTextsFitTheirRoom) {
+    const auto text_of = [](double v) {
+        char text[400];
+        std::snprintf(text, sizeof text, "%lf\t", v);
+        return std::string(text);
+    };
+    std::string raster, raster_body,
+        grid = "ncols 2483\nnrows 1\nxllcorner 1\nyllcorner 2\n"
+               "cellsize 5\nnodata_value 0\n",
+        grid_body;
+    for (int k = 0; k < 512 * 512; ++k) {
+        raster += "\xff\xff\xff\x7f";
+        raster_body += text_of(2147483647.0);
+    }
+    for (int k = 0; k < 2483; ++k) { // texts of 135, 1240 x 317, 137, 1240 x 317 characters
+        const char *word = k == 0 ? "5e126" : k == 1241 ? "5e128" : k == 2482 ? "1" : "1.7e308";
+        grid += std::string(word) + " ";
+        grid_body += text_of(std::strtod(word, nullptr));
+    }
+    const struct {
+        std::string input, bytes, descriptor, answers, body;
+    } cases[] = {
+        {"a_m4.raw", raster, "512\n512\n4\n0\n0\n10\n", "d a 1 1 0 0 0 0 1 2\n", raster_body},
+        {"a.asc", grid, "", "d a 0 0 0 0 5\n", grid_body},
+    };
+    for (const auto &c : cases) {
+        Workdir w;
+        w.write("images/d/" + c.input, c.bytes);
+        if (!c.descriptor.empty()) w.write("images/d/a_m4.txt", c.descriptor);
+        const RunResult r = w.run(c.answers);
+        ASSERT_EQ(r.status, 0) << c.input << ": " << r.err;
+        const std::string written = w.read("images/d/a_new_base.asc");
+        const std::size_t body = written.find("-9999.9999\r\n") + 12;
+        EXPECT_TRUE(written.substr(body) == c.body) << c.input;
+    }
 }
