@@ -198,6 +198,27 @@ TEST(CommitOutputs, ALinkRefusedIsACopyAnotherFailedLinkOrTheOlderFilesStatFails
     host::fault_hook = nullptr;
 }
 
+// A read that failed ends the input: nothing is read after it, nor again.
+TEST(InFile, AReadAfterAFailureGivesNothing) {
+    ScratchDrive drive;
+    { std::ofstream("images/d/a.raw") << "0123456789"; }
+    static bool failing = false;
+    host::fault_hook = [](const char *call) {
+        return failing && std::string(call) == "fread" ? host::Fault::io : host::Fault::none;
+    };
+    InFile in;
+    ASSERT_TRUE(in.open(drive.dos("images/d/a.raw")));
+    char data[4];
+    EXPECT_EQ(in.read(data, 2), 2u);
+    failing = true;
+    EXPECT_EQ(in.read(data, 2), 0u);
+    failing = false;
+    host::fault_hook = nullptr;
+    EXPECT_TRUE(in.failed());
+    EXPECT_EQ(in.read(data, 2), 0u);
+    EXPECT_FALSE(in.rewind());
+}
+
 // A dead run's journal cut short (its run changed no name) is read up to the
 // longest a journal may be, and mended; a longer one is no journal of ours.
 TEST(Mend, AJournalUpToItsSizeLimitIsMendedALongerOneHoldsItsNames) {
