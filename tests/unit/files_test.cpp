@@ -109,53 +109,51 @@ TEST(OutFile, DiscardedOrFailedOutputsLeaveTheOldFileUntouched) {
     EXPECT_FALSE(missing.open(drive.dos("images/nofolder/x.raw")));
 }
 
-TEST(CommitOutputs, ASecondRenameThatFailsPutsTheFirstFileBack) {
-    ScratchDrive drive;
-    { std::ofstream("images/d/a.raw") << "older raster"; }
-    fs::create_directories("images/d/a.txt/in_the_way"); // a folder can't be replaced by a file
-    OutFile raster, descriptor;
-    ASSERT_TRUE(raster.open(drive.dos("images/d/a.raw")));
-    ASSERT_TRUE(descriptor.open(drive.dos("images/d/a.txt")));
-    raster.write("new raster", 10);
-    descriptor.write_text("2\n3\n");
-    const OutFile *failed = nullptr;
-    EXPECT_FALSE(commit_outputs({&raster, &descriptor}, &failed));
-    EXPECT_EQ(failed, &descriptor);
-    EXPECT_FALSE(descriptor.error().empty());
-    EXPECT_EQ(slurp("images/d/a.raw"), "older raster");
-    EXPECT_TRUE(fs::is_directory("images/d/a.txt"));
-    // Nothing else is left: no temporary file, no kept copy of the older raster.
-    EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}), 2);
-}
-
-TEST(CommitOutputs, AFirstFileThatDidNotExistIsRemovedAgainOnFailure) {
-    ScratchDrive drive;
-    fs::create_directories("images/d/a.txt/in_the_way");
-    OutFile raster, descriptor;
-    ASSERT_TRUE(raster.open(drive.dos("images/d/a.raw")));
-    ASSERT_TRUE(descriptor.open(drive.dos("images/d/a.txt")));
-    raster.write("new raster", 10);
-    const OutFile *failed = nullptr;
-    EXPECT_FALSE(commit_outputs({&raster, &descriptor}, &failed));
-    EXPECT_FALSE(fs::exists("images/d/a.raw"));
-    EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}), 1);
-}
-
-TEST(CommitOutputs, BothFilesReplaceTheirOlderOnesTogether) {
-    ScratchDrive drive;
-    { std::ofstream("images/d/a.raw") << "older raster"; }
-    { std::ofstream("images/d/a.txt") << "older descriptor"; }
-    OutFile raster, descriptor;
-    ASSERT_TRUE(raster.open(drive.dos("images/d/a.raw")));
-    ASSERT_TRUE(descriptor.open(drive.dos("images/d/a.txt")));
-    raster.write("new raster", 10);
-    descriptor.write_text("2\n");
-    const OutFile *failed = nullptr;
-    ASSERT_TRUE(commit_outputs({&raster, &descriptor}, &failed));
-    EXPECT_EQ(failed, nullptr);
-    EXPECT_EQ(slurp("images/d/a.raw"), "new raster");
-    EXPECT_EQ(slurp("images/d/a.txt"), "2\r\n");
-    EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}), 2);
+// A raster and its descriptor over older files: both new files stand, or
+// where the descriptor's rename fails, or its name holds a folder (no file to
+// keep or replace), the raster's older file (or none) stands again, and
+// nothing else is left.
+TEST(CommitOutputs, APairReplacesItsOlderFilesTogetherOrNotAtAll) {
+    enum How { whole, rename_fails, folder };
+    static How how = whole;
+    static int renames = 0;
+    host::fault_hook = [](const char *call) {
+        const bool second = std::string(call) == "rename" && ++renames == 2;
+        return how == rename_fails && second ? host::Fault::io : host::Fault::none;
+    };
+    const struct {
+        bool older_raster;
+        How how;
+    } cases[] = {{true, whole}, {true, rename_fails}, {false, rename_fails}, {false, folder}};
+    for (const auto &c : cases) {
+        ScratchDrive drive;
+        if (c.older_raster) std::ofstream("images/d/a.raw") << "older raster";
+        if (c.how == folder) fs::create_directories("images/d/a.txt/in_the_way");
+        if (c.how != folder) std::ofstream("images/d/a.txt") << "older descriptor";
+        OutFile raster, descriptor;
+        ASSERT_TRUE(raster.open(drive.dos("images/d/a.raw")));
+        ASSERT_TRUE(descriptor.open(drive.dos("images/d/a.txt")));
+        raster.write("new raster", 10);
+        descriptor.write_text("2\n");
+        const OutFile *failed = nullptr;
+        renames = 0;
+        how = c.how;
+        EXPECT_EQ(commit_outputs({&raster, &descriptor}, &failed), c.how == whole);
+        how = whole;
+        const bool failing = c.how != whole;
+        EXPECT_EQ(failed, failing ? &descriptor : nullptr);
+        EXPECT_EQ(descriptor.error().empty(), !failing);
+        const std::string older = c.older_raster ? "older raster" : "-";
+        EXPECT_EQ(fs::exists("images/d/a.raw") ? slurp("images/d/a.raw") : "-",
+                  failing ? older : "new raster");
+        EXPECT_EQ(fs::is_directory("images/d/a.txt") ? "folder" : slurp("images/d/a.txt"),
+                  c.how == whole    ? "2\r\n"
+                  : c.how == folder ? "folder"
+                                    : "older descriptor");
+        EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}),
+                  c.older_raster || c.how == whole ? 2 : 1);
+    }
+    host::fault_hook = nullptr;
 }
 
 // Where a volume or the system refuses a link (FAT, another user's file), the
