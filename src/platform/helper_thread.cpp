@@ -1,10 +1,14 @@
 // The helper thread: one job at a time, handed over under a lock.
 #include "platform/helper_thread.hpp"
 
+#include <cerrno>
 #include <system_error>
+
+#include "platform/host.hpp"
 
 HelperThread::HelperThread() {
     try {
+        if (host::faulted("thread")) throw std::system_error(errno, std::generic_category());
         thread_ = std::thread([this] { serve(); });
     } catch (const std::system_error &) {
     }

@@ -274,9 +274,8 @@ bool release(Handle h, const std::string &path, bool remove_it) {
 
 bool look(const std::string &path, Entry &entry) {
     entry = Entry{};
-    if (faulted("stat")) return false;
     struct stat st {};
-    if (lstat(path.c_str(), &st) != 0) return error_is_missing();
+    if (faulted("stat") || lstat(path.c_str(), &st) != 0) return error_is_missing();
     entry = entry_of(st);
     return true;
 }
@@ -335,9 +334,8 @@ bool write_at(Handle h, unsigned long long offset, const char *data, std::size_t
 }
 
 bool take_permissions(Handle h, const std::string &path) {
-    if (faulted("stat")) return false;
     struct stat older {};
-    if (lstat(path.c_str(), &older) != 0) return error_is_missing();
+    if (faulted("stat") || lstat(path.c_str(), &older) != 0) return error_is_missing();
     if (!S_ISREG(older.st_mode)) return true;
     struct stat now {};
     if (faulted("fstat") || fstat(h, &now) != 0) return false;

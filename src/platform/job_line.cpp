@@ -1,9 +1,11 @@
 // The line of jobs: numbers handed out under a lock, the jobs made outside it.
 #include "platform/job_line.hpp"
 
+#include <cerrno>
 #include <system_error>
 #include <utility>
 
+#include "platform/host.hpp"
 #include "platform/interrupts.hpp"
 
 JobLine::JobLine(std::function<void(std::size_t)> make) : make_(std::move(make)) {
@@ -11,6 +13,7 @@ JobLine::JobLine(std::function<void(std::size_t)> make) : make_(std::move(make))
     // reach the main thread, whose holds keep them out while names change.
     InterruptHold hold;
     try {
+        if (host::faulted("thread")) throw std::system_error(errno, std::generic_category());
         helper_ = std::thread([this] { serve(); });
     } catch (const std::system_error &) {
     }

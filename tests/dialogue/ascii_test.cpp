@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -35,14 +36,21 @@ TEST(AsciiReader, BodyLayoutsAndMisspeltKeywordsReadAlike) {
         // A value read in part, its rest taken for the next keyword, as ever.
         "ncols 3nrows 2\nxllcorner 500000\nyllcorner 4000000\ncellsize 30,5 -9999\n"
         "1.5 0 -2 3 0 4",
+        header_2x3 + "1.5 0 -2 3 0 4 junk 9", // the grid ends before a word that is no number
     };
     for (const std::string &grid : grids) {
         Workdir w;
         w.write("images/d/a.asc", grid);
-        RunResult r = w.run("d a 0 1\n");
+        RunResult r = w.run("d a 0 0 0 0 5\n");
         EXPECT_TEXT(r.out, start + "\n" + dem_has("2", "3") + report("-2.000000", "4.000000", "1") +
-                               yes_no + no_change);
-        EXPECT_EQ(r.status, 0);
+                               yes_no + base_level("1.500000") + output_title + naming("a") +
+                               format_menu + ask_pixel);
+        EXPECT_EQ(w.read("images/d/a_new_base.asc"),
+                  written_header("500000.000000", "4000000.000000", "5.000000") +
+                      "1.500000\t1.500000\t1.500000\t3.000000\t1.500000\t4.000000\t");
+        EXPECT_EQ(w.run("d a 0 0 0 1 0 1 5\n").status, 0) << grid;
+        EXPECT_EQ(read_u16le(w.read("images/d/a_new_base_m2.raw")),
+                  (std::vector<unsigned>{15, 15, 15, 30, 15, 40}));
     }
 }
 
@@ -133,6 +141,7 @@ TEST(AsciiReader, MalformedHeadersAndBodiesEndWithAMessage) {
          "header line 6 (nodata_value) holds \"-1,5\", not a number"},
         {header_2x3 + "1 2 3\n4 five 6\n", "value 5 (line 2, column 2) is \"five\", not a number"},
         {header_2x3 + "1 2 3\n4 5,5 6\n", "is \"5,5\", not a number"},
+        {header_2x3, "holds 0 values where its header (2 lines x 3 columns) announces 6"},
     };
     for (const auto &c : cases) {
         Workdir w;
@@ -264,4 +273,46 @@ TEST(AsciiWriter, ALargeBodyIsTheTextOfEveryRaisedValueInOrder) {
         "cellsize 5.000000\r\nnodata_value -9999.9999\r\n";
     ASSERT_EQ(written.substr(0, head.size()), head);
     EXPECT_TRUE(written.substr(head.size()) == body) << "the body differs";
+}
+
+// Blocks made of the longest texts fill the room of the texts made at once to
+// its last byte (a sanitized build catches one byte more): a raster's block
+// of 2^18 cells of 2^31 - 1 m made in two halves, and a grid's piece whose
+// raised texts, of up to 317 characters (1.7e308), end one byte before the end
+// of their room, then leave less room than the longest text needs.
+TEST(AsciiWriter, BlocksOfTheLongestTextsFitTheirRoom) {
+    const auto text_of = [](double v) {
+        char text[400];
+        std::snprintf(text, sizeof text, "%lf\t", v);
+        return std::string(text);
+    };
+    std::string raster, raster_body,
+        grid = "ncols 2483\nnrows 1\nxllcorner 1\nyllcorner 2\n"
+               "cellsize 5\nnodata_value 0\n",
+        grid_body;
+    for (int k = 0; k < 512 * 512; ++k) {
+        raster += "\xff\xff\xff\x7f";
+        raster_body += text_of(2147483647.0);
+    }
+    for (int k = 0; k < 2483; ++k) { // texts of 135, 1240 x 317, 137, 1240 x 317 characters
+        const char *word = k == 0 ? "5e126" : k == 1241 ? "5e128" : k == 2482 ? "1" : "1.7e308";
+        grid += std::string(word) + " ";
+        grid_body += text_of(std::strtod(word, nullptr));
+    }
+    const struct {
+        std::string input, bytes, descriptor, answers, body;
+    } cases[] = {
+        {"a_m4.raw", raster, "512\n512\n4\n0\n0\n10\n", "d a 1 1 0 0 0 0 1 2\n", raster_body},
+        {"a.asc", grid, "", "d a 0 0 0 0 5\n", grid_body},
+    };
+    for (const auto &c : cases) {
+        Workdir w;
+        w.write("images/d/" + c.input, c.bytes);
+        if (!c.descriptor.empty()) w.write("images/d/a_m4.txt", c.descriptor);
+        const RunResult r = w.run(c.answers);
+        ASSERT_EQ(r.status, 0) << c.input << ": " << r.err;
+        const std::string written = w.read("images/d/a_new_base.asc");
+        const std::size_t body = written.find("-9999.9999\r\n") + 12;
+        EXPECT_TRUE(written.substr(body) == c.body) << c.input;
+    }
 }

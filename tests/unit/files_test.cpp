@@ -9,6 +9,8 @@
 #include <string>
 
 #include "platform/in_file.hpp"
+#include "platform/journal.hpp"
+#include "platform/mend.hpp"
 #include "platform/out_file.hpp"
 #include "platform/publish.hpp"
 #include "platform/publish_names.hpp"
@@ -107,84 +109,129 @@ TEST(OutFile, DiscardedOrFailedOutputsLeaveTheOldFileUntouched) {
     EXPECT_FALSE(missing.open(drive.dos("images/nofolder/x.raw")));
 }
 
-TEST(CommitOutputs, ASecondRenameThatFailsPutsTheFirstFileBack) {
-    ScratchDrive drive;
-    { std::ofstream("images/d/a.raw") << "older raster"; }
-    fs::create_directories("images/d/a.txt/in_the_way"); // a folder can't be replaced by a file
-    OutFile raster, descriptor;
-    ASSERT_TRUE(raster.open(drive.dos("images/d/a.raw")));
-    ASSERT_TRUE(descriptor.open(drive.dos("images/d/a.txt")));
-    raster.write("new raster", 10);
-    descriptor.write_text("2\n3\n");
-    const OutFile *failed = nullptr;
-    EXPECT_FALSE(commit_outputs({&raster, &descriptor}, &failed));
-    EXPECT_EQ(failed, &descriptor);
-    EXPECT_FALSE(descriptor.error().empty());
-    EXPECT_EQ(slurp("images/d/a.raw"), "older raster");
-    EXPECT_TRUE(fs::is_directory("images/d/a.txt"));
-    // Nothing else is left: no temporary file, no kept copy of the older raster.
-    EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}), 2);
-}
-
-TEST(CommitOutputs, AFirstFileThatDidNotExistIsRemovedAgainOnFailure) {
-    ScratchDrive drive;
-    fs::create_directories("images/d/a.txt/in_the_way");
-    OutFile raster, descriptor;
-    ASSERT_TRUE(raster.open(drive.dos("images/d/a.raw")));
-    ASSERT_TRUE(descriptor.open(drive.dos("images/d/a.txt")));
-    raster.write("new raster", 10);
-    const OutFile *failed = nullptr;
-    EXPECT_FALSE(commit_outputs({&raster, &descriptor}, &failed));
-    EXPECT_FALSE(fs::exists("images/d/a.raw"));
-    EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}), 1);
-}
-
-TEST(CommitOutputs, BothFilesReplaceTheirOlderOnesTogether) {
-    ScratchDrive drive;
-    { std::ofstream("images/d/a.raw") << "older raster"; }
-    { std::ofstream("images/d/a.txt") << "older descriptor"; }
-    OutFile raster, descriptor;
-    ASSERT_TRUE(raster.open(drive.dos("images/d/a.raw")));
-    ASSERT_TRUE(descriptor.open(drive.dos("images/d/a.txt")));
-    raster.write("new raster", 10);
-    descriptor.write_text("2\n");
-    const OutFile *failed = nullptr;
-    ASSERT_TRUE(commit_outputs({&raster, &descriptor}, &failed));
-    EXPECT_EQ(failed, nullptr);
-    EXPECT_EQ(slurp("images/d/a.raw"), "new raster");
-    EXPECT_EQ(slurp("images/d/a.txt"), "2\r\n");
-    EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}), 2);
+// A raster and its descriptor over older files: both new files stand, or
+// where the descriptor's rename fails, or its name holds a folder (no file to
+// keep or replace), the raster's older file (or none) stands again, and
+// nothing else is left.
+TEST(CommitOutputs, APairReplacesItsOlderFilesTogetherOrNotAtAll) {
+    enum How { whole, rename_fails, folder };
+    static How how = whole;
+    static int renames = 0;
+    host::fault_hook = [](const char *call) {
+        const bool second = std::string(call) == "rename" && ++renames == 2;
+        return how == rename_fails && second ? host::Fault::io : host::Fault::none;
+    };
+    const struct {
+        bool older_raster;
+        How how;
+    } cases[] = {{true, whole}, {true, rename_fails}, {false, rename_fails}, {false, folder}};
+    for (const auto &c : cases) {
+        ScratchDrive drive;
+        if (c.older_raster) std::ofstream("images/d/a.raw") << "older raster";
+        if (c.how == folder) fs::create_directories("images/d/a.txt/in_the_way");
+        if (c.how != folder) std::ofstream("images/d/a.txt") << "older descriptor";
+        OutFile raster, descriptor;
+        ASSERT_TRUE(raster.open(drive.dos("images/d/a.raw")));
+        ASSERT_TRUE(descriptor.open(drive.dos("images/d/a.txt")));
+        raster.write("new raster", 10);
+        descriptor.write_text("2\n");
+        const OutFile *failed = nullptr;
+        renames = 0;
+        how = c.how;
+        EXPECT_EQ(commit_outputs({&raster, &descriptor}, &failed), c.how == whole);
+        how = whole;
+        const bool failing = c.how != whole;
+        EXPECT_EQ(failed, failing ? &descriptor : nullptr);
+        EXPECT_EQ(descriptor.error().empty(), !failing);
+        const std::string older = c.older_raster ? "older raster" : "-";
+        EXPECT_EQ(fs::exists("images/d/a.raw") ? slurp("images/d/a.raw") : "-",
+                  failing ? older : "new raster");
+        EXPECT_EQ(fs::is_directory("images/d/a.txt") ? "folder" : slurp("images/d/a.txt"),
+                  c.how == whole    ? "2\r\n"
+                  : c.how == folder ? "folder"
+                                    : "older descriptor");
+        EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}),
+                  c.older_raster || c.how == whole ? 2 : 1);
+    }
+    host::fault_hook = nullptr;
 }
 
 // Where a volume or the system refuses a link (FAT, another user's file), the
 // older file is kept by a whole copy and the publish goes on; any other
-// failure of the link fails it, the older file kept (Windows copies always).
-TEST(CommitOutputs, ALinkRefusedKeepsTheOlderFileByACopyAnyOtherFailureFails) {
+// failure of the link fails it, as does the older file's stat (its permission
+// bits can't be taken over), the older file kept (Windows copies always).
+TEST(CommitOutputs, ALinkRefusedIsACopyAnotherFailedLinkOrTheOlderFilesStatFails) {
     using F = host::Fault;
+    static const char *call = "";
     static F fault = F::none;
-    host::fault_hook = [](const char *call) {
-        return std::string(call) == "link" ? fault : F::none;
-    };
-    for (F f : {F::not_permitted, F::cross_device, F::too_many_links, F::not_implemented,
-                F::not_supported, F::io, F::no_space}) {
+    host::fault_hook = [](const char *c) { return std::string(c) == call ? fault : F::none; };
+    const struct {
+        const char *call;
+        F fault;
+        bool ok;
+    } cases[] = {{"link", F::not_permitted, true},  {"link", F::cross_device, true},
+                 {"link", F::too_many_links, true}, {"link", F::not_implemented, true},
+                 {"link", F::not_supported, true},  {"link", F::io, false},
+                 {"link", F::no_space, false},      {"stat", F::io, false},
+                 {"stat", F::denied, false}};
+    for (const auto &c : cases) {
         ScratchDrive drive;
         { std::ofstream("images/d/a.raw") << "older"; }
         OutFile out;
         ASSERT_TRUE(out.open(drive.dos("images/d/a.raw")));
         out.write("new", 3);
-        fault = f;
-        const bool refused = f != F::io && f != F::no_space;
+        call = c.call;
+        fault = c.fault;
         const bool ok = out.commit();
         fault = F::none;
+        const std::string what = c.call + std::to_string(static_cast<int>(c.fault));
 #ifdef _WIN32
-        EXPECT_TRUE(ok) << static_cast<int>(f) << " " << refused;
+        EXPECT_EQ(ok, c.ok || call == std::string("link")) << what;
 #else
-        EXPECT_EQ(ok, refused) << static_cast<int>(f);
+        EXPECT_EQ(ok, c.ok) << what;
 #endif
-        EXPECT_EQ(slurp("images/d/a.raw"), ok ? "new" : "older") << static_cast<int>(f);
+        EXPECT_EQ(slurp("images/d/a.raw"), ok ? "new" : "older") << what;
         EXPECT_EQ(std::distance(fs::directory_iterator("images/d"), fs::directory_iterator{}), 1);
     }
     host::fault_hook = nullptr;
+}
+
+// A read that failed ends the input: nothing is read after it, nor again.
+TEST(InFile, AReadAfterAFailureGivesNothing) {
+    ScratchDrive drive;
+    { std::ofstream("images/d/a.raw") << "0123456789"; }
+    static bool failing = false;
+    host::fault_hook = [](const char *call) {
+        return failing && std::string(call) == "fread" ? host::Fault::io : host::Fault::none;
+    };
+    InFile in;
+    ASSERT_TRUE(in.open(drive.dos("images/d/a.raw")));
+    char data[4];
+    EXPECT_EQ(in.read(data, 2), 2u);
+    failing = true;
+    EXPECT_EQ(in.read(data, 2), 0u);
+    failing = false;
+    host::fault_hook = nullptr;
+    EXPECT_TRUE(in.failed());
+    EXPECT_EQ(in.read(data, 2), 0u);
+    EXPECT_FALSE(in.rewind());
+}
+
+// A dead run's journal cut short (its run changed no name) is read up to the
+// longest a journal may be, and mended; a longer one is no journal of ours.
+TEST(Mend, AJournalUpToItsSizeLimitIsMendedALongerOneHoldsItsNames) {
+    for (std::size_t size : {journal_limit, journal_limit + 1}) {
+        ScratchDrive drive;
+        const std::string name = publish_names::journal_of("a.raw");
+        std::string text = journal_head(false) + "replace\t" +
+                           publish_names::temp_name("a.raw", 0) + "\ta.raw\t-\t3\n";
+        text.resize(size, 'x');
+        { std::ofstream("images/d/" + name, std::ios::binary) << text; }
+        std::string why;
+        const Settled s = settle_journal(place_of(drive.dos("images/d/a.raw")), name, why);
+        EXPECT_EQ(s, size <= journal_limit ? Settled::clear : Settled::held) << size << why;
+        EXPECT_EQ(fs::exists("images/d/" + name), s != Settled::clear) << size;
+    }
 }
 
 TEST(CommitOutputs, ACreatedFileNeverReplacesOneThatAppearedMeanwhile) {

@@ -4,14 +4,26 @@
 
 #include <atomic>
 #include <chrono>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/helper_thread.hpp"
+#include "platform/host.hpp"
 #include "platform/job_line.hpp"
+
+namespace {
+bool refused = false; // no thread can be had
+host::Fault refuse_threads(const char *call) {
+    return refused && std::string(call) == "thread" ? host::Fault::io : host::Fault::none;
+}
+} // namespace
 
 TEST(JobLine, EveryJobIsMadeOnceBeforeItsWaitReturns) {
     constexpr std::size_t jobs = 600, ahead = 8;
-    for (std::size_t stop_at : {jobs, jobs / 2, std::size_t{0}}) {
+    host::fault_hook = refuse_threads;
+    for (std::size_t stop_at : {jobs, jobs / 2, std::size_t{0}, jobs + 1}) {
+        refused = stop_at > jobs;
         std::vector<std::atomic<int>> made(jobs);
         JobLine line([&](std::size_t job) {
             std::this_thread::sleep_for(std::chrono::microseconds(20)); // caught midway, if ever
@@ -29,4 +41,24 @@ TEST(JobLine, EveryJobIsMadeOnceBeforeItsWaitReturns) {
         for (std::size_t job = 0; job < jobs; ++job)
             ASSERT_EQ(made[job].load(), 1) << "job " << job;
     }
+    refused = false;
+    host::fault_hook = nullptr;
+}
+
+// Both halves run once, on two threads or on the caller's alone.
+TEST(HelperThread, BothHalvesRunOnceWithOrWithoutTheThread) {
+    host::fault_hook = refuse_threads;
+    for (bool refuse : {false, true}) {
+        refused = refuse;
+        HelperThread helper;
+        EXPECT_EQ(helper.available(), !refuse);
+        for (HelperThread *h : {&helper, static_cast<HelperThread *>(nullptr)}) {
+            std::atomic<int> first = 0, second = 0;
+            run_halves(
+                h, [&] { ++first; }, [&] { ++second; });
+            EXPECT_EQ(first * 10 + second, 11) << refuse;
+        }
+    }
+    refused = false;
+    host::fault_hook = nullptr;
 }
