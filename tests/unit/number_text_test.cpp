@@ -84,44 +84,6 @@ TEST(ParseDouble, WholeWordsOnly) {
     EXPECT_TRUE(std::isnan(v));
 }
 
-TEST(ParseDouble, MillionsOfRandomValuesMatchStrtod) {
-    std::mt19937_64 rng(12345);
-    char buf[64];
-    const char *formats[] = {"%.17g", "%.3f", "%.1f", "%.25e", "%a", "%+.9g"};
-    for (int k = 0; k < draws(2'000'000); ++k) {
-        double d = random_double(rng);
-        if (k % 3 == 0) d = std::ldexp(static_cast<double>(rng() >> 11), -40); // ordinary sizes
-        std::snprintf(buf, sizeof buf, formats[k % 6], d);
-        char *end = nullptr;
-        const double expected = std::strtod(buf, &end);
-        ParsedDouble p = parse_double_prefix(buf);
-        ASSERT_EQ(p.used, static_cast<std::size_t>(end - buf)) << buf;
-        if (std::isnan(expected)) {
-            ASSERT_TRUE(std::isnan(p.value)) << buf;
-        } else {
-            ASSERT_TRUE(same_bits(p.value, expected)) << buf;
-        }
-    }
-}
-
-TEST(ParseDouble, ShortDecimalsAndHalfwayTextsMatchStrtod) {
-    // Decimal texts exactly halfway between two doubles, and near it: the
-    // correctly rounded results differ from a naive conversion there.
-    std::mt19937_64 rng(99);
-    char buf[80];
-    for (int k = 0; k < draws(1'000'000); ++k) {
-        const double d =
-            std::ldexp(static_cast<double>((rng() >> 11) | 1), -static_cast<int>(rng() % 80));
-        const double next = std::nextafter(d, INFINITY);
-        // The midpoint, exact where long double has a wider significand than double.
-        std::snprintf(buf, sizeof buf, "%.60Lg", (static_cast<long double>(d) + next) / 2);
-        const double expected = std::strtod(buf, nullptr);
-        double got = 0;
-        ASSERT_TRUE(parse_double_word(std::string_view(buf, std::strlen(buf)), got)) << buf;
-        ASSERT_TRUE(same_bits(got, expected)) << buf;
-    }
-}
-
 TEST(ParseDouble, PlainDecimalsOfEveryLengthMatchStrtod) {
     // The short forms DEM files hold ("147.23", "-0.5", "12345678901234567.8"),
     // read inline up to 15 digits and by the exact conversion beyond: every
@@ -224,7 +186,8 @@ TEST(FormatD, Integers) {
 // Decimal forms of every kind through parse_double_prefix (its short path,
 // std::from_chars and strtod), against strtod.
 namespace {
-// Reads text with parse_double_prefix and strtod; false (with a message) when they disagree.
+// Reads text with parse_double_prefix (and parse_double_word when strtod takes it
+// whole) and strtod; false (with a message) when they disagree.
 ::testing::AssertionResult reads_as_strtod(const std::string &text) {
     char *end = nullptr;
     const double want = std::strtod(text.c_str(), &end);
@@ -234,6 +197,11 @@ namespace {
         return ::testing::AssertionFailure()
                << "parse_double_prefix(\"" << text << "\") gives " << std::hexfloat << p.value
                << " from " << p.used << " characters; strtod " << want;
+    double word = 0;
+    if (want_used != 0 && want_used == text.size() &&
+        (!parse_double_word(text, word) || !same_bits(word, want)))
+        return ::testing::AssertionFailure() << "parse_double_word(\"" << text << "\") gives "
+                                             << std::hexfloat << word << "; strtod " << want;
     return ::testing::AssertionSuccess();
 }
 
@@ -349,9 +317,9 @@ TEST(DecimalForms, RangeEdgesSubnormalsAndOverflowMatchStrtod) {
 TEST(DecimalForms, MillionsOfRandomFormsMatchStrtod) {
     std::mt19937_64 rng(20261208);
     char buf[96];
-    for (int k = 0; k < draws(4'000'000); ++k) {
+    for (int k = 0; k < draws(7'000'000); ++k) {
         std::string text;
-        switch (k % 8) {
+        switch (k % 14) {
         case 0: { // any double, 1 to 17 significant digits
             double d = random_double(rng);
             if (!std::isfinite(d)) d = 1.0;
@@ -408,6 +376,26 @@ TEST(DecimalForms, MillionsOfRandomFormsMatchStrtod) {
                 buf, sizeof buf, "%.*f", static_cast<int>(rng() % 4),
                 static_cast<double>(static_cast<std::int64_t>(rng() % 20000000) - 1000000) /
                     1000.0);
+            text = buf;
+            break;
+        }
+        case 8:
+        case 9:
+        case 10:
+        case 11: { // any bit pattern, or an ordinary size, in every printf form
+            const char *formats[] = {"%.17g", "%.3f", "%.1f", "%.25e", "%a", "%+.9g"};
+            double d = random_double(rng);
+            if (rng() % 3 == 0) d = std::ldexp(static_cast<double>(rng() >> 11), -40);
+            std::snprintf(buf, sizeof buf, formats[rng() % 6], d);
+            text = buf;
+            break;
+        }
+        case 12:
+        case 13: { // exactly halfway between two doubles (where long double is wider)
+            const double d =
+                std::ldexp(static_cast<double>((rng() >> 11) | 1), -static_cast<int>(rng() % 80));
+            const double next = std::nextafter(d, INFINITY);
+            std::snprintf(buf, sizeof buf, "%.60Lg", (static_cast<long double>(d) + next) / 2);
             text = buf;
             break;
         }
