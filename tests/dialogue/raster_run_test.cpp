@@ -18,16 +18,20 @@ namespace {
 using U = std::vector<unsigned>;
 using I = std::vector<int>;
 
-// A 16-bit or 32-bit raster a in folder d with a descriptor giving pixel size 10.
-void put16(const Workdir &w, int lines, int cols, std::initializer_list<unsigned> s) {
-    w.write("images/d/a_m2.raw", u16le(s));
-    w.write("images/d/a_m2.txt",
-            std::to_string(lines) + "\n" + std::to_string(cols) + "\n2\n0\n0\n10\n");
+// Numbers written out with spaces between (samples, a descriptor's fields).
+std::vector<long long> numbers(const std::string &fields) {
+    std::istringstream in(fields);
+    return {std::istream_iterator<long long>(in), std::istream_iterator<long long>()};
 }
-void put32(const Workdir &w, int lines, int cols, std::initializer_list<long long> s) {
-    w.write("images/d/a_m4.raw", i32le(s));
-    w.write("images/d/a_m4.txt",
-            std::to_string(lines) + "\n" + std::to_string(cols) + "\n4\n0\n0\n10\n");
+// A raster a in folder d of 2- or 4-byte samples with a descriptor giving pixel size 10.
+void put(const Workdir &w, int width, int lines, int cols, const std::string &samples) {
+    std::string bytes;
+    for (long long s : numbers(samples))
+        bytes += width == 2 ? u16le({static_cast<unsigned>(s)}) : i32le({s});
+    const std::string name = "images/d/a_m" + std::to_string(width);
+    w.write(name + ".raw", bytes);
+    w.write(name + ".txt", std::to_string(lines) + "\n" + std::to_string(cols) + "\n" +
+                               std::to_string(width) + "\n0\n0\n10\n");
 }
 // The files of a run in folder d but for the input raster a and its descriptor.
 std::vector<std::string> outputs_of(const Workdir &w) {
@@ -36,16 +40,12 @@ std::vector<std::string> outputs_of(const Workdir &w) {
         if (name.rfind("images/d/a_m", 0) != 0) names.push_back(name);
     return names;
 }
-// Numbers written out with spaces between, as a descriptor's lines or as samples.
+// A descriptor's CR LF lines from its fields written out with spaces between.
 std::string descriptor(const std::string &fields) {
     std::string s;
     for (char c : fields + " ")
         s += c == ' ' ? std::string("\r\n") : std::string(1, c);
     return s;
-}
-std::vector<long long> numbers(const std::string &fields) {
-    std::istringstream in(fields);
-    return {std::istream_iterator<long long>(in), std::istream_iterator<long long>()};
 }
 } // namespace
 
@@ -111,7 +111,7 @@ TEST(RasterRun, TypicalRunShowsExactlyTheDialogueAndWritesTheRaster) {
 
 TEST(Treatment, NegativeMinimumIsRaisedToTheSmallestPositiveValue) {
     Workdir w;
-    put32(w, 1, 5, {0, 0, 5, 3, -2});
+    put(w, 4, 1, 5, "0 0 5 3 -2");
     RunResult r = w.run("d a 1 1 0 0 0 1 1 0\n");
     EXPECT_TEXT(r.out, start + raster_menu + input_range("-2", "5") + unit_menu +
                            dem_has("1", "5") + report("-2.000000", "5.000000", "1") + yes_no +
@@ -176,13 +176,7 @@ TEST(RasterRun, FiguresAndSamplesFollowTheReaderTheRaiseAndTheWriter) {
     for (const RasterCase &c : cases) {
         SCOPED_TRACE(c.samples + " answered " + c.answers);
         Workdir w;
-        const std::string in = "images/d/a_m" + std::to_string(c.width);
-        std::string bytes;
-        for (long long s : numbers(c.samples))
-            bytes += c.width == 2 ? u16le({static_cast<unsigned>(s)}) : i32le({s});
-        w.write(in + ".raw", bytes);
-        w.write(in + ".txt", descriptor(std::to_string(c.lines) + " " + std::to_string(c.cols) +
-                                        " " + std::to_string(c.width) + " 0 0 10"));
+        put(w, c.width, c.lines, c.cols, c.samples);
         const RunResult r = w.run(c.answers + "\n");
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_NE(r.out.find(c.shown), std::string::npos);
@@ -217,7 +211,7 @@ TEST(Treatment, EmptyGridAfterNegativeFormatAnswerWritesAnEmptyRaster) {
 
 TEST(Treatment, AnswerNoWritesNothingAboveOneIsAskedAgainBelowZeroEndsSilently) {
     Workdir w;
-    put16(w, 1, 2, {0, 7});
+    put(w, 2, 1, 2, "0 7");
     RunResult r = w.run("d a 1 0 0 5 1\n");
     EXPECT_TEXT(r.out, start + raster_menu + input_range("0", "7") + unit_menu + dem_has("1", "2") +
                            report("0.000000", "7.000000", "1") + yes_no + yes_no + no_change);
@@ -231,7 +225,7 @@ TEST(Treatment, AnswerNoWritesNothingAboveOneIsAskedAgainBelowZeroEndsSilently) 
 
 TEST(OutputDialogue, NamingWidthAndUnitAnswersOutsideTheirChoicesAreAskedAgain) {
     Workdir w;
-    put16(w, 1, 2, {1, 2});
+    put(w, 2, 1, 2, "1 2");
     // Naming 2 and -1 asked again, then a new name; width -3 gives the 32-bit
     // files, samples included; units 4 and -1 asked again.
     RunResult r = w.run("d a 1 0 0 0 2 -1 1 b 1 -3 4 -1 0\n");
@@ -259,7 +253,7 @@ TEST(OutputDialogue, NegativeOutputFormatWritesNothingButAsksThePixelSize) {
 
 TEST(RasterWriter, OutputThatCannotBeWrittenFailsAndKeepsTheOlderFiles) {
     Workdir w;
-    put16(w, 1, 2, {1, 2});
+    put(w, 2, 1, 2, "1 2");
     w.write("images/d/a_new_base_m2.txt", "old descriptor");
     w.make_folder("images/d/a_new_base_m2.raw/"); // the raster's name is taken by a folder
     RunResult r = w.run("d a 1 0 0 0 0 1 0 0\n");
