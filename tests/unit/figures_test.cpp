@@ -193,30 +193,6 @@ TEST(Figures, RawSamplesInEveryUnitMatchTheScansOfTheirElevations) {
     }
 }
 
-TEST(Figures, SixteenBitSamplesMatchTheirWidenedForm) {
-    std::mt19937_64 rng(11);
-    for (int k = 0; k < draws(2000); ++k) {
-        std::vector<std::uint16_t> narrow(rng() % 500);
-        for (auto &s : narrow)
-            s = rng() % 3 == 0 ? 0 : static_cast<std::uint16_t>(rng() >> (rng() % 60));
-        std::vector<std::int32_t> wide(narrow.begin(), narrow.end());
-        SampleFigures a, b;
-        add_samples(a, narrow.data(), narrow.size());
-        add_samples(b, wide.data(), wide.size());
-        for (double factor : {1.0, 0.1, 0.01, 0.001}) {
-            const ElevationFigures fa = figures_of_samples(a, unit_factor(factor));
-            const ElevationFigures fb = figures_of_samples(b, unit_factor(factor));
-            ASSERT_TRUE(same_bits(fa.min, fb.min));
-            ASSERT_TRUE(same_bits(fa.max, fb.max));
-            ASSERT_TRUE(same_bits(fa.base, fb.base));
-            ASSERT_EQ(fa.min_cells, fb.min_cells);
-        }
-        std::mt19937_64 blocks(5);
-        expect_same(scan(elevations(wide, 0, 0.01)), of_samples(wide, 0, 0.01, blocks),
-                    "16-bit samples " + std::to_string(k));
-    }
-}
-
 TEST(Figures, ZerosPastTheEndOfAShortFileAreCountedWithoutBeingVisited) {
     SampleFigures f;
     const std::int32_t s[] = {5, 7};
@@ -245,27 +221,31 @@ template <class T> SampleFigures in_blocks(const std::vector<T> &samples, std::m
 
 TEST(Figures, LargeBlocksOfSamplesMatchTheScans) {
     // Blocks of hundreds and thousands of samples: the vector forms' sweeps and
-    // their tails, in both widths.
+    // their tails, in both widths, 16 bits in every unit.
     std::mt19937_64 rng(77);
-    for (int k = 0; k < draws(600); ++k) {
+    for (int k = 0; k < draws(800); ++k) {
         std::vector<std::int32_t> wide(1 + rng() % 6000);
-        const int kind = k % 3;
+        const int kind = k % 4;
         for (auto &s : wide) {
             if (kind == 0)
                 s = rng() % 4 == 0 ? 0 : static_cast<std::int32_t>(rng() % 70000) - 3000;
             else if (kind == 1)
                 s = static_cast<std::int32_t>(static_cast<std::uint32_t>(rng()));
-            else
+            else if (kind == 2)
                 s = static_cast<std::int32_t>(rng() % 65536);
+            else // a third zeros, the others of every size up to 16 bits
+                s = rng() % 3 == 0 ? 0 : static_cast<std::uint16_t>(rng() >> (rng() % 60));
         }
         const SampleFigures f = in_blocks(wide, rng);
         expect_same(scan(elevations(wide, 0, 0.01)), figures_of_samples(f, unit_factor(0.01)),
                     std::string("32-bit blocks ").append(std::to_string(k)));
-        if (kind == 2) {
+        if (kind >= 2) {
             const SampleFigures g =
                 in_blocks(std::vector<std::uint16_t>(wide.begin(), wide.end()), rng);
-            expect_same(scan(elevations(wide, 0, 0.1)), figures_of_samples(g, unit_factor(0.1)),
-                        std::string("16-bit blocks ").append(std::to_string(k)));
+            for (double factor : {1.0, 0.1, 0.01, 0.001})
+                expect_same(scan(elevations(wide, 0, factor)),
+                            figures_of_samples(g, unit_factor(factor)),
+                            "16-bit blocks " + std::to_string(k) + " at " + std::to_string(factor));
         }
         if (::testing::Test::HasFailure()) return;
     }
