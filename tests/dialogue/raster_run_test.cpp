@@ -15,7 +15,6 @@
 using namespace text;
 
 namespace {
-using U = std::vector<unsigned>;
 using I = std::vector<int>;
 
 // Numbers written out with spaces between (samples, a descriptor's fields).
