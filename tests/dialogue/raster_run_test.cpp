@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
+#include <sstream>
 
 #include "console_text.hpp"
 #include "harness.hpp"
@@ -13,19 +15,22 @@
 using namespace text;
 
 namespace {
-using U = std::vector<unsigned>;
 using I = std::vector<int>;
 
-// A 16-bit or 32-bit raster a in folder d with a descriptor giving pixel size 10.
-void put16(const Workdir &w, int lines, int cols, std::initializer_list<unsigned> s) {
-    w.write("images/d/a_m2.raw", u16le(s));
-    w.write("images/d/a_m2.txt",
-            std::to_string(lines) + "\n" + std::to_string(cols) + "\n2\n0\n0\n10\n");
+// Numbers written out with spaces between (samples, a descriptor's fields).
+std::vector<long long> numbers(const std::string &fields) {
+    std::istringstream in(fields);
+    return {std::istream_iterator<long long>(in), std::istream_iterator<long long>()};
 }
-void put32(const Workdir &w, int lines, int cols, std::initializer_list<long long> s) {
-    w.write("images/d/a_m4.raw", i32le(s));
-    w.write("images/d/a_m4.txt",
-            std::to_string(lines) + "\n" + std::to_string(cols) + "\n4\n0\n0\n10\n");
+// A raster a in folder d of 2- or 4-byte samples with a descriptor giving pixel size 10.
+void put(const Workdir &w, int width, int lines, int cols, const std::string &samples) {
+    std::string bytes;
+    for (long long s : numbers(samples))
+        bytes += width == 2 ? u16le({static_cast<unsigned>(s)}) : i32le({s});
+    const std::string name = "images/d/a_m" + std::to_string(width);
+    w.write(name + ".raw", bytes);
+    w.write(name + ".txt", std::to_string(lines) + "\n" + std::to_string(cols) + "\n" +
+                               std::to_string(width) + "\n0\n0\n10\n");
 }
 // The files of a run in folder d but for the input raster a and its descriptor.
 std::vector<std::string> outputs_of(const Workdir &w) {
@@ -34,10 +39,11 @@ std::vector<std::string> outputs_of(const Workdir &w) {
         if (name.rfind("images/d/a_m", 0) != 0) names.push_back(name);
     return names;
 }
-std::string descriptor(std::initializer_list<long long> lines) {
+// A descriptor's CR LF lines from its fields written out with spaces between.
+std::string descriptor(const std::string &fields) {
     std::string s;
-    for (long long v : lines)
-        s += std::to_string(v) + "\r\n";
+    for (char c : fields + " ")
+        s += c == ' ' ? std::string("\r\n") : std::string(1, c);
     return s;
 }
 } // namespace
@@ -104,53 +110,89 @@ TEST(RasterRun, TypicalRunShowsExactlyTheDialogueAndWritesTheRaster) {
 
 TEST(Treatment, NegativeMinimumIsRaisedToTheSmallestPositiveValue) {
     Workdir w;
-    put32(w, 1, 5, {0, 0, 5, 3, -2});
+    put(w, 4, 1, 5, "0 0 5 3 -2");
     RunResult r = w.run("d a 1 1 0 0 0 1 1 0\n");
     EXPECT_TEXT(r.out, start + raster_menu + input_range("-2", "5") + unit_menu +
                            dem_has("1", "5") + report("-2.000000", "5.000000", "1") + yes_no +
                            base_level("3.000000") + output_title + naming("a") + format_menu +
                            raster_menu + output_range("3.000000", "5.000000") + out_unit_menu);
     EXPECT_EQ(read_i32le(w.read("images/d/a_new_base_m4.raw")), (I{3, 3, 5, 3, 3}));
-    EXPECT_EQ(w.read("images/d/a_new_base_m4.txt"), descriptor({1, 5, 4, 3, 5, 10}));
+    EXPECT_EQ(w.read("images/d/a_new_base_m4.txt"), descriptor("1 5 4 3 5 10"));
 }
 
-TEST(Treatment, BaseLevelIsTheSmallestStrictlyPositiveValue) {
-    Workdir w;
-    put16(w, 1, 2, {0, 5}); // decimetres: 0 and 0.5 m
-    RunResult r = w.run("d a 1 0 1 0 0 1 0 1\n");
-    EXPECT_NE(r.out.find(base_level("0.500000")), std::string::npos);
-    EXPECT_EQ(read_u16le(w.read("images/d/a_new_base_m2.raw")), (U{5, 5}));
-}
+// One raster in, one run: the figures the dialogue shows, what standard error
+// says, and the samples and descriptor written.
+struct RasterCase {
+    int width, lines, cols; // of the input: 2 or 4 bytes a sample
+    std::string samples;    // the input's, written out
+    std::string answers;
+    int out_width;                   // of the output: 2, 4, or 0 for none looked at
+    std::string written = "";        // the output's samples
+    std::string out_descriptor = ""; // empty: not looked at
+    std::string shown = "";          // found on standard output
+    std::string warning = "";        // found on standard error
+};
 
-TEST(Treatment, NoPositiveValueRaisesEverythingTo1e7) {
-    Workdir w;
-    put32(w, 1, 2, {0, -4});
-    RunResult r = w.run("d a 1 1 0 0 0 1 0 0\n");
-    EXPECT_NE(
-        r.out.find(report("-4.000000", "0.000000", "1") + yes_no + base_level("10000000.000000")),
-        std::string::npos);
-    // The texts stay as they are; standard error says why every cell changes.
-    EXPECT_NE(r.err.find("warning: no elevation lies above 0 m and below 10000000 m"),
-              std::string::npos)
-        << r.err;
-    // 10^7 m in a 16-bit raster wraps to 38528; the descriptor keeps the true range.
-    EXPECT_EQ(read_u16le(w.read("images/d/a_new_base_m2.raw")), (U{38528, 38528}));
-    EXPECT_EQ(w.read("images/d/a_new_base_m2.txt"), descriptor({1, 2, 2, 10000000, 10000000, 10}));
-    // In millimetres to 32 bits: the low 32 bits of 10^10 everywhere.
-    r = w.run("d a 1 1 0 0 0 1 1 3\n");
-    EXPECT_EQ(read_i32le(w.read("images/d/a_new_base_m4.raw")), (I{1410065408, 1410065408}));
-    EXPECT_EQ(w.read("images/d/a_new_base_m4.txt"),
-              descriptor({1, 2, 4, 1410065408, 1410065408, 10}));
-}
-
-TEST(Treatment, ValuesOf1e7AndAboveAreNeverTheMinimumNorChanged) {
-    Workdir w;
-    put32(w, 1, 3, {20000000, 10000000, 30000000});
-    RunResult r = w.run("d a 1 1 0 0 0 1 1 0\n");
-    EXPECT_NE(r.out.find(report("10000000.000000", "30000000.000000", "1") + yes_no +
-                         base_level("10000000.000000")),
-              std::string::npos);
-    EXPECT_EQ(read_i32le(w.read("images/d/a_new_base_m4.raw")), (I{20000000, 10000000, 30000000}));
+TEST(RasterRun, FiguresAndSamplesFollowTheReaderTheRaiseAndTheWriter) {
+    const std::string raise_1e7 = yes_no + base_level("10000000.000000");
+    const RasterCase cases[] = {
+        // The raise: the base level is the smallest strictly positive value,
+        // and 10^7 m when there is none (16 bits wrap, the descriptor does not);
+        // values of 10^7 m and above are never the minimum nor changed.
+        {2, 1, 2, "0 5", "d a 1 0 1 0 0 1 0 1", 2, "5 5", "", base_level("0.500000")},
+        {4, 1, 2, "0 -4", "d a 1 1 0 0 0 1 0 0", 2, "38528 38528", "1 2 2 10000000 10000000 10",
+         report("-4.000000", "0.000000", "1") + raise_1e7,
+         "warning: no elevation lies above 0 m and below 10000000 m"},
+        {4, 1, 2, "0 -4", "d a 1 1 0 0 0 1 1 3", 4, "1410065408 1410065408",
+         "1 2 4 1410065408 1410065408 10"},
+        {4, 1, 3, "20000000 10000000 30000000", "d a 1 1 0 0 0 1 1 0", 4,
+         "20000000 10000000 30000000", "",
+         report("10000000.000000", "30000000.000000", "1") + raise_1e7},
+        // The reader: 16-bit samples are unsigned, range starts are capped,
+        // a short file loads zeros and a long one is read only as far as the grid.
+        {2, 1, 2, "65535 40000", "d a 1 0 0 -1", 0, "", "",
+         input_range("40000", "65535") + unit_menu + dem_has("1", "2") +
+             report("40000.000000", "65535.000000", "1")},
+        {4, 1, 2, "2000000 3000000", "d a 1 1 0 -1", 0, "", "", input_range("1000000", "3000000")},
+        {4, 1, 2, "-5 -9", "d a 1 1 0 -1", 0, "", "", input_range("-9", "0")},
+        {2, 2, 3, "7 8 9", "d a 1 0 0 -1", 0, "", "",
+         input_range("0", "9") + unit_menu + dem_has("2", "3") +
+             report("0.000000", "9.000000", "3")},
+        {2, 2, 3, "7 8 9 1 2 3 60000 0", "d a 1 0 0 -1", 0, "", "", input_range("1", "9")},
+        // Units convert like the x87: 61.39, 0.03, 123.45 m from centimetres; in
+        // decimetres 613.9000000000001 m comes back as 6139, 0.30000000000000004 as 3.
+        {2, 1, 3, "6139 3 12345", "d a 1 0 2 0 0 1 1 2", 4, "6139 2 12345", "",
+         report("0.030000", "123.450000", "1")},
+        {2, 1, 3, "6139 3 12345", "d a 1 0 1 0 0 1 1 1", 4, "6139 3 12345"},
+        // The writer: round trips lose one where the metre value lies below the
+        // sample; metres truncate and 16 bits wrap, but the descriptor does not.
+        {2, 1, 4, "3 5 6 9", "d a 1 0 2 0 0 1 0 2", 2, "2 5 5 8", "1 4 2 3 9 10"},
+        {2, 1, 2, "43 50", "d a 1 0 1 0 0 1 0 1", 2, "42 50"},
+        {2, 1, 2, "11 20", "d a 1 0 3 0 0 1 0 3", 2, "10 20"},
+        {2, 1, 2, "129 700", "d a 1 0 1 0 0 1 1 0", 4, "12 70"},
+        {2, 1, 2, "129 700", "d a 1 0 1 0 0 1 0 3", 2, "12900 4464", "1 2 2 12900 70000 10"},
+    };
+    for (const RasterCase &c : cases) {
+        SCOPED_TRACE(c.samples + " answered " + c.answers);
+        Workdir w;
+        put(w, c.width, c.lines, c.cols, c.samples);
+        const RunResult r = w.run(c.answers + "\n");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find(c.shown), std::string::npos);
+        EXPECT_NE(r.err.find(c.warning), std::string::npos) << r.err;
+        const std::string out = "images/d/a_new_base_m" + std::to_string(c.out_width);
+        std::vector<long long> written;
+        if (c.out_width == 2)
+            for (unsigned s : read_u16le(w.read(out + ".raw")))
+                written.push_back(s);
+        if (c.out_width == 4)
+            for (int s : read_i32le(w.read(out + ".raw")))
+                written.push_back(s);
+        EXPECT_EQ(written, numbers(c.written));
+        if (!c.out_descriptor.empty()) {
+            EXPECT_EQ(w.read(out + ".txt"), descriptor(c.out_descriptor));
+        }
+    }
 }
 
 TEST(Treatment, EmptyGridAfterNegativeFormatAnswerWritesAnEmptyRaster) {
@@ -163,12 +205,12 @@ TEST(Treatment, EmptyGridAfterNegativeFormatAnswerWritesAnEmptyRaster) {
                            out_unit_menu + ask_pixel);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(w.read("images/d/a_new_base_m2.raw"), "");
-    EXPECT_EQ(w.read("images/d/a_new_base_m2.txt"), descriptor({0, 0, 2, 10000000, 0, 0}));
+    EXPECT_EQ(w.read("images/d/a_new_base_m2.txt"), descriptor("0 0 2 10000000 0 0"));
 }
 
 TEST(Treatment, AnswerNoWritesNothingAboveOneIsAskedAgainBelowZeroEndsSilently) {
     Workdir w;
-    put16(w, 1, 2, {0, 7});
+    put(w, 2, 1, 2, "0 7");
     RunResult r = w.run("d a 1 0 0 5 1\n");
     EXPECT_TEXT(r.out, start + raster_menu + input_range("0", "7") + unit_menu + dem_has("1", "2") +
                            report("0.000000", "7.000000", "1") + yes_no + yes_no + no_change);
@@ -180,73 +222,9 @@ TEST(Treatment, AnswerNoWritesNothingAboveOneIsAskedAgainBelowZeroEndsSilently) 
     EXPECT_EQ(w.files(), (std::vector<std::string>{"images/d/a_m2.raw", "images/d/a_m2.txt"}));
 }
 
-TEST(RasterReader, SixteenBitSamplesAreUnsignedAndRangeStartsAreCapped) {
-    Workdir w;
-    put16(w, 1, 2, {65535, 40000});
-    RunResult r = w.run("d a 1 0 0 -1\n");
-    EXPECT_NE(r.out.find(input_range("40000", "65535")), std::string::npos);
-    EXPECT_NE(r.out.find(report("40000.000000", "65535.000000", "1")), std::string::npos);
-
-    put32(w, 1, 2, {2000000, 3000000}); // all above the starting minimum
-    r = w.run("d a 1 1 0 -1\n");
-    EXPECT_NE(r.out.find(input_range("1000000", "3000000")), std::string::npos);
-    put32(w, 1, 2, {-5, -9}); // all below the starting maximum
-    r = w.run("d a 1 1 0 -1\n");
-    EXPECT_NE(r.out.find(input_range("-9", "0")), std::string::npos);
-}
-
-TEST(RasterReader, ShortFileLoadsZerosAndLongFileIsReadOnlyAsFarAsTheGrid) {
-    Workdir w;
-    w.write("images/d/a_m2.raw", u16le({7, 8, 9})); // one line short of 2 x 3
-    w.write("images/d/a_m2.txt", "2\n3\n2\n0\n0\n10\n");
-    RunResult r = w.run("d a 1 0 0 -1\n");
-    EXPECT_NE(r.out.find(input_range("0", "9") + unit_menu + dem_has("2", "3") +
-                         report("0.000000", "9.000000", "3")),
-              std::string::npos);
-    w.write("images/d/a_m2.raw", u16le({7, 8, 9, 1, 2, 3, 60000, 0}));
-    r = w.run("d a 1 0 0 -1\n");
-    EXPECT_NE(r.out.find(input_range("1", "9")), std::string::npos);
-}
-
-TEST(RasterReader, UnitsConvertLikeTheX87) {
-    Workdir w;
-    put16(w, 1, 3, {6139, 3, 12345});
-    // Centimetres: 61.39, 0.03 and 123.45 m; then back out in the same unit.
-    RunResult r = w.run("d a 1 0 2 0 0 1 1 2\n");
-    EXPECT_NE(r.out.find(report("0.030000", "123.450000", "1")), std::string::npos);
-    EXPECT_EQ(read_i32le(w.read("images/d/a_new_base_m4.raw")), (I{6139, 2, 12345}));
-    // Decimetres: 613.9000000000001 m comes back as 6139, 0.30000000000000004 as 3.
-    r = w.run("d a 1 0 1 0 0 1 1 1\n");
-    EXPECT_EQ(read_i32le(w.read("images/d/a_new_base_m4.raw")), (I{6139, 3, 12345}));
-}
-
-TEST(RasterWriter, RoundTripsLoseOneWhereTheMetreValueLiesBelowTheSample) {
-    Workdir w;
-    put16(w, 1, 4, {3, 5, 6, 9});
-    w.run("d a 1 0 2 0 0 1 0 2\n");
-    EXPECT_EQ(read_u16le(w.read("images/d/a_new_base_m2.raw")), (U{2, 5, 5, 8}));
-    EXPECT_EQ(w.read("images/d/a_new_base_m2.txt"), descriptor({1, 4, 2, 3, 9, 10}));
-    put16(w, 1, 2, {43, 50});
-    w.run("d a 1 0 1 0 0 1 0 1\n");
-    EXPECT_EQ(read_u16le(w.read("images/d/a_new_base_m2.raw")), (U{42, 50}));
-    put16(w, 1, 2, {11, 20});
-    w.run("d a 1 0 3 0 0 1 0 3\n");
-    EXPECT_EQ(read_u16le(w.read("images/d/a_new_base_m2.raw")), (U{10, 20}));
-}
-
-TEST(RasterWriter, MetresTruncateAndSixteenBitsWrapButTheDescriptorDoesNot) {
-    Workdir w;
-    put16(w, 1, 2, {129, 700}); // decimetres: 12.9 m and 70 m
-    w.run("d a 1 0 1 0 0 1 1 0\n");
-    EXPECT_EQ(read_i32le(w.read("images/d/a_new_base_m4.raw")), (I{12, 70}));
-    w.run("d a 1 0 1 0 0 1 0 3\n");
-    EXPECT_EQ(read_u16le(w.read("images/d/a_new_base_m2.raw")), (U{12900, 4464}));
-    EXPECT_EQ(w.read("images/d/a_new_base_m2.txt"), descriptor({1, 2, 2, 12900, 70000, 10}));
-}
-
 TEST(OutputDialogue, NamingWidthAndUnitAnswersOutsideTheirChoicesAreAskedAgain) {
     Workdir w;
-    put16(w, 1, 2, {1, 2});
+    put(w, 2, 1, 2, "1 2");
     // Naming 2 and -1 asked again, then a new name; width -3 gives the 32-bit
     // files, samples included; units 4 and -1 asked again.
     RunResult r = w.run("d a 1 0 0 0 2 -1 1 b 1 -3 4 -1 0\n");
@@ -256,7 +234,7 @@ TEST(OutputDialogue, NamingWidthAndUnitAnswersOutsideTheirChoicesAreAskedAgain) 
                            format_menu + raster_menu + output_range("1.000000", "2.000000") +
                            out_unit_menu + out_unit_menu + out_unit_menu);
     EXPECT_EQ(read_i32le(w.read("images/d/b_new_base_m4.raw")), (I{1, 2}));
-    EXPECT_EQ(w.read("images/d/b_new_base_m4.txt"), descriptor({1, 2, 4, 1, 2, 10}));
+    EXPECT_EQ(w.read("images/d/b_new_base_m4.txt"), descriptor("1 2 4 1 2 10"));
 }
 
 TEST(OutputDialogue, NegativeOutputFormatWritesNothingButAsksThePixelSize) {
@@ -274,7 +252,7 @@ TEST(OutputDialogue, NegativeOutputFormatWritesNothingButAsksThePixelSize) {
 
 TEST(RasterWriter, OutputThatCannotBeWrittenFailsAndKeepsTheOlderFiles) {
     Workdir w;
-    put16(w, 1, 2, {1, 2});
+    put(w, 2, 1, 2, "1 2");
     w.write("images/d/a_new_base_m2.txt", "old descriptor");
     w.make_folder("images/d/a_new_base_m2.raw/"); // the raster's name is taken by a folder
     RunResult r = w.run("d a 1 0 0 0 0 1 0 0\n");

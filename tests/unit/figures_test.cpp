@@ -73,7 +73,7 @@ const double nan_value = std::numeric_limits<double>::quiet_NaN();
 const double inf = std::numeric_limits<double>::infinity();
 } // namespace
 
-TEST(Figures, SmallGridsOfEveryKindMatchTheScans) {
+TEST(Figures, GridsOfEveryKindMatchTheScansWholeAndCutAnywhere) {
     const std::vector<std::vector<double>> grids = {
         {},
         {0, 0, 5, 3, -2},
@@ -93,22 +93,13 @@ TEST(Figures, SmallGridsOfEveryKindMatchTheScans) {
         {9999999.999999998, 1.0e7, 0},
         {5e-324, 0, -5e-324},
     };
-    for (const auto &g : grids) {
-        std::string what = "{";
-        for (double v : g)
-            what += std::to_string(v) + " ";
-        expect_same(scan(g), gathered(g), what + "}");
-        for (std::size_t cut = 0; cut <= g.size(); ++cut)
-            expect_same(scan(g), gathered_in_two(g, cut), what + "} cut at " + std::to_string(cut));
-    }
-}
-
-TEST(Figures, RandomGridsMatchTheScans) {
+    // Then random grids drawn from the same kinds of values.
     std::mt19937_64 rng(31);
     const double pool[] = {0.0, -0.0, 1.0e7, 2.5e7, nan_value, inf, -inf, -1.0, 0.25};
-    for (int k = 0; k < draws(20000); ++k) {
-        std::vector<double> g(rng() % 40);
+    for (std::size_t k = 0; k < grids.size() + draws(20000); ++k) {
+        std::vector<double> g = k < grids.size() ? grids[k] : std::vector<double>(rng() % 40);
         for (double &v : g) {
+            if (k < grids.size()) break;
             switch (rng() % 4) {
             case 0:
                 v = pool[rng() % std::size(pool)];
@@ -124,9 +115,10 @@ TEST(Figures, RandomGridsMatchTheScans) {
                                static_cast<int>(rng() % 40) - 10);
             }
         }
-        expect_same(scan(g), gathered(g), "random grid " + std::to_string(k));
-        expect_same(scan(g), gathered_in_two(g, g.empty() ? 0 : rng() % (g.size() + 1)),
-                    "random grid " + std::to_string(k) + " in two");
+        const std::string what = "grid " + std::to_string(k);
+        expect_same(scan(g), gathered(g), what);
+        for (std::size_t cut = 0; cut <= g.size(); ++cut)
+            expect_same(scan(g), gathered_in_two(g, cut), what + " cut at " + std::to_string(cut));
         if (::testing::Test::HasFailure()) return;
     }
 }
@@ -193,30 +185,6 @@ TEST(Figures, RawSamplesInEveryUnitMatchTheScansOfTheirElevations) {
     }
 }
 
-TEST(Figures, SixteenBitSamplesMatchTheirWidenedForm) {
-    std::mt19937_64 rng(11);
-    for (int k = 0; k < draws(2000); ++k) {
-        std::vector<std::uint16_t> narrow(rng() % 500);
-        for (auto &s : narrow)
-            s = rng() % 3 == 0 ? 0 : static_cast<std::uint16_t>(rng() >> (rng() % 60));
-        std::vector<std::int32_t> wide(narrow.begin(), narrow.end());
-        SampleFigures a, b;
-        add_samples(a, narrow.data(), narrow.size());
-        add_samples(b, wide.data(), wide.size());
-        for (double factor : {1.0, 0.1, 0.01, 0.001}) {
-            const ElevationFigures fa = figures_of_samples(a, unit_factor(factor));
-            const ElevationFigures fb = figures_of_samples(b, unit_factor(factor));
-            ASSERT_TRUE(same_bits(fa.min, fb.min));
-            ASSERT_TRUE(same_bits(fa.max, fb.max));
-            ASSERT_TRUE(same_bits(fa.base, fb.base));
-            ASSERT_EQ(fa.min_cells, fb.min_cells);
-        }
-        std::mt19937_64 blocks(5);
-        expect_same(scan(elevations(wide, 0, 0.01)), of_samples(wide, 0, 0.01, blocks),
-                    "16-bit samples " + std::to_string(k));
-    }
-}
-
 TEST(Figures, ZerosPastTheEndOfAShortFileAreCountedWithoutBeingVisited) {
     SampleFigures f;
     const std::int32_t s[] = {5, 7};
@@ -245,27 +213,31 @@ template <class T> SampleFigures in_blocks(const std::vector<T> &samples, std::m
 
 TEST(Figures, LargeBlocksOfSamplesMatchTheScans) {
     // Blocks of hundreds and thousands of samples: the vector forms' sweeps and
-    // their tails, in both widths.
+    // their tails, in both widths, 16 bits in every unit.
     std::mt19937_64 rng(77);
-    for (int k = 0; k < draws(600); ++k) {
+    for (int k = 0; k < draws(800); ++k) {
         std::vector<std::int32_t> wide(1 + rng() % 6000);
-        const int kind = k % 3;
+        const int kind = k % 4;
         for (auto &s : wide) {
             if (kind == 0)
                 s = rng() % 4 == 0 ? 0 : static_cast<std::int32_t>(rng() % 70000) - 3000;
             else if (kind == 1)
                 s = static_cast<std::int32_t>(static_cast<std::uint32_t>(rng()));
-            else
+            else if (kind == 2)
                 s = static_cast<std::int32_t>(rng() % 65536);
+            else // a third zeros, the others of every size up to 16 bits
+                s = rng() % 3 == 0 ? 0 : static_cast<std::uint16_t>(rng() >> (rng() % 60));
         }
         const SampleFigures f = in_blocks(wide, rng);
         expect_same(scan(elevations(wide, 0, 0.01)), figures_of_samples(f, unit_factor(0.01)),
                     std::string("32-bit blocks ").append(std::to_string(k)));
-        if (kind == 2) {
+        if (kind >= 2) {
             const SampleFigures g =
                 in_blocks(std::vector<std::uint16_t>(wide.begin(), wide.end()), rng);
-            expect_same(scan(elevations(wide, 0, 0.1)), figures_of_samples(g, unit_factor(0.1)),
-                        std::string("16-bit blocks ").append(std::to_string(k)));
+            for (double factor : {1.0, 0.1, 0.01, 0.001})
+                expect_same(scan(elevations(wide, 0, factor)),
+                            figures_of_samples(g, unit_factor(factor)),
+                            "16-bit blocks " + std::to_string(k) + " at " + std::to_string(factor));
         }
         if (::testing::Test::HasFailure()) return;
     }

@@ -84,44 +84,6 @@ TEST(ParseDouble, WholeWordsOnly) {
     EXPECT_TRUE(std::isnan(v));
 }
 
-TEST(ParseDouble, MillionsOfRandomValuesMatchStrtod) {
-    std::mt19937_64 rng(12345);
-    char buf[64];
-    const char *formats[] = {"%.17g", "%.3f", "%.1f", "%.25e", "%a", "%+.9g"};
-    for (int k = 0; k < draws(2'000'000); ++k) {
-        double d = random_double(rng);
-        if (k % 3 == 0) d = std::ldexp(static_cast<double>(rng() >> 11), -40); // ordinary sizes
-        std::snprintf(buf, sizeof buf, formats[k % 6], d);
-        char *end = nullptr;
-        const double expected = std::strtod(buf, &end);
-        ParsedDouble p = parse_double_prefix(buf);
-        ASSERT_EQ(p.used, static_cast<std::size_t>(end - buf)) << buf;
-        if (std::isnan(expected)) {
-            ASSERT_TRUE(std::isnan(p.value)) << buf;
-        } else {
-            ASSERT_TRUE(same_bits(p.value, expected)) << buf;
-        }
-    }
-}
-
-TEST(ParseDouble, ShortDecimalsAndHalfwayTextsMatchStrtod) {
-    // Decimal texts exactly halfway between two doubles, and near it: the
-    // correctly rounded results differ from a naive conversion there.
-    std::mt19937_64 rng(99);
-    char buf[80];
-    for (int k = 0; k < draws(1'000'000); ++k) {
-        const double d =
-            std::ldexp(static_cast<double>((rng() >> 11) | 1), -static_cast<int>(rng() % 80));
-        const double next = std::nextafter(d, INFINITY);
-        // The midpoint, exact where long double has a wider significand than double.
-        std::snprintf(buf, sizeof buf, "%.60Lg", (static_cast<long double>(d) + next) / 2);
-        const double expected = std::strtod(buf, nullptr);
-        double got = 0;
-        ASSERT_TRUE(parse_double_word(std::string_view(buf, std::strlen(buf)), got)) << buf;
-        ASSERT_TRUE(same_bits(got, expected)) << buf;
-    }
-}
-
 TEST(ParseDouble, PlainDecimalsOfEveryLengthMatchStrtod) {
     // The short forms DEM files hold ("147.23", "-0.5", "12345678901234567.8"),
     // read inline up to 15 digits and by the exact conversion beyond: every
@@ -182,34 +144,6 @@ TEST(FormatLf, SpecialValuesAndExactTies) {
     EXPECT_EQ(format_lf(DBL_TRUE_MIN), "0.000000");
 }
 
-TEST(FormatLf, MillionsOfRandomValuesMatchPrintf) {
-    std::mt19937_64 rng(777);
-    for (int k = 0; k < draws(3'000'000); ++k) {
-        double d;
-        switch (k % 4) {
-        case 0:
-            d = random_double(rng);
-            break;
-        // Exact ties at the sixth decimal: odd multiples of 2^-n around 1e-6.
-        case 1:
-            d = std::ldexp(static_cast<double>(rng() % 100000000 * 2 + 1),
-                           -7 - static_cast<int>(rng() % 20));
-            break;
-        case 2:
-            d = static_cast<double>(static_cast<std::int64_t>(rng() % 2000000000) - 1000000000) /
-                1000.0;
-            break;
-        default:
-            d = std::ldexp(static_cast<double>(rng() >> 11), static_cast<int>(rng() % 120) - 90);
-        }
-        if (std::isnan(d)) {
-            ASSERT_EQ(format_lf(d), std::signbit(d) ? "-nan" : "nan");
-            continue;
-        }
-        ASSERT_EQ(format_lf(d), printf_lf(d)) << std::hexfloat << d;
-    }
-}
-
 TEST(FormatD, Integers) {
     std::string s;
     append_d(s, -2147483648LL);
@@ -224,7 +158,8 @@ TEST(FormatD, Integers) {
 // Decimal forms of every kind through parse_double_prefix (its short path,
 // std::from_chars and strtod), against strtod.
 namespace {
-// Reads text with parse_double_prefix and strtod; false (with a message) when they disagree.
+// Reads text with parse_double_prefix (and parse_double_word when strtod takes it
+// whole) and strtod; false (with a message) when they disagree.
 ::testing::AssertionResult reads_as_strtod(const std::string &text) {
     char *end = nullptr;
     const double want = std::strtod(text.c_str(), &end);
@@ -234,6 +169,11 @@ namespace {
         return ::testing::AssertionFailure()
                << "parse_double_prefix(\"" << text << "\") gives " << std::hexfloat << p.value
                << " from " << p.used << " characters; strtod " << want;
+    double word = 0;
+    if (want_used != 0 && want_used == text.size() &&
+        (!parse_double_word(text, word) || !same_bits(word, want)))
+        return ::testing::AssertionFailure() << "parse_double_word(\"" << text << "\") gives "
+                                             << std::hexfloat << word << "; strtod " << want;
     return ::testing::AssertionSuccess();
 }
 
@@ -349,9 +289,9 @@ TEST(DecimalForms, RangeEdgesSubnormalsAndOverflowMatchStrtod) {
 TEST(DecimalForms, MillionsOfRandomFormsMatchStrtod) {
     std::mt19937_64 rng(20261208);
     char buf[96];
-    for (int k = 0; k < draws(4'000'000); ++k) {
+    for (int k = 0; k < draws(7'000'000); ++k) {
         std::string text;
-        switch (k % 8) {
+        switch (k % 14) {
         case 0: { // any double, 1 to 17 significant digits
             double d = random_double(rng);
             if (!std::isfinite(d)) d = 1.0;
@@ -411,6 +351,26 @@ TEST(DecimalForms, MillionsOfRandomFormsMatchStrtod) {
             text = buf;
             break;
         }
+        case 8:
+        case 9:
+        case 10:
+        case 11: { // any bit pattern, or an ordinary size, in every printf form
+            const char *formats[] = {"%.17g", "%.3f", "%.1f", "%.25e", "%a", "%+.9g"};
+            double d = random_double(rng);
+            if (rng() % 3 == 0) d = std::ldexp(static_cast<double>(rng() >> 11), -40);
+            std::snprintf(buf, sizeof buf, formats[rng() % 6], d);
+            text = buf;
+            break;
+        }
+        case 12:
+        case 13: { // exactly halfway between two doubles (where long double is wider)
+            const double d =
+                std::ldexp(static_cast<double>((rng() >> 11) | 1), -static_cast<int>(rng() % 80));
+            const double next = std::nextafter(d, INFINITY);
+            std::snprintf(buf, sizeof buf, "%.60Lg", (static_cast<long double>(d) + next) / 2);
+            text = buf;
+            break;
+        }
         default: { // 17-digit forms with exponents of every size
             std::snprintf(buf, sizeof buf, "%.16e", random_double(rng));
             text = buf;
@@ -424,7 +384,8 @@ TEST(DecimalForms, MillionsOfRandomFormsMatchStrtod) {
 // ---------------------------------------------------------------------------
 // put_lf and put_lf_tab, "%lf" of many values into one buffer, against snprintf.
 namespace {
-// put_lf's text of v; fails when it writes a byte past the end it returns.
+// put_lf's text of v, and format_lf's; fails when put_lf writes a byte past the end
+// it returns.
 ::testing::AssertionResult puts_as_printf(double v) {
     char buf[lf_max_chars + 8];
     std::memset(buf, '#', sizeof buf);
@@ -435,9 +396,10 @@ namespace {
         return ::testing::AssertionFailure() << "writes past its text: " << got;
     const std::string want =
         std::isnan(v) ? (std::signbit(v) ? "-nan" : "nan") : printf_lf(v); // glibc's texts
-    if (got != want)
+    if (got != want || format_lf(v) != want)
         return ::testing::AssertionFailure()
-               << std::hexfloat << v << " gives \"" << got << "\", printf \"" << want << "\"";
+               << std::hexfloat << v << " gives \"" << got << "\" (\"" << format_lf(v)
+               << "\" as a string), printf \"" << want << "\"";
     if (std::fabs(v) < 0x1p33 && got.size() > 18)
         return ::testing::AssertionFailure() << got << " is longer than 18 characters";
     return ::testing::AssertionSuccess();
@@ -501,7 +463,7 @@ TEST(PutLf, EdgesOfTheIntegerPathAndTheGeneralOne) {
 
 TEST(PutLf, MillionsOfValuesMatchPrintf) {
     std::mt19937_64 rng(31415);
-    for (int k = 0; k < draws(3'000'000); ++k) {
+    for (int k = 0; k < draws(6'000'000); ++k) {
         double d;
         switch (k % 6) {
         case 0: // any magnitude of the integer path, subnormals included
