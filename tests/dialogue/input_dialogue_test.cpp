@@ -19,37 +19,32 @@ std::string loaded_0_to_5() {
 }
 } // namespace
 
-TEST(InputDialogue, MissingRawInputEndsWithItsWindowsPath) {
-    Workdir w;
-    w.make_folder("images/d");
-    RunResult r = w.run("d a 1 0\n");
-    EXPECT_TEXT(r.out, start + raster_menu + unknown("c:\\images\\d\\a_m2.raw"));
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(w.files(), std::vector<std::string>{});
-}
-
-TEST(InputDialogue, MissingAsciiInputAndMissing32BitRasterName) {
-    Workdir w;
-    RunResult r = w.run("dems site 0\n");
-    EXPECT_TEXT(r.out, start + unknown("c:\\images\\dems\\site.asc"));
-    EXPECT_EQ(r.status, 0);
-    r = w.run("dems site 1 1\n");
-    EXPECT_TEXT(r.out, start + raster_menu + unknown("c:\\images\\dems\\site_m4.raw"));
-}
-
-TEST(InputDialogue, MenuAnswersAboveTheChoicesAreAskedAgain) {
-    Workdir w;
-    RunResult r = w.run("d a 7 1 2 5 0\n");
-    EXPECT_TEXT(r.out, start + format_menu + raster_menu + raster_menu + raster_menu +
-                           unknown("c:\\images\\d\\a_m2.raw"));
-}
-
-TEST(InputDialogue, NonNumberAnswerIsDroppedAndAskedAgain) {
-    Workdir w;
-    RunResult r = w.run("d a raster one 1 x 0\n");
-    EXPECT_TEXT(r.out, start + format_menu + format_menu + raster_menu + raster_menu +
-                           unknown("c:\\images\\d\\a_m2.raw"));
-    EXPECT_EQ(r.status, 0);
+// Runs that end before any output, status 0: a missing input, whatever the
+// answers before it (menu answers above their choices or words, asked again),
+// ends with its Windows path; a negative form loads nothing, and "no" follows.
+TEST(InputDialogue, RunsEndingBeforeAnyOutputShowTheirWholeDialogue) {
+    const struct {
+        const char *answers;
+        std::string out;
+    } cases[] = {
+        {"d a 1 0\n", start + raster_menu + unknown("c:\\images\\d\\a_m2.raw")},
+        {"dems site 0\n", start + unknown("c:\\images\\dems\\site.asc")},
+        {"dems site 1 1\n", start + raster_menu + unknown("c:\\images\\dems\\site_m4.raw")},
+        {"d a 7 1 2 5 0\n", start + format_menu + raster_menu + raster_menu + raster_menu +
+                                unknown("c:\\images\\d\\a_m2.raw")},
+        {"d a raster one 1 x 0\n", start + format_menu + format_menu + raster_menu + raster_menu +
+                                       unknown("c:\\images\\d\\a_m2.raw")},
+        {"d a -1 1\n", start + dem_has("0", "0") + report("10000000.000000", "0.000000", "0") +
+                           yes_no + no_change},
+    };
+    for (const auto &c : cases) {
+        Workdir w;
+        w.make_folder("images/d");
+        const RunResult r = w.run(c.answers);
+        EXPECT_TEXT(r.out, c.out) << c.answers;
+        EXPECT_EQ(r.status, 0) << c.answers;
+        EXPECT_EQ(w.files(), std::vector<std::string>{}) << c.answers;
+    }
 }
 
 TEST(InputDialogue, NegativeSampleWidthReadsThe32BitRaster) {
@@ -142,14 +137,6 @@ TEST(InputDialogue, EndOfInputEndsWithStatus1AndNamesTheMissingAnswer) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("the pixel size"), std::string::npos) << r.err;
     EXPECT_EQ(w.files(), std::vector<std::string>{"images/d/a_m2.raw"});
-}
-
-TEST(InputDialogue, NegativeFormatAnswerLoadsNothing) {
-    Workdir w;
-    RunResult r = w.run("d a -1 1\n");
-    EXPECT_TEXT(r.out, start + dem_has("0", "0") + report("10000000.000000", "0.000000", "0") +
-                           yes_no + no_change);
-    EXPECT_EQ(r.status, 0);
 }
 
 TEST(InputDialogue, GridOfAShortFileTooLargeForTheDiskIsReportedThenRefusedBeforeWriting) {

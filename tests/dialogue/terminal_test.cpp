@@ -1,6 +1,7 @@
 // What a person at a terminal sees beyond the dialogue (progress and the files
 // written, on standard error only), and the command line.
 #include <filesystem>
+#include <regex>
 #include <thread>
 
 #include <fcntl.h>
@@ -8,6 +9,17 @@
 #include <unistd.h>
 
 #include "harness.hpp"
+
+namespace {
+// Writes text into the named pipe at path (none if empty) in ten steps over 1.5 s: a slow input.
+void feed_slowly(const std::string &path, const std::string &text) {
+    const int fd = open(path.c_str(), O_WRONLY);
+    for (std::size_t k = 0, step = text.size() / 10 + 1; fd >= 0 && k < text.size();
+         k += step, std::this_thread::sleep_for(std::chrono::milliseconds(150)))
+        if (write(fd, text.data() + k, std::min(step, text.size() - k)) < 0) break;
+    if (fd >= 0) close(fd);
+}
+} // namespace
 
 TEST(Terminal, ProgressAndTheFilesWrittenShowOnAStandardErrorTerminalOnly) {
     if (under_wine()) GTEST_SKIP() << "pseudo-terminals and named pipes of the host";
@@ -30,13 +42,7 @@ TEST(Terminal, ProgressAndTheFilesWrittenShowOnAStandardErrorTerminalOnly) {
         if (!c.slow) w.write("images/d/a_m2.raw", samples);
         ASSERT_TRUE(!c.slow || mkfifo(raw.c_str(), 0600) == 0);
         // A slow pipe: the first pass lasts 1.5 s.
-        std::thread feeder([&] {
-            const int fd = c.slow ? open(raw.c_str(), O_WRONLY) : -1;
-            for (std::size_t k = 0, step = samples.size() / 10 + 1; fd >= 0 && k < samples.size();
-                 k += step, std::this_thread::sleep_for(std::chrono::milliseconds(150)))
-                if (write(fd, samples.data() + k, std::min(step, samples.size() - k)) < 0) break;
-            if (fd >= 0) close(fd);
-        });
+        std::thread feeder(feed_slowly, c.slow ? raw : std::string(), samples); // "": no pipe
         const RunResult r = w.run(answers, {.stdout_on_terminal = c.out_on_terminal,
                                             .stderr_on_terminal = c.err_on_terminal});
         feeder.join();
@@ -61,6 +67,27 @@ TEST(Terminal, ProgressAndTheFilesWrittenShowOnAStandardErrorTerminalOnly) {
                     (c.out_on_terminal ? expected.out : "") + (c.err_on_terminal ? wrote : ""));
         EXPECT_TEXT(r.out, c.out_on_terminal ? "" : expected.out);
     }
+}
+
+// An ASCII grid's first pass counts its lines on standard output: where that
+// goes to a file, its status line stays on the terminal until the pass ends.
+TEST(Terminal, AStatusLineBesideOutputToAFileIsErasedOnceWhenItsPassEnds) {
+    if (under_wine()) GTEST_SKIP() << "pseudo-terminals and named pipes of the host";
+    Workdir w;
+    w.make_folder("images/d");
+    const std::string grid = w.root() + "/c/images/d/a.asc";
+    ASSERT_EQ(mkfifo(grid.c_str(), 0600), 0);
+    std::string text = "ncols 400\nnrows 1500\nxllcorner 0\nyllcorner 0\ncellsize 25\n"
+                       "nodata_value -9999\n";
+    for (int k = 0; k < 400 * 1500; ++k)
+        text += k % 400 == 399 ? "5\n" : "5 ";
+    std::thread feeder([&] { feed_slowly(grid, text); });
+    const RunResult r = w.run("d a 0 -1\n", {.stderr_on_terminal = true});
+    feeder.join();
+    const std::regex erasure("\r +\r");
+    const std::sregex_iterator erasures(r.terminal.begin(), r.terminal.end(), erasure), end;
+    EXPECT_NE(r.terminal.find("\rgroundzero: reading"), std::string::npos) << r.terminal;
+    EXPECT_EQ(std::distance(erasures, end), 1) << r.terminal;
 }
 
 TEST(CommandLine, HelpVersionAndAnythingElseEndWithoutTheDialogue) {
