@@ -10,7 +10,7 @@
 #include "number/figures.hpp"
 #include "number/number_text.hpp"
 #include "number/text_format.hpp"
-#include "platform/helper_thread.hpp"
+#include "platform/job_line.hpp"
 #include "platform/progress.hpp"
 #include "run/ask.hpp"
 #include "run/state.hpp"
@@ -34,6 +34,40 @@ bool all_short(const double *cells, std::size_t n) {
     return is_short;
 }
 
+// Large blocks of short texts, made in two halves at once on both processors
+// (two jobs of a line a block) and written in their order.
+class HalvedBlocks {
+  public:
+    HalvedBlocks() : line_([this](std::size_t job) { make(job % 2); }) {}
+
+    void write(const double *cells, std::size_t n) {
+        cells_ = cells;
+        n_ = n;
+        line_.add();
+        line_.add();
+        jobs_ += 2;
+        line_.wait_for(jobs_ - 1);
+        for (int h = 0; h < 2; ++h)
+            f2.write(text_[h].get(), static_cast<std::size_t>(end_[h] - text_[h].get()));
+    }
+
+  private:
+    void make(int h) {
+        const std::size_t half = n_ / 2;
+        end_[h] = h == 0 ? put_cells(cells_, half, text_[0].get())
+                         : put_cells(cells_ + half, n_ - half, text_[1].get());
+    }
+
+    static constexpr std::size_t room = (block_cells / 2 + 1) * short_text;
+    // Not zero-filled: only the pages the texts reach are touched.
+    std::unique_ptr<char[]> text_[2] = {std::unique_ptr<char[]>(new char[room]),
+                                        std::unique_ptr<char[]>(new char[room])};
+    char *end_[2] = {};
+    const double *cells_ = nullptr;
+    std::size_t n_ = 0, jobs_ = 0;
+    JobLine line_; // last: its helper ends before what it uses goes
+};
+
 // An ASCII grid's text becomes the output text word by word, on both
 // processors while the text made before goes to the file.
 void write_raised_text() {
@@ -50,14 +84,12 @@ void write_raised_text() {
 // A raw raster's elevations, converted, as text.
 void write_cell_texts() {
     // The body holds no line feed, so its text goes to the file as it is made,
-    // in blocks of about 1 MiB; large blocks of short texts are made in two
-    // halves at once, on both processors, and written in their order.
+    // in blocks of about 1 MiB, large blocks of short texts in halves.
     constexpr std::size_t block = std::size_t{1} << 20;
     constexpr std::size_t two_way = 8192; // cells: smaller blocks aren't worth a hand-over
     // Buffers are not zero-filled: only the pages the texts reach are touched.
     const std::unique_ptr<char[]> text(new char[block + lf_max_chars + 1]);
-    std::unique_ptr<char[]> first, second;
-    std::unique_ptr<HelperThread> helper;
+    std::unique_ptr<HalvedBlocks> halved;
     char *end = text.get();
     const auto flush = [&] {
         f2.write(text.get(), static_cast<std::size_t>(end - text.get()));
@@ -65,31 +97,20 @@ void write_cell_texts() {
     };
     const double base = new_dtab_min_in;
     Progress progress("writing " + nomim2, grid_cells());
-    for_each_block<double>(
-        [base](double v) { return raised(v, base); },
-        [&](const double *cells, std::size_t n) {
-            progress.advance(n);
-            if (n >= two_way && all_short(cells, n)) {
-                if (!helper) {
-                    helper = std::make_unique<HelperThread>();
-                    first.reset(new char[(block_cells / 2 + 1) * short_text]);
-                    second.reset(new char[(block_cells / 2 + 1) * short_text]);
-                }
-                flush();
-                const std::size_t half = n / 2;
-                char *first_end = nullptr, *second_end = nullptr;
-                run_halves(
-                    helper.get(), [&] { first_end = put_cells(cells, half, first.get()); },
-                    [&] { second_end = put_cells(cells + half, n - half, second.get()); });
-                f2.write(first.get(), static_cast<std::size_t>(first_end - first.get()));
-                f2.write(second.get(), static_cast<std::size_t>(second_end - second.get()));
-                return;
-            }
-            for (std::size_t k = 0; k < n; ++k) {
-                end = put_lf_tab(end, cells[k]);
-                if (static_cast<std::size_t>(end - text.get()) >= block) flush();
-            }
-        });
+    for_each_block<double>([base](double v) { return raised(v, base); },
+                           [&](const double *cells, std::size_t n) {
+                               progress.advance(n);
+                               if (n >= two_way && all_short(cells, n)) {
+                                   if (!halved) halved = std::make_unique<HalvedBlocks>();
+                                   flush();
+                                   halved->write(cells, n);
+                                   return;
+                               }
+                               for (std::size_t k = 0; k < n; ++k) {
+                                   end = put_lf_tab(end, cells[k]);
+                                   if (static_cast<std::size_t>(end - text.get()) >= block) flush();
+                               }
+                           });
     flush();
 }
 } // namespace

@@ -8,7 +8,6 @@
 #include <thread>
 #include <vector>
 
-#include "platform/helper_thread.hpp"
 #include "platform/host.hpp"
 #include "platform/job_line.hpp"
 
@@ -40,24 +39,6 @@ TEST(JobLine, EveryJobIsMadeOnceBeforeItsWaitReturns) {
         line.stop();
         for (std::size_t job = 0; job < jobs; ++job)
             ASSERT_EQ(made[job].load(), 1) << "job " << job;
-    }
-    refused = false;
-    host::fault_hook = nullptr;
-}
-
-// Both halves run once, on two threads or on the caller's alone.
-TEST(HelperThread, BothHalvesRunOnceWithOrWithoutTheThread) {
-    host::fault_hook = refuse_threads;
-    for (bool refuse : {false, true}) {
-        refused = refuse;
-        HelperThread helper;
-        EXPECT_EQ(helper.available(), !refuse);
-        for (HelperThread *h : {&helper, static_cast<HelperThread *>(nullptr)}) {
-            std::atomic<int> first = 0, second = 0;
-            run_halves(
-                h, [&] { ++first; }, [&] { ++second; });
-            EXPECT_EQ(first * 10 + second, 11) << refuse;
-        }
     }
     refused = false;
     host::fault_hook = nullptr;
