@@ -133,6 +133,9 @@ void share_reading(Handle h);
 bool touch(Handle h);
 // Flushed to the disk itself (not to a cache of the drive where the host can tell them apart).
 bool sync(Handle h);
+// The file's data synced, and whatever metadata reading it back needs: from a
+// thread beside its writer, ahead of the sync above.
+bool sync_data(Handle h);
 bool close(Handle h);
 
 // Renames from onto to, replacing what is there (write-through where the host has that form).

@@ -365,6 +365,15 @@ bool sync(Handle h) {
     return full_sync(h) == 0 || errno == EINVAL;
 }
 
+bool sync_data(Handle h) {
+    if (faulted("sync_data")) return false;
+#ifdef __linux__
+    return fdatasync(h) == 0 || errno == EINVAL;
+#else
+    return fsync(h) == 0 || errno == EINVAL;
+#endif
+}
+
 bool close(Handle h) {
     if (faulted("close")) {
         ::close(h);

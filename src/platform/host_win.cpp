@@ -255,6 +255,11 @@ bool sync(Handle h) {
     return FlushFileBuffers(h) != 0;
 }
 
+bool sync_data(Handle h) {
+    if (faulted("sync_data")) return false;
+    return FlushFileBuffers(h) != 0;
+}
+
 bool close(Handle h) {
     if (faulted("close")) {
         CloseHandle(h);

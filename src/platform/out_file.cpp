@@ -97,17 +97,22 @@ void OutFile::write_through(const char *data, std::size_t size) {
 }
 
 // Large outputs are sent on to the disk as they are written, a window at a
-// time, so that the flush before the rename has little left to wait for and
-// the written data doesn't pile up in memory. Each window's writing is started
-// at once; the run waits only for windows some way behind, keeping the disk busy.
+// time, and every few windows a thread of their own syncs what was sent, so
+// that the disk's writing and its flushing go on while the run writes, and the
+// sync before the rename has little left to wait for. The run itself waits
+// only for a window far behind: the written data never piles up in memory,
+// yet a flush under way (a virtual disk may hold back all writing meanwhile)
+// doesn't stop it. On a 99 MB ASCII grid that took a run from 0.16 s to 0.15 s.
 void OutFile::start_writeback() {
     constexpr unsigned long long window = 2ULL << 20;
-    constexpr unsigned long long behind = 4 * window;
+    constexpr unsigned long long behind = 32 * window;
+    constexpr unsigned long long sync_span = 8 * window;
     while (!failed_ && written_ - writeback_ >= window) {
         host::start_writeback(handle_, writeback_, writeback_ + window, false);
         if (writeback_ >= behind)
             host::start_writeback(handle_, writeback_ - behind, writeback_ - behind + window, true);
         writeback_ += window;
+        if (writeback_ % sync_span == 0) early_sync_.request(handle_);
     }
 }
 
@@ -160,6 +165,7 @@ bool OutFile::complete() {
 
 bool OutFile::make_durable() {
     if (!is_open()) return !failed_;
+    if (!early_sync_.finish()) fail_with(early_sync_.why());
     if (!failed_ && !host::sync(handle_)) record_failure();
     if (host::renames_open_files && !failed_) return true;
     drop_lease();
@@ -175,6 +181,7 @@ void OutFile::drop_lease() {
 
 void OutFile::settle(bool remove_temp) {
     // Synced already: a failure to close now changes nothing on the disk.
+    early_sync_.finish();
     drop_lease();
     if (is_open()) host::close(handle_);
     handle_ = host::no_handle;
@@ -191,6 +198,7 @@ bool OutFile::commit() {
 void OutFile::discard() {
     if (!is_open() && temp_path_.empty()) return;
     if (is_open()) {
+        early_sync_.finish();
         drop_lease();
         host::close(handle_);
         handle_ = host::no_handle;

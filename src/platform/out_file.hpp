@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/early_sync.hpp"
 #include "platform/host.hpp"
 
 namespace publishing {
@@ -95,6 +96,7 @@ class OutFile {
     bool failed_ = false;
     bool leased_ = false; // its lease is refreshed (a volume whose locks stay on each client)
     bool kept_existing_ = false;
+    EarlySync early_sync_; // joined before the file is closed
     std::string error_;
     std::string left_behind_;
 };

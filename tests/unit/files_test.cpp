@@ -196,6 +196,33 @@ TEST(CommitOutputs, ALinkRefusedIsACopyAnotherFailedLinkOrTheOlderFilesStatFails
     host::fault_hook = nullptr;
 }
 
+// A large output is synced early, on a thread, while it is written: a failure
+// there fails its publish as the last sync's does, though the last sync
+// succeeds (a system may report a failed writeback once); without a thread it
+// is synced at the end alone.
+TEST(CommitOutputs, ALargeOutputsEarlyOrLastSyncFailingFailsItsPublish) {
+    using F = host::Fault;
+    static const char *call = "";
+    host::fault_hook = [](const char *c) { return std::string(c) == call ? F::io : F::none; };
+    const std::string block(std::size_t{1} << 20, 'z');
+    for (const char *c : {"sync_data", "sync", "thread", "none"}) {
+        ScratchDrive drive;
+        { std::ofstream("images/d/a.raw") << "older"; }
+        OutFile out;
+        ASSERT_TRUE(out.open(drive.dos("images/d/a.raw")));
+        call = c;
+        for (int k = 0; k < 20; ++k)
+            out.write(block.data(), block.size());
+        const bool ok = out.commit();
+        call = "";
+        const bool failing = c == std::string("sync_data") || c == std::string("sync");
+        EXPECT_EQ(ok, !failing) << c;
+        EXPECT_EQ(out.error().empty(), !failing) << c;
+        EXPECT_EQ(fs::file_size("images/d/a.raw"), failing ? 5u : 20u * block.size()) << c;
+    }
+    host::fault_hook = nullptr;
+}
+
 // A read that failed ends the input: nothing is read after it, nor again.
 TEST(InFile, AReadAfterAFailureGivesNothing) {
     ScratchDrive drive;
