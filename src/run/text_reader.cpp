@@ -17,9 +17,11 @@ constexpr std::size_t stand_in_bytes = 2048;
 static_assert(LongWord::head + LongWord::sig_digits + 64 < stand_in_bytes);
 } // namespace
 
-void TextReader::move_stand_in() {
+void TextReader::moved_to_front() {
+    end_ -= pos_;
     if (stand_in_at_ < pos_) stand_in_ = false;
     stand_in_at_ -= std::min(stand_in_at_, pos_);
+    pos_ = 0;
 }
 
 // Read this way: the console and descriptors, a few words; the buffer grows
@@ -33,9 +35,7 @@ TextReader::TextReader(InFile &file, std::size_t block)
 void TextReader::exchange_buffer(std::vector<char> &spare) {
     if (spare.size() < buf_.size()) spare.resize(buf_.size());
     std::memcpy(spare.data(), buf_.data() + pos_, end_ - pos_);
-    end_ -= pos_;
-    move_stand_in();
-    pos_ = 0;
+    moved_to_front();
     buf_.swap(spare);
 }
 
@@ -47,7 +47,7 @@ std::size_t TextReader::read_block(char *to, std::size_t n) {
     else if (in_ != nullptr)
         got = in_->read(to, n);
     else
-        got = stream_read(file_, to, n);
+        stream_read_some(file_, to, n, got); // a read error ends the text as its end does
     if (got == 0) ended_ = true;
     if (const void *z = std::memchr(to, ctrl_z, got)) {
         got = static_cast<std::size_t>(static_cast<const char *>(z) - to);
@@ -88,9 +88,7 @@ bool TextReader::fill() {
     if (ended_ || (file_ == nullptr && in_ == nullptr)) return false;
     if (pos_ > 0) { // keep only the unread part, at the front
         std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
-        end_ -= pos_;
-        move_stand_in();
-        pos_ = 0;
+        moved_to_front();
     }
     if (end_ == buf_.size()) {
         if (shorten_ && end_ > 4 * stand_in_bytes &&

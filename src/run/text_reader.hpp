@@ -84,8 +84,8 @@ class TextReader {
     std::size_t read_block(char *to, std::size_t n);
     // The buffer is one word's start: reads the word through and puts its stand-in there.
     void shorten_word();
-    // The text moves pos_ bytes to the front.
-    void move_stand_in();
+    // The unread text has moved pos_ bytes to the front of the buffer.
+    void moved_to_front();
 
     std::FILE *file_;
     InFile *in_ = nullptr;
