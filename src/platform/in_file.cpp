@@ -23,22 +23,18 @@ InFile::~InFile() {
 
 bool InFile::open(std::string_view dos_path, bool no_wait) {
     close();
-    file_ = open_input(dos_path, no_wait);
-    if (file_ == nullptr) return false;
+    std::FILE *const file = open_input(dos_path, no_wait);
+    if (file == nullptr) return false;
     // Blocks are read straight into the caller's buffers.
-    stream_unbuffered(file_);
-    failed_ = copy_failed_ = false;
-    read_any_ = false;
-    error_.clear();
-    opened_ = identity();
+    stream_unbuffered(file);
+    adopt(file);
     return true;
 }
 
 void InFile::adopt(std::FILE *stream) {
     close();
     file_ = stream;
-    failed_ = false;
-    read_any_ = false;
+    failed_ = copy_failed_ = read_any_ = false;
     error_.clear();
     opened_ = identity();
 }
