@@ -52,6 +52,10 @@ inline constexpr bool renames_open_files = true;
 std::string host_path(std::string_view dos_path);
 // The folder part of a host path, separator included ("." when it has none).
 std::string folder_of(const std::string &path);
+// The name part of a host path, after its folder.
+inline std::string name_of(const std::string &path) {
+    return path.substr(path.find_last_of("/\\") + 1);
+}
 int process_id();
 // A file name no other process produces, short whatever the output's name:
 // "groundzero-<pid>-<16 random hex digits><ending>". Without randomness from the

@@ -16,7 +16,7 @@ bool journal_stands(const std::vector<std::string> &dos_paths) {
         const std::string host_path = host::host_path(path);
         const std::string folder = host::folder_of(host_path);
         host::Entry e;
-        const std::string name = host_path.substr(host_path.find_last_of("/\\") + 1);
+        const std::string name = host::name_of(host_path);
         if (!host::look(folder + publish_names::journal_of(name), e) ||
             e.type != host::Entry::Type::none)
             return true;

@@ -36,10 +36,6 @@ namespace {
 // often it tries.
 constexpr long long journal_wait_seconds = 30;
 constexpr int journal_poll_milliseconds = 50;
-
-std::string base_name(const std::string &path) {
-    return path.substr(path.find_last_of("/\\") + 1);
-}
 } // namespace
 
 // One publish, step by step; the first failure stops it and names its file.
@@ -76,6 +72,7 @@ class Publish {
     bool create_journal();
     int keep_olders();
     void let_go();
+    bool remove_journal();
     bool write_journal();
     bool rename_all();
     bool sync_renames();
@@ -104,7 +101,7 @@ bool Publish::finish_files() {
         if (bad_ == nullptr && !f->make_durable()) bad_ = f;
     if (bad_ != nullptr) return false;
     place_ = place_of(first()->dos_path_);
-    journal_name_ = publish_names::journal_of(base_name(host::host_path(first()->dos_path_)));
+    journal_name_ = publish_names::journal_of(host::name_of(host::host_path(first()->dos_path_)));
     return true;
 }
 
@@ -134,12 +131,16 @@ bool Publish::take_journal() {
 void Publish::let_go() {
     drop_copies();
     steps_.steps.clear();
-    if (journal_ != host::no_handle) {
-        if (!place_.kind.shared_locks) lease_drop(journal_);
-        host::release(journal_, place_.folder + journal_name_, true);
-        journal_ = host::no_handle;
-    }
+    if (journal_ != host::no_handle) remove_journal();
     lock_.reset();
+}
+
+// Closes the journal, its lease dropped, and removes it; false if that fails.
+bool Publish::remove_journal() {
+    if (!place_.kind.shared_locks) lease_drop(journal_);
+    const bool removed = host::release(journal_, place_.folder + journal_name_, true);
+    journal_ = host::no_handle;
+    return removed;
 }
 
 bool Publish::create_journal() {
@@ -161,9 +162,9 @@ int Publish::keep_olders() {
         s.kind = f->existing_ == OutFile::Existing::keep     ? Step::keep
                  : f->existing_ == OutFile::Existing::remove ? Step::remove
                                                              : Step::replace;
-        s.final_name = base_name(host::host_path(f->dos_path_));
+        s.final_name = host::name_of(host::host_path(f->dos_path_));
         if (s.kind != Step::remove)
-            s.temp = base_name(f->temp_path_), s.size = static_cast<long long>(f->size());
+            s.temp = host::name_of(f->temp_path_), s.size = static_cast<long long>(f->size());
         if (s.kind != Step::keep) {
             const std::string copy = publish_names::copy_name(journal_name_, k);
             const int r = host::keep_copy(place_.folder + s.final_name, place_.folder + copy);
@@ -211,11 +212,7 @@ bool Publish::sync_renames() {
 
 // The journal removed, then the kept copies: the set is the outcome already.
 bool Publish::drop_journal() {
-    if (!place_.kind.shared_locks) lease_drop(journal_);
-    const std::string path = place_.folder + journal_name_;
-    const bool gone = host::release(journal_, path, true) || host::remove(path);
-    journal_ = host::no_handle;
-    if (!gone) return fail(first());
+    if (!remove_journal() && !host::remove(place_.folder + journal_name_)) return fail(first());
     for (std::size_t k = 0; k < steps_.steps.size(); ++k) {
         const std::string &copy = steps_.steps[k].copy;
         if (!copy.empty() && !host::remove_twice(place_.folder + copy))
