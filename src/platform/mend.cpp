@@ -48,16 +48,20 @@ bool took_place(const Step &s, const Seen &v, unsigned owner) {
     return !left_by_run(v.temp, s, owner);
 }
 
+// The host's reason for the failure just met, in why: false.
+bool failed(std::string &why) {
+    why = host::error_text();
+    return false;
+}
+
 bool look_at_steps(Mending &m, std::string &why) {
     for (const Step &s : m.journal.steps) {
         Seen v;
         const std::string &f = m.place.folder;
         if (!(s.temp.empty() || host::look(f + s.temp, v.temp)) ||
             !host::look(f + s.final_name, v.final_file) ||
-            !(s.copy.empty() || host::look(f + s.copy, v.copy))) {
-            why = host::error_text();
-            return false;
-        }
+            !(s.copy.empty() || host::look(f + s.copy, v.copy)))
+            return failed(why);
         m.seen.push_back(v);
     }
     return true;
@@ -110,10 +114,7 @@ bool plan_unwritten(Mending &m, const std::string &name, std::string &why) {
     for (std::size_t k = 0; k < publish_names::max_members; ++k) {
         const std::string copy = m.place.folder + publish_names::copy_name(name, k);
         host::Entry e;
-        if (!host::look(copy, e)) {
-            why = host::error_text();
-            return false;
-        }
+        if (!host::look(copy, e)) return failed(why);
         if (e.type == Type::file) m.clean_up.push_back({copy, ""});
     }
     return true;
@@ -127,15 +128,9 @@ bool apply(const Change &c) {
 // files (a failure there leaves leftovers, not a wrong name).
 bool act(const Mending &m, std::string &why) {
     for (const Change &c : m.put_back)
-        if (!apply(c)) {
-            why = host::error_text();
-            return false;
-        }
+        if (!apply(c)) return failed(why);
     // The names as they now stand reach the disk before the journal goes.
-    if (!host::sync_folder(m.place.folder)) {
-        why = host::error_text();
-        return false;
-    }
+    if (!host::sync_folder(m.place.folder)) return failed(why);
     for (const Change &c : m.clean_up)
         host::remove_twice(c.from);
     return true;
