@@ -33,8 +33,5 @@ int sample_bytes(int itype) {
 }
 
 std::string folder_prefix(std::string_view folder) {
-    std::string prefix(data_root);
-    prefix += folder;
-    prefix += folder_separator;
-    return prefix;
+    return std::string(data_root).append(folder).append(folder_separator);
 }
