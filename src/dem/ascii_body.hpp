@@ -84,7 +84,8 @@ class BodyPass {
     // Makes slot's piece.
     virtual void make(int slot) = 0;
     // How many values of slot's piece, made, the pass takes; fails on a piece
-    // that can't give the values the grid still needs.
+    // that can't give the values the grid still needs (one that ran out of
+    // memory has failed before).
     virtual std::size_t take(int slot) = 0;
     // The text ended before the grid did.
     [[noreturn]] virtual void ran_short();
