@@ -71,9 +71,8 @@ std::string error_text(int err);
 
 // Opens an existing file for binary reading; null with the error set. With
 // no_wait, an entry that is not a file on disk (a named pipe, a device) is not
-// opened at all, so the call never waits: null with error_is_busy().
+// opened at all, so the call never waits: null with errno EWOULDBLOCK.
 std::FILE *open_read(const std::string &path, bool no_wait = false);
-bool error_is_busy();
 // Creates a new file for writing; fails (error_is_exists) where any entry of
 // that name stands already, be it a file, a link or a pipe; nothing is followed.
 // The file is claimed by this process while the handle is open: claim() by

@@ -124,10 +124,6 @@ std::FILE *open_read(const std::string &path, bool no_wait) {
     return file;
 }
 
-bool error_is_busy() {
-    return errno == EWOULDBLOCK;
-}
-
 Handle create_new(const std::string &path) {
     if (faulted("create")) return no_handle;
     // CREATE_NEW fails where any entry stands, a link included, and follows none.
