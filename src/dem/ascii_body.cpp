@@ -84,10 +84,6 @@ BodyPass::BodyPass(bool first_pass)
     if (!first_pass && (header_.cols != nb_col || header_.lines != nb_lig)) fail_changed_input();
 }
 
-void BodyPass::start() {
-    total_ = grid_cells();
-}
-
 void BodyPass::ran_short() {
     check_input_read();
     fail_changed_input();

@@ -65,7 +65,7 @@ class BodyPass {
     explicit BodyPass(bool first_pass);
     ~BodyPass() = default;
     // The last step of a pass's constructor, once the grid's size is known.
-    void start();
+    void start() { total_ = grid_cells(); }
     // The first step of a pass's destructor, and of any failure of the pass:
     // waits for the helper and ends it.
     void stop() { jobs_.stop(); }

@@ -17,10 +17,6 @@ bool is_missing_file_error(int err) {
     return err == ENOENT || err == ENOTDIR;
 }
 
-InFile::~InFile() {
-    close();
-}
-
 bool InFile::open(std::string_view dos_path, bool no_wait) {
     close();
     std::FILE *const file = open_input(dos_path, no_wait);
@@ -92,10 +88,6 @@ bool InFile::rewind() {
     std::FILE *from = reading_copy_ ? copy_ : file_;
     if (!failed_ && !stream_rewind(from)) record_failure();
     return !failed_;
-}
-
-bool InFile::unchanged() {
-    return copy_ != nullptr || identity() == opened_;
 }
 
 void InFile::close() {

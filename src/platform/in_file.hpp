@@ -26,7 +26,7 @@ class InFile {
     InFile() = default;
     InFile(const InFile &) = delete;
     InFile &operator=(const InFile &) = delete;
-    ~InFile();
+    ~InFile() { close(); }
 
     // Opens an existing file; false if it can't, with errno set (no_wait: as open_input).
     bool open(std::string_view dos_path, bool no_wait = false);
@@ -51,7 +51,7 @@ class InFile {
     // read); false on failure (error()).
     bool rewind();
     // Whether the file has kept the size and modification time it had when opened.
-    bool unchanged();
+    bool unchanged() const { return copy_ != nullptr || identity() == opened_; }
     void close();
 
   private:

@@ -50,10 +50,6 @@ Progress::Progress(std::string what, std::uint64_t total, bool beside_own_line)
     next_look_ = shown ? stride_ : never;
 }
 
-Progress::~Progress() {
-    finish();
-}
-
 void Progress::finish() {
     next_look_ = never;
     erase_status_line();

@@ -75,7 +75,7 @@ class Publish {
     bool remove_journal();
     bool write_journal();
     bool rename_all();
-    bool sync_renames();
+    bool sync_renames() { return host::sync_folder(place_.folder) || fail(first()); }
     bool drop_journal();
     void undo();
     void drop_copies();
@@ -204,10 +204,6 @@ bool Publish::rename_all() {
         f->kept_existing_ = r == 0;
     }
     return true;
-}
-
-bool Publish::sync_renames() {
-    return host::sync_folder(place_.folder) || fail(first());
 }
 
 // The journal removed, then the kept copies: the set is the outcome already.
