@@ -97,9 +97,10 @@ bool has_vector_form() {
 #else
 #define GZ_VECTOR_FORM 0 // other processors take the general path only
 #endif
+} // namespace
 
 template <class T>
-void convert(const std::int32_t *in, std::size_t n, const SampleConversion &c, T *out) {
+void output_samples(const std::int32_t *in, std::size_t n, const SampleConversion &c, T *out) {
 #if GZ_VECTOR_FORM
     if (has_vector_form()) {
         constexpr std::size_t chunk = 4096;
@@ -116,14 +117,7 @@ void convert(const std::int32_t *in, std::size_t n, const SampleConversion &c, T
 #endif
     general(in, n, c, out);
 }
-} // namespace
-
-void output_samples(const std::int32_t *in, std::size_t n, const SampleConversion &c,
-                    std::uint16_t *out) {
-    convert(in, n, c, out);
-}
-
-void output_samples(const std::int32_t *in, std::size_t n, const SampleConversion &c,
-                    std::int32_t *out) {
-    convert(in, n, c, out);
-}
+template void output_samples(const std::int32_t *, std::size_t, const SampleConversion &,
+                             std::uint16_t *);
+template void output_samples(const std::int32_t *, std::size_t, const SampleConversion &,
+                             std::int32_t *);
