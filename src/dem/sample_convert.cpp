@@ -16,10 +16,6 @@
 //    left to the general path.
 #include "dem/sample_convert.hpp"
 
-#include <cmath>
-#include <cstring>
-#include <vector>
-
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
 #include <immintrin.h>
 #endif

@@ -4,7 +4,6 @@
 #pragma once
 #include <bit>
 #include <cstdint>
-#include <cstring>
 
 #include "number/double_bits.hpp"
 

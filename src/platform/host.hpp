@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace host {
 

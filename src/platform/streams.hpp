@@ -2,7 +2,6 @@
 // door: each call that can fail asks host.hpp's fault hook first, under its own
 // name, so tests can fail it on every host.
 #pragma once
-#include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <string_view>
