@@ -60,11 +60,6 @@ class Publish {
         f->record_failure();
         return false;
     }
-    bool fail(OutFile *f, const std::string &why) {
-        if (bad_ == nullptr) bad_ = f;
-        f->fail_with(why);
-        return false;
-    }
     OutFile *first() const { return *files_.begin(); }
 
     bool finish_files();
@@ -121,7 +116,10 @@ bool Publish::take_journal() {
         for (OutFile *f : files_)
             names.push_back(f->dos_path_);
         std::string why;
-        if (!clear_names(names, false, why)) return fail(first(), why);
+        if (!clear_names(names, false, why)) {
+            first()->fail_with(why); // the reason fail keeps
+            return fail(first());
+        }
         if (host::now_seconds() > deadline) return fail(first());
         std::this_thread::sleep_for(std::chrono::milliseconds(journal_poll_milliseconds));
     }
@@ -181,11 +179,9 @@ int Publish::keep_olders() {
 bool Publish::write_journal() {
     steps_.complete = true;
     const std::string text = journal_text(steps_);
-    std::size_t done = 0;
-    bool ok = true;
-    for (std::size_t at = 0; ok && at < text.size(); at += done)
-        ok = host::write_some(journal_, text.data() + at, text.size() - at, done);
-    if (!(ok && host::sync(journal_) && host::sync_folder(place_.folder))) return fail(first());
+    if (!(host::write_at(journal_, 0, text.data(), text.size()) && host::sync(journal_) &&
+          host::sync_folder(place_.folder)))
+        return fail(first());
     written_ = true;
     return true;
 }
