@@ -41,6 +41,13 @@ Entry entry_of(DWORD attributes, DWORD size_high, DWORD size_low, FILETIME modif
     return e;
 }
 
+// Marks the open file h to go when its last handle closes.
+bool delete_on_close(HANDLE h) {
+    FILE_DISPOSITION_INFO gone{};
+    gone.DeleteFile = TRUE;
+    return SetFileInformationByHandle(h, FileDispositionInfo, &gone, sizeof gone) != 0;
+}
+
 bool last_error_is(std::initializer_list<DWORD> codes) {
     const DWORD e = GetLastError();
     for (DWORD c : codes)
@@ -168,13 +175,7 @@ bool read_some(Handle h, char *data, std::size_t size, std::size_t &done) {
 }
 
 bool release(Handle h, const std::string &, bool remove_it) {
-    bool removed = true;
-    if (remove_it) {
-        FILE_DISPOSITION_INFO gone{};
-        gone.DeleteFile = TRUE;
-        removed = !faulted("unlink") &&
-                  SetFileInformationByHandle(h, FileDispositionInfo, &gone, sizeof gone) != 0;
-    }
+    const bool removed = !remove_it || (!faulted("unlink") && delete_on_close(h));
     CloseHandle(h);
     return removed;
 }
@@ -301,10 +302,8 @@ bool sync_folder(const std::string &) {
 
 void remove_now(Handle h, const char *path) {
     // An open file is marked to go when its handle closes, at the end.
-    FILE_DISPOSITION_INFO gone{};
-    gone.DeleteFile = TRUE;
     if (h != no_handle)
-        SetFileInformationByHandle(h, FileDispositionInfo, &gone, sizeof gone);
+        delete_on_close(h);
     else
         DeleteFileA(path);
 }
