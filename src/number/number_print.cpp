@@ -59,11 +59,10 @@ std::uint64_t millionths(std::uint64_t bits) {
 }
 
 char *put_lf_general(char *out, double value, std::uint64_t bits) {
-    const bool negative = sign_of(bits);
     if (biased_exponent(bits) == special_exponent) { // glibc's texts, on every platform
         const bool nan = (bits & fraction_mask) != 0;
         *out = '-';
-        out += negative;
+        out += sign_of(bits);
         std::memcpy(out, nan ? "nan" : "inf", 3);
         return out + 3;
     }

@@ -51,11 +51,8 @@ bool InFile::prepare_passes(std::string_view dos_folder) {
     if (host::can_reread(file_)) return true;
     const std::string folder = host::folder_of(host::host_path(std::string(dos_folder) + "x"));
     copy_ = host::open_scratch(folder);
-    if (copy_ == nullptr) {
-        error_ = host::error_text();
-        return false;
-    }
-    return true;
+    if (copy_ == nullptr) error_ = host::error_text();
+    return copy_ != nullptr;
 }
 
 std::size_t InFile::read(void *data, std::size_t size) {
