@@ -1,6 +1,8 @@
 // Journal text: one line per step, checked field by field when read back.
 #include "platform/journal.hpp"
 
+#include <charconv>
+
 #include "platform/publish_names.hpp"
 
 namespace {
@@ -22,12 +24,9 @@ bool split(std::string_view line, std::string_view *fields, std::size_t n) {
 }
 
 bool read_size(std::string_view text, long long &size) {
-    if (text.empty() || text.size() > 18) return false;
-    size = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        size = size * 10 + (c - '0');
-    }
+    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != text.npos)
+        return false;
+    std::from_chars(text.data(), text.data() + text.size(), size);
     return true;
 }
 

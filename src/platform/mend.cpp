@@ -183,12 +183,10 @@ Settled settle_dead(const Place &p, const std::string &name, host::Handle h, con
                       "remove it");
         return Settled::held;
     }
+    if (journal.complete)
+        return roll_back(p, journal, e.owner, why) ? Settled::clear : Settled::failed;
     Mending m{p, journal, e.owner, {}, {}, {}};
-    if (!journal.complete) {
-        if (!plan_unwritten(m, name, why) || !act(m, why)) return Settled::failed;
-        return Settled::clear;
-    }
-    return roll_back(p, journal, e.owner, why) ? Settled::clear : Settled::failed;
+    return plan_unwritten(m, name, why) && act(m, why) ? Settled::clear : Settled::failed;
 }
 } // namespace
 
