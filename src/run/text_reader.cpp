@@ -84,7 +84,7 @@ void TextReader::shorten_word() {
     ++stand_ins_;
 }
 
-bool TextReader::fill() {
+bool TextReader::read_more() {
     if (ended_ || (file_ == nullptr && in_ == nullptr)) return false;
     if (pos_ > 0) { // keep only the unread part, at the front
         std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);

@@ -32,7 +32,7 @@ class TextReader {
             while (pos_ < end_ && is_text_space(buf_[pos_]))
                 ++pos_;
             if (pos_ < end_) break;
-            if (!fill()) return {};
+            if (!read_more()) return {};
         }
         std::size_t i = pos_;
         for (;;) {
@@ -41,7 +41,7 @@ class TextReader {
             if (i < end_ || i - pos_ >= max_word) break;
             const std::size_t offset = i - pos_;
             const std::size_t stand_ins = stand_ins_;
-            const bool more = fill(); // may move the unread text to the front
+            const bool more = read_more(); // may move the unread text to the front
             i = stand_ins_ == stand_ins ? pos_ + offset : pos_; // or make the word short
             if (!more) break;
         }
@@ -59,7 +59,7 @@ class TextReader {
     // Reads more text behind the unread part, which moves to the front of the
     // buffer (a partial word: a few bytes); the buffer grows only when the
     // unread part fills it. False, adding nothing, once the text has ended.
-    bool read_more() { return fill(); }
+    bool read_more();
 
     // Gives the buffer to the caller in spare, with the text consumed from it
     // in place, and goes on in spare's storage, which takes the unread text:
@@ -78,8 +78,6 @@ class TextReader {
     bool ended() const { return ended_ || (file_ == nullptr && in_ == nullptr); }
 
   private:
-    // Appends more text to the buffer, keeping the unread part; false at the end.
-    bool fill();
     // Reads at most n bytes at to; 0 at the end of the text (a Ctrl-Z ends it).
     std::size_t read_block(char *to, std::size_t n);
     // The buffer is one word's start: reads the word through and puts its stand-in there.
