@@ -21,13 +21,6 @@
 #endif
 
 namespace {
-template <class T>
-void general(const std::int32_t *in, std::size_t n, const SampleConversion &c, T *out) {
-    const UnitFactor unit = unit_factor(c.unit_factor);
-    for (std::size_t k = 0; k < n; ++k)
-        out[k] = narrow<T>(output_sample(in[k], c, unit));
-}
-
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
 #define GZ_VECTOR_FORM 1
 
@@ -97,10 +90,10 @@ bool has_vector_form() {
 
 template <class T>
 void output_samples(const std::int32_t *in, std::size_t n, const SampleConversion &c, T *out) {
+    const UnitFactor unit = unit_factor(c.unit_factor);
 #if GZ_VECTOR_FORM
     if (has_vector_form()) {
         constexpr std::size_t chunk = 4096;
-        const UnitFactor unit = unit_factor(c.unit_factor);
         std::uint32_t redo[chunk];
         for (std::size_t k = 0; k < n; k += chunk) {
             const std::size_t m = n - k < chunk ? n - k : chunk;
@@ -111,7 +104,8 @@ void output_samples(const std::int32_t *in, std::size_t n, const SampleConversio
         return;
     }
 #endif
-    general(in, n, c, out);
+    for (std::size_t k = 0; k < n; ++k) // the general path
+        out[k] = narrow<T>(output_sample(in[k], c, unit));
 }
 template void output_samples(const std::int32_t *, std::size_t, const SampleConversion &,
                              std::uint16_t *);
