@@ -221,10 +221,8 @@ void Publish::drop_copies() {
 // After a failure: nothing changed before the journal was written; after it,
 // the journal is marked as an undo and every name put back from the copies.
 void Publish::undo() {
-    if (journal_ == host::no_handle) {
-        drop_copies();
-        return;
-    }
+    if (journal_ == host::no_handle || !written_) drop_copies();
+    if (journal_ == host::no_handle) return;
     if (!place_.kind.shared_locks) lease_drop(journal_);
     const std::string path = place_.folder + journal_name_;
     bool undone = true;
@@ -236,8 +234,6 @@ void Publish::undo() {
         steps_.undo = true;
         std::string why;
         undone = roll_back(place_, steps_, host::current_user(), why);
-    } else {
-        drop_copies();
     }
     journal_left_ = !undone;
     if (!host::release(journal_, path, undone) && undone) host::remove_twice(path);
