@@ -193,8 +193,7 @@ Settled settle_dead(const Place &p, const std::string &name, host::Handle h, con
 Place place_of(std::string_view dos_path) {
     Place p;
     p.folder = host::folder_of(host::host_path(dos_path));
-    const std::size_t end = dos_path.rfind('\\');
-    p.dos_folder = std::string(dos_path.substr(0, end == std::string_view::npos ? 0 : end + 1));
+    p.dos_folder = std::string(dos_path.substr(0, dos_path.rfind('\\') + 1)); // npos + 1: none
     p.kind = host::folder_kind(p.folder);
     return p;
 }
