@@ -33,8 +33,6 @@ class InFile {
     // Takes over a stream already open (harnesses reading from memory).
     void adopt(std::FILE *stream);
     bool is_open() const { return file_ != nullptr; }
-    // The stream, for reading text.
-    std::FILE *stream() const { return file_; }
     // Makes later passes possible: for a file that can't be read again, a
     // temporary file in dos_folder (removed however the program ends) takes a
     // copy of what the first pass reads. False, with error() set, if it can't
