@@ -24,14 +24,6 @@ void TextReader::moved_to_front() {
     pos_ = 0;
 }
 
-// Read this way: the console and descriptors, a few words; the buffer grows
-// for a longer text, and a small one costs nothing to clear.
-TextReader::TextReader(std::FILE *file, bool line_at_a_time)
-    : file_(file), line_at_a_time_(line_at_a_time), buf_(4096) {}
-
-TextReader::TextReader(InFile &file, std::size_t block)
-    : file_(nullptr), in_(&file), line_at_a_time_(false), buf_(block) {}
-
 void TextReader::exchange_buffer(std::vector<char> &spare) {
     if (spare.size() < buf_.size()) spare.resize(buf_.size());
     std::memcpy(spare.data(), buf_.data() + pos_, end_ - pos_);

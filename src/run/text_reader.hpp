@@ -19,11 +19,15 @@ class TextReader {
 
     // line_at_a_time: take what one read line gives and don't wait for more
     // (the console); otherwise read as much as the buffer takes (small files).
-    explicit TextReader(std::FILE *file, bool line_at_a_time = false);
+    // Read this way: the console and descriptors, a few words; the buffer
+    // grows for a longer text, and a small one costs nothing to clear.
+    explicit TextReader(std::FILE *file, bool line_at_a_time = false)
+        : file_(file), line_at_a_time_(line_at_a_time), buf_(4096) {}
     // Reads an input data file in large blocks through its own reads, so that
     // a file that can't be read twice keeps its copy for the next pass.
     // block: the size of its reads.
-    explicit TextReader(InFile &file, std::size_t block = std::size_t{1} << 20);
+    explicit TextReader(InFile &file, std::size_t block = std::size_t{1} << 20)
+        : file_(nullptr), in_(&file), line_at_a_time_(false), buf_(block) {}
 
     // Skips white space and returns the next word without consuming it; an
     // empty view at the end of the text. The view stays valid until the next call.
