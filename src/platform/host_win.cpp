@@ -5,7 +5,6 @@
 #include <cstring>
 #include <initializer_list>
 
-#include <fcntl.h>
 #include <io.h>
 #include <process.h>
 #include <windows.h>
@@ -32,13 +31,11 @@ long long seconds_of(FILETIME t) {
 }
 
 Entry entry_of(DWORD attributes, DWORD size_high, DWORD size_low, FILETIME modified) {
-    Entry e;
-    e.type = (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0
-                 ? Entry::Type::other
-                 : Entry::Type::file;
-    e.size = static_cast<long long>((static_cast<unsigned long long>(size_high) << 32) | size_low);
-    e.modified = seconds_of(modified);
-    return e;
+    const bool other =
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0;
+    return {other ? Entry::Type::other : Entry::Type::file,
+            static_cast<long long>((static_cast<unsigned long long>(size_high) << 32) | size_low),
+            seconds_of(modified), 0};
 }
 
 // Marks the open file h to go when its last handle closes.
@@ -105,8 +102,7 @@ std::string error_text() {
     DWORD n =
         FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
                        MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT), text, sizeof text, nullptr);
-    while (n > 0 &&
-           (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ' || text[n - 1] == '.'))
+    while (n > 0 && std::string_view("\r\n .").find(text[n - 1]) != std::string_view::npos)
         --n;
     if (n == 0) return "system error " + std::to_string(code);
     return std::string(text, n);
