@@ -15,9 +15,7 @@ struct TextArg {
 
     template <std::integral I> TextArg(I v) : kind(integer), i(static_cast<long long>(v)) {}
     TextArg(double v) : kind(real), d(v) {}
-    TextArg(std::string_view v) : kind(text), s(v) {}
-    TextArg(const std::string &v) : kind(text), s(v) {}
-    TextArg(const char *v) : kind(text), s(v) {}
+    template <std::convertible_to<std::string_view> S> TextArg(const S &v) : kind(text), s(v) {}
 };
 
 // format with each "%d", "%lf" and "%s" replaced by the next argument, as
