@@ -52,9 +52,6 @@ void parse_piece(BodyPiece &p, double *out, std::size_t max, ElevationFigures *f
 // once made (take, on the caller's).
 class BodyPass {
   public:
-    BodyPass(const BodyPass &) = delete;
-    BodyPass &operator=(const BodyPass &) = delete;
-
     // The count of values of the next piece taken, 0 at the end of the grid.
     std::size_t next();
 
