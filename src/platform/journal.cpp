@@ -44,9 +44,8 @@ bool read_step(std::string_view line, std::string_view journal, std::size_t k, S
     if (publish_names::journal_of(f[2]) != journal) return false;
     if (s.kind == Step::remove) {
         if (f[1] != "-" || f[4] != "-") return false;
-    } else if (!publish_names::is_temp_of(f[1], f[2]) || !read_size(f[4], s.size)) {
-        return false;
     } else {
+        if (!publish_names::is_temp_of(f[1], f[2]) || !read_size(f[4], s.size)) return false;
         s.temp = std::string(f[1]);
     }
     if (f[3] != "-" && f[3] != publish_names::copy_name(journal, k)) return false;

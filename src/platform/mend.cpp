@@ -120,15 +120,12 @@ bool plan_unwritten(Mending &m, const std::string &name, std::string &why) {
     return true;
 }
 
-bool apply(const Change &c) {
-    return c.to.empty() ? host::remove(c.from) : host::replace(c.from, c.to);
-}
-
 // Puts the names back, makes that durable, then removes the run's other
 // files (a failure there leaves leftovers, not a wrong name).
 bool act(const Mending &m, std::string &why) {
     for (const Change &c : m.put_back)
-        if (!apply(c)) return failed(why);
+        if (!(c.to.empty() ? host::remove(c.from) : host::replace(c.from, c.to)))
+            return failed(why);
     // The names as they now stand reach the disk before the journal goes.
     if (!host::sync_folder(m.place.folder)) return failed(why);
     for (const Change &c : m.clean_up)
