@@ -104,7 +104,6 @@ void create_raster_descriptor(const std::string &nomdescr1, int open_error) {
     nb_col = ask_int("\n\tNumber of columns ? ", INT_MIN, INT_MAX, "the number of columns");
     ask_pixel_size("\n\tPixel size (decimal value in meters) ? ");
     f1d.write_text(descriptor_sizes(nb_lig, nb_col, sample_bytes(itype)));
-    descr_OK = false;
 }
 
 // Opens the raw raster and reads or creates its descriptor (sets nb_lig,
