@@ -43,8 +43,7 @@ std::optional<EsriPlace> esri_place(std::string_view text) {
     double values[4] = {};
     bool found[4] = {};
     for (std::size_t line = 0; line < text.size();) {
-        std::size_t end = text.find('\n', line);
-        if (end == std::string_view::npos) end = text.size();
+        const std::size_t end = std::min(text.find('\n', line), text.size());
         const std::string_view content = text.substr(line, end - line);
         std::size_t at = 0;
         const std::string_view keyword = next_word(content, at);

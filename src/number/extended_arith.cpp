@@ -64,9 +64,8 @@ double extended_to_double(Extended x) {
     if (x.exp + shift < smallest_exponent)
         shift = smallest_exponent - x.exp < 128 ? smallest_exponent - x.exp : 128;
     bool carry = false;
-    U128 k = shift_right_even({0, x.sig}, shift, carry);
+    std::uint64_t m = shift_right_even({0, x.sig}, shift, carry).lo;
     int e = x.exp + shift;
-    std::uint64_t m = k.lo;
     if (m == 2 * implied_bit) {
         m >>= 1;
         ++e;

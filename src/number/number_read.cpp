@@ -72,9 +72,8 @@ ParsedInt parse_int_prefix(std::string_view text) {
     for (; i < text.size() && is_digit(text[i]); ++i)
         if (magnitude <= cap) magnitude = magnitude * 10 + (text[i] - '0');
     if (i == digits_start) return {0, 0};
-    if (magnitude > cap) magnitude = cap;
-    long long v = negative ? -magnitude : magnitude;
-    if (v > INT_MAX) v = INT_MAX;
+    const long long v =
+        negative ? -std::min(magnitude, cap) : std::min<long long>(magnitude, INT_MAX);
     return {static_cast<int>(v), i};
 }
 
