@@ -58,9 +58,6 @@ int command_line(int argc, const char *const *argv) {
     }
     // Text that can't be written (a full disk, a closed output) fails as the dialogue does.
     watch_console(fail_console);
-    if (std::string_view(argv[1]) == "--help")
-        console_print(help);
-    else
-        console_print("groundzero " GZ_VERSION "\n");
+    console_print(std::string_view(argv[1]) == "--help" ? help : "groundzero " GZ_VERSION "\n");
     return 0;
 }

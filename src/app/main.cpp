@@ -4,7 +4,6 @@
 #include "app/command_line.hpp"
 #include "platform/console.hpp"
 #include "platform/interrupts.hpp"
-#include "platform/out_file.hpp"
 #include "platform/unfinished_outputs.hpp"
 #include "run/ask.hpp"
 #include "run/state.hpp"

@@ -44,30 +44,34 @@ void ask_pixel_size(const char *prompt) {
     fail("cannot open " + path + " (" + host::error_text(err) + ")");
 }
 
-// Opens the raster f1 (or ends the run) and its descriptor, which it returns;
-// null when that can't be opened, open_error then saying why.
-std::FILE *open_raster_pair(const std::string &nomdescr1, int &open_error) {
+// Opens the input f1 (or ends the run) and, where nomdescr1 names one, the
+// raster's descriptor, which it returns; null when that can't be opened,
+// open_error then saying why.
+std::FILE *open_inputs(const std::string &nomdescr1, int &open_error) {
+    const bool pair = !nomdescr1.empty();
     std::FILE *descriptor = nullptr;
-    bool raster_later = false, descriptor_later = false;
+    bool data_later = false, descriptor_later = false;
     std::string unmended;
     {
-        // The raster and its descriptor come from one publishing run; the
-        // lock is let go before any message or key wait, and before opening
-        // a named pipe, which waits for its writer.
-        const PairReading pair({nomim1, nomdescr1});
-        unmended = pair.error();
+        // The raster and its descriptor come from one publishing run (a dead
+        // run's unfinished publish is mended first); the lock is let go before
+        // any message or key wait, and before opening a named pipe, which
+        // waits for its writer.
+        const PairReading reading(pair ? std::vector<std::string>{nomim1, nomdescr1}
+                                       : std::vector<std::string>{nomim1});
+        unmended = reading.error();
         if (unmended.empty() && f1.open(nomim1, true)) {
-            descriptor = open_input(nomdescr1, true);
-            descriptor_later = descriptor == nullptr && is_busy_error(errno);
+            descriptor = pair ? open_input(nomdescr1, true) : nullptr;
+            descriptor_later = pair && descriptor == nullptr && is_busy_error(errno);
         } else {
-            raster_later = is_busy_error(errno);
+            data_later = is_busy_error(errno);
         }
-        open_error = errno; // of the raster, or else of the descriptor
+        open_error = errno; // of the data file, or else of the descriptor
     }
     if (!unmended.empty()) fail("cannot open " + nomim1 + " (" + unmended + ")");
-    if (raster_later && f1.open(nomim1)) descriptor_later = true;
+    if (data_later && f1.open(nomim1)) descriptor_later = pair;
     if (descriptor_later) descriptor = open_input(nomdescr1);
-    if (raster_later || descriptor_later) open_error = errno;
+    if (data_later || descriptor_later) open_error = errno;
     if (!f1.is_open()) end_unopened(nomim1, open_error);
     return descriptor;
 }
@@ -100,7 +104,6 @@ void create_raster_descriptor(const std::string &nomdescr1, int open_error) {
     nb_col = ask_int("\n\tNumber of columns ? ", INT_MIN, INT_MAX, "the number of columns");
     ask_pixel_size("\n\tPixel size (decimal value in meters) ? ");
     f1d.write_text(descriptor_sizes(nb_lig, nb_col, sample_bytes(itype)));
-    descr_OK = false;
 }
 
 // Opens the raw raster and reads or creates its descriptor (sets nb_lig,
@@ -111,7 +114,7 @@ void open_raster() {
     const std::string nomdescr1 = nomim1 + std::string(input_descriptor_suffix(itype));
     nomim1 += input_raw_suffix(itype);
     int open_error = 0;
-    if (std::FILE *const descriptor = open_raster_pair(nomdescr1, open_error))
+    if (std::FILE *const descriptor = open_inputs(nomdescr1, open_error))
         read_raster_descriptor(descriptor, nomdescr1);
     else
         create_raster_descriptor(nomdescr1, open_error);
@@ -123,16 +126,8 @@ void open_raster() {
 void open_ascii() {
     open_ascii_OK = true;
     nomim1 += input_ascii_suffix;
-    std::string unmended;
     int open_error = 0;
-    {
-        const PairReading folder({nomim1}); // a dead run's unfinished publish is mended first
-        unmended = folder.error();
-        if (unmended.empty() && !f1.open(nomim1, true)) open_error = errno;
-    }
-    if (!unmended.empty()) fail("cannot open " + nomim1 + " (" + unmended + ")");
-    if (is_busy_error(open_error) && !f1.open(nomim1)) open_error = errno;
-    if (!f1.is_open()) end_unopened(nomim1, open_error);
+    open_inputs({}, open_error);
     ascii_lecture();
 }
 } // namespace

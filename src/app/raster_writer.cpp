@@ -1,6 +1,5 @@
 // The raw raster writer: the unit question, the output range,
 // the samples truncated from exact products, the descriptor and the raster.
-#include <climits>
 #include <cstdint>
 
 #include "dem/companions.hpp"

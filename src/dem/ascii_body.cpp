@@ -84,10 +84,6 @@ BodyPass::BodyPass(bool first_pass)
     if (!first_pass && (header_.cols != nb_col || header_.lines != nb_lig)) fail_changed_input();
 }
 
-void BodyPass::start() {
-    total_ = grid_cells();
-}
-
 void BodyPass::ran_short() {
     check_input_read();
     fail_changed_input();
@@ -138,6 +134,7 @@ std::size_t BodyPass::take_oldest() {
     held_ = true;
     in_flight_values_ -= most_[current_];
     if (piece_[current_].troubled()) stop(); // nothing runs beside a failure
+    if (piece_[current_].out_of_memory) fail_out_of_memory();
     return take(current_);
 }
 
@@ -153,7 +150,6 @@ void AsciiValuePass::make(int slot) {
 
 std::size_t AsciiValuePass::take(int slot) {
     const BodyPiece &p = piece(slot);
-    if (p.out_of_memory) fail_out_of_memory();
     const auto n = static_cast<std::size_t>(std::min<unsigned long long>(p.count, left()));
     if (n < left() && p.bad) fail_changed_input();
     return n;

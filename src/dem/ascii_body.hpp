@@ -52,9 +52,6 @@ void parse_piece(BodyPiece &p, double *out, std::size_t max, ElevationFigures *f
 // once made (take, on the caller's).
 class BodyPass {
   public:
-    BodyPass(const BodyPass &) = delete;
-    BodyPass &operator=(const BodyPass &) = delete;
-
     // The count of values of the next piece taken, 0 at the end of the grid.
     std::size_t next();
 
@@ -65,7 +62,7 @@ class BodyPass {
     explicit BodyPass(bool first_pass);
     ~BodyPass() = default;
     // The last step of a pass's constructor, once the grid's size is known.
-    void start();
+    void start() { total_ = grid_cells(); }
     // The first step of a pass's destructor, and of any failure of the pass:
     // waits for the helper and ends it.
     void stop() { jobs_.stop(); }
@@ -84,7 +81,8 @@ class BodyPass {
     // Makes slot's piece.
     virtual void make(int slot) = 0;
     // How many values of slot's piece, made, the pass takes; fails on a piece
-    // that can't give the values the grid still needs.
+    // that can't give the values the grid still needs (one that ran out of
+    // memory has failed before).
     virtual std::size_t take(int slot) = 0;
     // The text ended before the grid did.
     [[noreturn]] virtual void ran_short();

@@ -63,7 +63,6 @@ void FirstPass::make(int slot) {
 // are taken (and their lines counted).
 std::size_t FirstPass::take(int slot) {
     BodyPiece &p = piece(slot);
-    if (p.out_of_memory) fail_out_of_memory();
     ElevationFigures &figures = figures_[slot];
     if (p.count > left()) {
         BodyPiece shorter = p;

@@ -47,13 +47,12 @@ void write_raster_header() {
 }
 
 bool copy_projection() {
+    // An ASCII grid's, or the raster's own (what GDAL reads beside it), then the DEM's.
     std::vector<std::string> names;
-    if (format == 0) names = {beside(nomim1, projection_extension)};
-    if (format == 1) {
-        // The raster's own (what GDAL reads beside it), then the DEM's.
-        const std::string dem = nomim1.substr(0, nomim1.size() - input_raw_suffix(itype).size());
-        names = {beside(nomim1, projection_extension), dem + std::string(projection_extension)};
-    }
+    if (format == 0 || format == 1) names.push_back(beside(nomim1, projection_extension));
+    if (format == 1)
+        names.push_back(nomim1.substr(0, nomim1.size() - input_raw_suffix(itype).size()) +
+                        std::string(projection_extension));
     InFile prj;
     std::string from;
     const PairReading pair(names);

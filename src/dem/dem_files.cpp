@@ -21,10 +21,9 @@ OutputPaths output_paths(std::string_view folder, std::string_view name, int for
             dem + std::string(output_descriptor_suffix(itype_out))};
 }
 std::string beside(std::string_view data_path, std::string_view extension) {
+    const std::size_t name = data_path.rfind(folder_separator) + 1; // 0 without a folder
     const std::size_t dot = data_path.rfind('.');
-    const std::size_t folder_end = data_path.rfind(folder_separator);
-    const bool has_extension =
-        dot != std::string_view::npos && (folder_end == std::string_view::npos || dot > folder_end);
+    const bool has_extension = dot != std::string_view::npos && dot >= name;
     return std::string(data_path.substr(0, has_extension ? dot : data_path.size())) +
            std::string(extension);
 }
@@ -33,8 +32,5 @@ int sample_bytes(int itype) {
 }
 
 std::string folder_prefix(std::string_view folder) {
-    std::string prefix(data_root);
-    prefix += folder;
-    prefix += folder_separator;
-    return prefix;
+    return std::string(data_root).append(folder).append(folder_separator);
 }

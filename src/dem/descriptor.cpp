@@ -9,8 +9,7 @@
 int read_descriptor(std::FILE *file, int *const fields[6]) {
     TextReader text(file);
     for (int k = 0; k < 6; ++k) {
-        std::string_view w = text.peek_word();
-        ParsedInt p = parse_int_prefix(w);
+        const ParsedInt p = parse_int_prefix(text.peek_word());
         if (p.used == 0) return k;
         *fields[k] = p.value;
         text.consume(p.used);

@@ -43,8 +43,7 @@ std::optional<EsriPlace> esri_place(std::string_view text) {
     double values[4] = {};
     bool found[4] = {};
     for (std::size_t line = 0; line < text.size();) {
-        std::size_t end = text.find('\n', line);
-        if (end == std::string_view::npos) end = text.size();
+        const std::size_t end = std::min(text.find('\n', line), text.size());
         const std::string_view content = text.substr(line, end - line);
         std::size_t at = 0;
         const std::string_view keyword = next_word(content, at);
@@ -71,14 +70,12 @@ std::string esri_header_text(const EsriHeader &h) {
     if (h.given) return t + place_lines(*h.given);
     const double d = h.pixel_size;
     if (!(d > 0.0 && std::isfinite(d))) return t;
-    t += "XDIM " + exact_decimal(d) + "\nYDIM " + exact_decimal(d) + "\n";
-    if (!h.placed) return t;
     // One rounding per step, in this order, on every compiler (no fused multiply-add).
     const double half = d / 2;
     const double centre_x = h.x_min + half;
     const double rows_up = (static_cast<double>(std::max(h.lines, 0)) - 0.5) * d;
     const double centre_y = h.y_min + rows_up;
-    if (!std::isfinite(centre_x) || !std::isfinite(centre_y)) return t;
-    t += "ULXMAP " + exact_decimal(centre_x) + "\nULYMAP " + exact_decimal(centre_y) + "\n";
-    return t;
+    if (h.placed && std::isfinite(centre_x) && std::isfinite(centre_y))
+        return t + place_lines({centre_x, centre_y, d, d});
+    return t + "XDIM " + exact_decimal(d) + "\nYDIM " + exact_decimal(d) + "\n";
 }

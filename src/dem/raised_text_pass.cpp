@@ -55,7 +55,6 @@ void RaisedTextPass::make(int slot) {
 // are not turned into text: the piece is made again, shorter, if it went past.
 std::size_t RaisedTextPass::take(int slot) {
     BodyPiece &p = piece(slot);
-    if (p.out_of_memory) fail_out_of_memory();
     fit_pieces(p, text_size_[slot]);
     if (p.count > left()) {
         raise_piece(p, base_, static_cast<std::size_t>(left()), text_[slot].get(),

@@ -1,9 +1,6 @@
 // The raw raster reader: one pass over the samples of f1 for their range and
 // figures, the unit question, and the completion of a created descriptor. The
 // samples are read again, block by block, for the output.
-#include <climits>
-#include <cstdint>
-
 #include "dem/descriptor.hpp"
 #include "number/extended_arith.hpp"
 #include "number/figures.hpp"

@@ -16,22 +16,11 @@
 //    left to the general path.
 #include "dem/sample_convert.hpp"
 
-#include <cmath>
-#include <cstring>
-#include <vector>
-
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
 #include <immintrin.h>
 #endif
 
 namespace {
-template <class T>
-void general(const std::int32_t *in, std::size_t n, const SampleConversion &c, T *out) {
-    const UnitFactor unit = unit_factor(c.unit_factor);
-    for (std::size_t k = 0; k < n; ++k)
-        out[k] = narrow<T>(output_sample(in[k], c, unit));
-}
-
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
 #define GZ_VECTOR_FORM 1
 
@@ -97,13 +86,14 @@ bool has_vector_form() {
 #else
 #define GZ_VECTOR_FORM 0 // other processors take the general path only
 #endif
+} // namespace
 
 template <class T>
-void convert(const std::int32_t *in, std::size_t n, const SampleConversion &c, T *out) {
+void output_samples(const std::int32_t *in, std::size_t n, const SampleConversion &c, T *out) {
+    const UnitFactor unit = unit_factor(c.unit_factor);
 #if GZ_VECTOR_FORM
     if (has_vector_form()) {
         constexpr std::size_t chunk = 4096;
-        const UnitFactor unit = unit_factor(c.unit_factor);
         std::uint32_t redo[chunk];
         for (std::size_t k = 0; k < n; k += chunk) {
             const std::size_t m = n - k < chunk ? n - k : chunk;
@@ -114,16 +104,10 @@ void convert(const std::int32_t *in, std::size_t n, const SampleConversion &c, T
         return;
     }
 #endif
-    general(in, n, c, out);
+    for (std::size_t k = 0; k < n; ++k) // the general path
+        out[k] = narrow<T>(output_sample(in[k], c, unit));
 }
-} // namespace
-
-void output_samples(const std::int32_t *in, std::size_t n, const SampleConversion &c,
-                    std::uint16_t *out) {
-    convert(in, n, c, out);
-}
-
-void output_samples(const std::int32_t *in, std::size_t n, const SampleConversion &c,
-                    std::int32_t *out) {
-    convert(in, n, c, out);
-}
+template void output_samples(const std::int32_t *, std::size_t, const SampleConversion &,
+                             std::uint16_t *);
+template void output_samples(const std::int32_t *, std::size_t, const SampleConversion &,
+                             std::int32_t *);

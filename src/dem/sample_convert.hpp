@@ -27,10 +27,9 @@ template <class T> T narrow(std::int64_t v) {
         return low32(v);
 }
 
-// n samples at once, the same results as output_sample's low 16 or 32 bits.
-// Where the processor allows, most cells go through an exact vector form in
-// double arithmetic, and the few it can't decide through output_sample.
-void output_samples(const std::int32_t *in, std::size_t n, const SampleConversion &c,
-                    std::uint16_t *out);
-void output_samples(const std::int32_t *in, std::size_t n, const SampleConversion &c,
-                    std::int32_t *out);
+// n samples at once, the same results as output_sample's low 16 or 32 bits
+// (T: std::uint16_t or std::int32_t). Where the processor allows, most cells
+// go through an exact vector form in double arithmetic, and the few it can't
+// decide through output_sample.
+template <class T>
+void output_samples(const std::int32_t *in, std::size_t n, const SampleConversion &c, T *out);

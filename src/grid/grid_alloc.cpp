@@ -44,8 +44,7 @@ template <class T> T **make_grid(int NbCol, int NbLig) {
     if (size == 0 || size > byte_limit) return nullptr;
     auto *base = static_cast<unsigned char *>(zeroed_pages(size));
     if (base == nullptr) return nullptr;
-    auto *header = ::new (base) Header{};
-    header->size = size;
+    ::new (base) Header{size, {}};
     T **rows = reinterpret_cast<T **>(base + sizeof(Header));
     unsigned char *next = base + sizeof(Header) + round_up(NbLig * sizeof(T *));
     const std::size_t row = round_up(static_cast<std::size_t>(NbCol) * sizeof(T));

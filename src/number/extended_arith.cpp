@@ -4,7 +4,6 @@
 #include <bit>
 #include <climits>
 #include <cmath>
-#include <cstring>
 
 namespace {
 // A finite double as sign, integer significand and exponent (value = m * 2^e).
@@ -65,9 +64,8 @@ double extended_to_double(Extended x) {
     if (x.exp + shift < smallest_exponent)
         shift = smallest_exponent - x.exp < 128 ? smallest_exponent - x.exp : 128;
     bool carry = false;
-    U128 k = shift_right_even({0, x.sig}, shift, carry);
+    std::uint64_t m = shift_right_even({0, x.sig}, shift, carry).lo;
     int e = x.exp + shift;
-    std::uint64_t m = k.lo;
     if (m == 2 * implied_bit) {
         m >>= 1;
         ++e;
@@ -86,10 +84,10 @@ std::int64_t extended_trunc(Extended x) {
     } else if (x.exp > -64) {
         magnitude = x.sig >> -x.exp;
     }
-    const std::uint64_t limit = std::uint64_t{1} << 63;
-    if (magnitude > limit || (magnitude == limit && !x.negative)) return INT64_MIN;
-    if (x.negative) return magnitude == limit ? INT64_MIN : -static_cast<std::int64_t>(magnitude);
-    return static_cast<std::int64_t>(magnitude);
+    // 2^63 and more: beyond the range, or -2^63 itself, which is INT64_MIN too.
+    if (magnitude >= std::uint64_t{1} << 63) return INT64_MIN;
+    const auto v = static_cast<std::int64_t>(magnitude);
+    return x.negative ? -v : v;
 }
 
 double sample_to_metres(std::int32_t sample, double factor) {

@@ -4,7 +4,6 @@
 #pragma once
 #include <bit>
 #include <cstdint>
-#include <cstring>
 
 #include "number/double_bits.hpp"
 
@@ -107,9 +106,7 @@ inline std::uint16_t low16(std::int64_t v) {
     return static_cast<std::uint16_t>(static_cast<std::uint64_t>(v) & 0xFFFFu);
 }
 inline std::int32_t low32(std::int64_t v) {
-    const std::uint32_t bits = static_cast<std::uint32_t>(static_cast<std::uint64_t>(v));
-    return bits <= 0x7FFFFFFFu ? static_cast<std::int32_t>(bits)
-                               : static_cast<std::int32_t>(bits - 0x80000000u) - 0x7FFFFFFF - 1;
+    return static_cast<std::int32_t>(v); // modulo 2^32, as every conversion is since C++20
 }
 
 // A pixel size in whole metres: truncated toward zero; 0 ("not given") for a

@@ -126,28 +126,18 @@ GZ_AVX2 void add_block_avx2(SampleFigures &f, const std::int32_t *s, std::size_t
 GZ_AVX2 void add_block_avx2(SampleFigures &f, const std::uint16_t *s, std::size_t n) {
     add_block(f, s, n);
 }
-
-template <class T> void add_block_best(SampleFigures &f, const T *s, std::size_t n) {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2)
-        add_block_avx2(f, s, n);
-    else
-        add_block(f, s, n);
-}
-#else
-template <class T> void add_block_best(SampleFigures &f, const T *s, std::size_t n) {
-    add_block(f, s, n);
-}
 #endif
 } // namespace
 
-void add_samples(SampleFigures &f, const std::uint16_t *samples, std::size_t n) {
-    add_block_best(f, samples, n);
+template <class T> void add_samples(SampleFigures &f, const T *samples, std::size_t n) {
+#ifdef GZ_AVX2
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2) return add_block_avx2(f, samples, n);
+#endif
+    add_block(f, samples, n);
 }
-
-void add_samples(SampleFigures &f, const std::int32_t *samples, std::size_t n) {
-    add_block_best(f, samples, n);
-}
+template void add_samples(SampleFigures &f, const std::uint16_t *samples, std::size_t n);
+template void add_samples(SampleFigures &f, const std::int32_t *samples, std::size_t n);
 
 void add_zero_samples(SampleFigures &f, std::uint64_t n) {
     if (n != 0) merge_block(f, n, 0, 0, INT32_MAX, n);

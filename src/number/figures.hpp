@@ -73,8 +73,8 @@ struct SampleFigures {
     std::int32_t smallest_positive = INT32_MAX; // INT32_MAX also when there is none
     bool any_positive = false;
 };
-void add_samples(SampleFigures &f, const std::uint16_t *samples, std::size_t n);
-void add_samples(SampleFigures &f, const std::int32_t *samples, std::size_t n);
+// n more samples (T: std::uint16_t or std::int32_t).
+template <class T> void add_samples(SampleFigures &f, const T *samples, std::size_t n);
 // n more cells of sample 0 (beyond the end of a short file), at no cost per cell.
 void add_zero_samples(SampleFigures &f, std::uint64_t n);
 

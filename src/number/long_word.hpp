@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 // Fed the characters of one word (no white space) in order, makes its short
 // stand-in: the same first head characters, the same verdict of "%lf" on the

@@ -6,7 +6,6 @@
 #include <bit>
 #include <charconv>
 #include <cstring>
-#include <system_error>
 
 #include "number/double_bits.hpp"
 
@@ -59,16 +58,15 @@ std::uint64_t millionths(std::uint64_t bits) {
 }
 
 char *put_lf_general(char *out, double value, std::uint64_t bits) {
-    const bool negative = sign_of(bits);
     if (biased_exponent(bits) == special_exponent) { // glibc's texts, on every platform
         const bool nan = (bits & fraction_mask) != 0;
         *out = '-';
-        out += negative;
+        out += sign_of(bits);
         std::memcpy(out, nan ? "nan" : "inf", 3);
         return out + 3;
     }
-    auto [ptr, ec] = std::to_chars(out, out + lf_max_chars, value, std::chars_format::fixed, 6);
-    return ec == std::errc() ? ptr : out;
+    // lf_max_chars is the longest such text: the room always suffices.
+    return std::to_chars(out, out + lf_max_chars, value, std::chars_format::fixed, 6).ptr;
 }
 } // namespace
 
@@ -107,7 +105,6 @@ std::string format_lf(double value) {
 }
 
 void append_d(std::string &out, long long value) {
-    char buf[24];
-    auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value);
-    out.append(buf, ec == std::errc() ? ptr : buf);
+    char buf[24]; // a sign and 19 digits at the most
+    out.append(buf, std::to_chars(buf, buf + sizeof buf, value).ptr);
 }

@@ -72,9 +72,8 @@ ParsedInt parse_int_prefix(std::string_view text) {
     for (; i < text.size() && is_digit(text[i]); ++i)
         if (magnitude <= cap) magnitude = magnitude * 10 + (text[i] - '0');
     if (i == digits_start) return {0, 0};
-    if (magnitude > cap) magnitude = cap;
-    long long v = negative ? -magnitude : magnitude;
-    if (v > INT_MAX) v = INT_MAX;
+    const long long v =
+        negative ? -std::min(magnitude, cap) : std::min<long long>(magnitude, INT_MAX);
     return {static_cast<int>(v), i};
 }
 
@@ -87,25 +86,23 @@ constexpr bool exact_from_chars = false;
 constexpr bool exact_from_chars = true;
 #endif
 
-// The forms parse_decimal leaves: from_chars takes the plain decimal ones it
-// accepts (not a leading '+', nor a value out of range), strtod the others.
-ParsedDouble general_prefix(std::string_view text) {
-    const char *first = text.data();
-    const char *last = first + text.size();
-    if (exact_from_chars && (is_digit(text[0]) || text[0] == '-' || text[0] == '.')) {
-        double v = 0;
-        auto [ptr, ec] = std::from_chars(first, last, v, std::chars_format::general);
-        if (ec == std::errc() && (ptr == last || (*ptr != 'x' && *ptr != 'X' && *ptr != '(')))
-            return {v, static_cast<std::size_t>(ptr - first)};
-    }
-    return strtod_prefix(text);
-}
 // A plain decimal by std::from_chars: its end, or nullptr when it can't read
 // one (a value beyond the range among them, which strtod reads).
 const char *library_decimal(const char *p, const char *last, double &value) {
     if (!exact_from_chars || (!is_digit(*p) && *p != '-' && *p != '.')) return nullptr;
     const auto [end, ec] = std::from_chars(p, last, value, std::chars_format::general);
     return ec == std::errc() ? end : nullptr;
+}
+// The forms parse_decimal leaves: from_chars takes the plain decimal ones it
+// accepts (not a leading '+', nor a value out of range), strtod the others.
+ParsedDouble general_prefix(std::string_view text) {
+    const char *first = text.data();
+    const char *last = first + text.size();
+    double v = 0;
+    const char *end = library_decimal(first, last, v);
+    if (end != nullptr && (end == last || (*end != 'x' && *end != 'X' && *end != '(')))
+        return {v, static_cast<std::size_t>(end - first)};
+    return strtod_prefix(text);
 }
 } // namespace
 
@@ -119,16 +116,8 @@ ParsedDouble parse_double_prefix(std::string_view text) {
 }
 
 bool parse_double_word(std::string_view word, double &value) {
-    if (word.empty() || is_text_space(word[0])) return false;
-    const char *last = word.data() + word.size();
-    double v = 0;
-    if (const char *end = read_short_decimal(word.data(), last, v)) {
-        if (end != last) return false; // strtod would stop there too
-        value = v;
-        return true;
-    }
-    const ParsedDouble p = general_prefix(word);
-    if (p.used != word.size()) return false;
+    const ParsedDouble p = parse_double_prefix(word);
+    if (p.used == 0 || p.used != word.size()) return false;
     value = p.value;
     return true;
 }
@@ -143,9 +132,7 @@ const char *read_whole_word(const char *p, const char *end, const char *limit, d
         ++word_end;
     return parse_double_word({p, static_cast<std::size_t>(word_end - p)}, v) ? word_end : nullptr;
 }
-} // namespace
 
-namespace {
 // Bytes the reading of a word in the loop below may look at from its start:
 // a sign, 16 digits, a point, 16 digits and the white space after them.
 constexpr std::ptrdiff_t decimal_window = 40;
@@ -186,9 +173,7 @@ const char *read_decimals(const char *p, const char *limit, double *out, std::si
     }
     return p;
 }
-} // namespace
 
-namespace {
 // The word at p read by the general path: its end, or null when it isn't a
 // number (word_end then where it ends).
 const char *read_any_word(const char *p, const char *limit, double &v, const char *&word_end) {

@@ -23,15 +23,13 @@ inline bool is_digit(char c) {
     return static_cast<unsigned char>(c - '0') < 10;
 }
 
-struct ParsedInt {
-    int value;
+// A number read from the front of a text.
+template <class T> struct Parsed {
+    T value;
     std::size_t used; // characters taken from the front of the text; 0: no number
 };
-
-struct ParsedDouble {
-    double value;
-    std::size_t used;
-};
+using ParsedInt = Parsed<int>;
+using ParsedDouble = Parsed<double>;
 
 // "%d": an optional sign and decimal digits at the front of text. A number
 // beyond the int range gives INT_MAX or INT_MIN (it never wraps).

@@ -1,20 +1,18 @@
 // The text formatter over the exact number text.
 #include "number/text_format.hpp"
 
+#include <algorithm>
+
 #include "number/number_text.hpp"
 
 std::string format_text(std::string_view format, std::initializer_list<TextArg> args) {
     std::string out;
     out.reserve(format.size() + 16 * args.size());
     const TextArg *next = args.begin();
-    std::size_t k = 0;
-    while (k < format.size()) {
-        const std::size_t percent = format.find('%', k);
-        if (percent == std::string_view::npos) {
-            out.append(format, k);
-            break;
-        }
+    for (std::size_t k = 0; k < format.size();) {
+        const std::size_t percent = std::min(format.find('%', k), format.size());
         out.append(format, k, percent - k);
+        if (percent == format.size()) break;
         const std::string_view rest = format.substr(percent + 1);
         const bool more = next != args.end();
         if (rest.substr(0, 1) == "%") {

@@ -2,6 +2,7 @@
 // "%lf" and "%s", so that every console text stands whole in the code with
 // its conversions in place. Pure functions.
 #pragma once
+#include <concepts>
 #include <string>
 #include <string_view>
 
@@ -12,15 +13,9 @@ struct TextArg {
     double d = 0.0;
     std::string_view s;
 
-    TextArg(int v) : kind(integer), i(v) {}
-    TextArg(long long v) : kind(integer), i(v) {}
-    TextArg(unsigned long long v) : kind(integer), i(static_cast<long long>(v)) {}
-    TextArg(unsigned long v) : kind(integer), i(static_cast<long long>(v)) {}
-    TextArg(long v) : kind(integer), i(v) {}
+    template <std::integral I> TextArg(I v) : kind(integer), i(static_cast<long long>(v)) {}
     TextArg(double v) : kind(real), d(v) {}
-    TextArg(std::string_view v) : kind(text), s(v) {}
-    TextArg(const std::string &v) : kind(text), s(v) {}
-    TextArg(const char *v) : kind(text), s(v) {}
+    template <std::convertible_to<std::string_view> S> TextArg(const S &v) : kind(text), s(v) {}
 };
 
 // format with each "%d", "%lf" and "%s" replaced by the next argument, as

@@ -71,8 +71,7 @@ void draw_status_line(std::string_view line) {
         prompt_line_has_text = false;
     }
     // Shorter than the line before: blanks cover what would be left of it.
-    text += "\r";
-    text += line;
+    text.append("\r").append(line);
     if (line.size() < drawn_length) text += std::string(drawn_length - line.size(), ' ');
     stream_flush(stdout);
     to_stderr(text);

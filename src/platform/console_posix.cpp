@@ -46,28 +46,22 @@ void key_wait() {
     if (!key_wait_enabled || !is_terminal(StdStream::in)) return;
     int fd = host::faulted("open") ? -1 : open("/dev/tty", O_RDWR | O_NOCTTY);
     if (fd < 0) return; // no controlling terminal: a scheduled or CI run
-    // A background job can't read keys (the read would stop it): no wait.
-    if (tcgetpgrp(fd) != getpgrp()) {
-        close(fd);
-        return;
-    }
     termios saved{};
-    if (host::faulted("tcgetattr") || tcgetattr(fd, &saved) != 0) {
-        close(fd);
-        return;
-    }
-    termios raw = saved;
-    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    tty_before = saved;
-    raw_tty = fd;
-    if (!host::faulted("tcsetattr") && tcsetattr(fd, TCSANOW, &raw) == 0) {
-        char c = 0;
-        while (!host::faulted("read") && read(fd, &c, 1) < 0 && errno == EINTR) {
+    // A background job can't read keys (the read would stop it): no wait.
+    if (tcgetpgrp(fd) == getpgrp() && !host::faulted("tcgetattr") && tcgetattr(fd, &saved) == 0) {
+        termios raw = saved;
+        raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+        raw.c_cc[VMIN] = 1;
+        raw.c_cc[VTIME] = 0;
+        tty_before = saved;
+        raw_tty = fd;
+        if (!host::faulted("tcsetattr") && tcsetattr(fd, TCSANOW, &raw) == 0) {
+            char c = 0;
+            while (!host::faulted("read") && read(fd, &c, 1) < 0 && errno == EINTR) {
+            }
+            tcsetattr(fd, TCSANOW, &saved);
         }
-        tcsetattr(fd, TCSANOW, &saved);
+        raw_tty = -1;
     }
-    raw_tty = -1;
     close(fd);
 }

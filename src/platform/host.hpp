@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace host {
 
@@ -52,6 +51,10 @@ inline constexpr bool renames_open_files = true;
 std::string host_path(std::string_view dos_path);
 // The folder part of a host path, separator included ("." when it has none).
 std::string folder_of(const std::string &path);
+// The name part of a host path, after its folder.
+inline std::string name_of(const std::string &path) {
+    return path.substr(path.find_last_of("/\\") + 1);
+}
 int process_id();
 // A file name no other process produces, short whatever the output's name:
 // "groundzero-<pid>-<16 random hex digits><ending>". Without randomness from the
@@ -67,9 +70,8 @@ std::string error_text(int err);
 
 // Opens an existing file for binary reading; null with the error set. With
 // no_wait, an entry that is not a file on disk (a named pipe, a device) is not
-// opened at all, so the call never waits: null with error_is_busy().
+// opened at all, so the call never waits: null with errno EWOULDBLOCK.
 std::FILE *open_read(const std::string &path, bool no_wait = false);
-bool error_is_busy();
 // Creates a new file for writing; fails (error_is_exists) where any entry of
 // that name stands already, be it a file, a link or a pipe; nothing is followed.
 // The file is claimed by this process while the handle is open: claim() by

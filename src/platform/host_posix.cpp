@@ -53,12 +53,9 @@ bool system_random(void *data, std::size_t size) {
 }
 
 Entry entry_of(const struct stat &st) {
-    Entry e;
-    e.type = S_ISREG(st.st_mode) ? Entry::Type::file : Entry::Type::other;
-    e.size = static_cast<long long>(st.st_size);
-    e.modified = static_cast<long long>(st.st_mtime);
-    e.owner = static_cast<unsigned>(st.st_uid);
-    return e;
+    return {S_ISREG(st.st_mode) ? Entry::Type::file : Entry::Type::other,
+            static_cast<long long>(st.st_size), static_cast<long long>(st.st_mtime),
+            static_cast<unsigned>(st.st_uid)};
 }
 
 // The permission bits of an open file. A volume without modes (FAT, which
@@ -213,10 +210,6 @@ std::FILE *open_read(const std::string &path, bool no_wait) {
     std::FILE *file = fdopen(fd, "rb");
     if (file == nullptr) ::close(fd);
     return file;
-}
-
-bool error_is_busy() {
-    return errno == EWOULDBLOCK;
 }
 
 Handle create_new(const std::string &path) {

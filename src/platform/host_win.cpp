@@ -5,7 +5,6 @@
 #include <cstring>
 #include <initializer_list>
 
-#include <fcntl.h>
 #include <io.h>
 #include <process.h>
 #include <windows.h>
@@ -32,13 +31,18 @@ long long seconds_of(FILETIME t) {
 }
 
 Entry entry_of(DWORD attributes, DWORD size_high, DWORD size_low, FILETIME modified) {
-    Entry e;
-    e.type = (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0
-                 ? Entry::Type::other
-                 : Entry::Type::file;
-    e.size = static_cast<long long>((static_cast<unsigned long long>(size_high) << 32) | size_low);
-    e.modified = seconds_of(modified);
-    return e;
+    const bool other =
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0;
+    return {other ? Entry::Type::other : Entry::Type::file,
+            static_cast<long long>((static_cast<unsigned long long>(size_high) << 32) | size_low),
+            seconds_of(modified), 0};
+}
+
+// Marks the open file h to go when its last handle closes.
+bool delete_on_close(HANDLE h) {
+    FILE_DISPOSITION_INFO gone{};
+    gone.DeleteFile = TRUE;
+    return SetFileInformationByHandle(h, FileDispositionInfo, &gone, sizeof gone) != 0;
 }
 
 bool last_error_is(std::initializer_list<DWORD> codes) {
@@ -98,8 +102,7 @@ std::string error_text() {
     DWORD n =
         FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
                        MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT), text, sizeof text, nullptr);
-    while (n > 0 &&
-           (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ' || text[n - 1] == '.'))
+    while (n > 0 && std::string_view("\r\n .").find(text[n - 1]) != std::string_view::npos)
         --n;
     if (n == 0) return "system error " + std::to_string(code);
     return std::string(text, n);
@@ -122,10 +125,6 @@ std::FILE *open_read(const std::string &path, bool no_wait) {
         return nullptr;
     }
     return file;
-}
-
-bool error_is_busy() {
-    return errno == EWOULDBLOCK;
 }
 
 Handle create_new(const std::string &path) {
@@ -172,13 +171,7 @@ bool read_some(Handle h, char *data, std::size_t size, std::size_t &done) {
 }
 
 bool release(Handle h, const std::string &, bool remove_it) {
-    bool removed = true;
-    if (remove_it) {
-        FILE_DISPOSITION_INFO gone{};
-        gone.DeleteFile = TRUE;
-        removed = !faulted("unlink") &&
-                  SetFileInformationByHandle(h, FileDispositionInfo, &gone, sizeof gone) != 0;
-    }
+    const bool removed = !remove_it || (!faulted("unlink") && delete_on_close(h));
     CloseHandle(h);
     return removed;
 }
@@ -310,10 +303,8 @@ bool sync_folder(const std::string &) {
 
 void remove_now(Handle h, const char *path) {
     // An open file is marked to go when its handle closes, at the end.
-    FILE_DISPOSITION_INFO gone{};
-    gone.DeleteFile = TRUE;
     if (h != no_handle)
-        SetFileInformationByHandle(h, FileDispositionInfo, &gone, sizeof gone);
+        delete_on_close(h);
     else
         DeleteFileA(path);
 }

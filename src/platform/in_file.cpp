@@ -17,28 +17,20 @@ bool is_missing_file_error(int err) {
     return err == ENOENT || err == ENOTDIR;
 }
 
-InFile::~InFile() {
-    close();
-}
-
 bool InFile::open(std::string_view dos_path, bool no_wait) {
     close();
-    file_ = open_input(dos_path, no_wait);
-    if (file_ == nullptr) return false;
+    std::FILE *const file = open_input(dos_path, no_wait);
+    if (file == nullptr) return false;
     // Blocks are read straight into the caller's buffers.
-    stream_unbuffered(file_);
-    failed_ = copy_failed_ = false;
-    read_any_ = false;
-    error_.clear();
-    opened_ = identity();
+    stream_unbuffered(file);
+    adopt(file);
     return true;
 }
 
 void InFile::adopt(std::FILE *stream) {
     close();
     file_ = stream;
-    failed_ = false;
-    read_any_ = false;
+    failed_ = copy_failed_ = read_any_ = false;
     error_.clear();
     opened_ = identity();
 }
@@ -59,11 +51,8 @@ bool InFile::prepare_passes(std::string_view dos_folder) {
     if (host::can_reread(file_)) return true;
     const std::string folder = host::folder_of(host::host_path(std::string(dos_folder) + "x"));
     copy_ = host::open_scratch(folder);
-    if (copy_ == nullptr) {
-        error_ = host::error_text();
-        return false;
-    }
-    return true;
+    if (copy_ == nullptr) error_ = host::error_text();
+    return copy_ != nullptr;
 }
 
 std::size_t InFile::read(void *data, std::size_t size) {
@@ -96,10 +85,6 @@ bool InFile::rewind() {
     std::FILE *from = reading_copy_ ? copy_ : file_;
     if (!failed_ && !stream_rewind(from)) record_failure();
     return !failed_;
-}
-
-bool InFile::unchanged() {
-    return copy_ != nullptr || identity() == opened_;
 }
 
 void InFile::close() {

@@ -26,15 +26,13 @@ class InFile {
     InFile() = default;
     InFile(const InFile &) = delete;
     InFile &operator=(const InFile &) = delete;
-    ~InFile();
+    ~InFile() { close(); }
 
     // Opens an existing file; false if it can't, with errno set (no_wait: as open_input).
     bool open(std::string_view dos_path, bool no_wait = false);
     // Takes over a stream already open (harnesses reading from memory).
     void adopt(std::FILE *stream);
     bool is_open() const { return file_ != nullptr; }
-    // The stream, for reading text.
-    std::FILE *stream() const { return file_; }
     // Makes later passes possible: for a file that can't be read again, a
     // temporary file in dos_folder (removed however the program ends) takes a
     // copy of what the first pass reads. False, with error() set, if it can't
@@ -51,7 +49,7 @@ class InFile {
     // read); false on failure (error()).
     bool rewind();
     // Whether the file has kept the size and modification time it had when opened.
-    bool unchanged();
+    bool unchanged() const { return copy_ != nullptr || identity() == opened_; }
     void close();
 
   private:

@@ -30,15 +30,20 @@ void (*volatile interrupt_cleanup)() = nullptr;
 int hold_depth = 0;
 sigset_t before_hold;
 
+// Acts on every signal sent by others or by the terminal, the real-time ones too.
+template <class Act> void each_sent_signal(Act act) {
+    for (int sig : sent_signals)
+        act(sig);
+#ifdef SIGRTMIN
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig)
+        act(sig);
+#endif
+}
+
 sigset_t held_set() {
     sigset_t set;
     sigemptyset(&set);
-    for (int sig : sent_signals)
-        sigaddset(&set, sig);
-#ifdef SIGRTMIN
-    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig)
-        sigaddset(&set, sig);
-#endif
+    each_sent_signal([&set](int sig) { sigaddset(&set, sig); });
     return set;
 }
 
@@ -79,14 +84,9 @@ InterruptHold::~InterruptHold() {
 
 void clean_up_on_interrupt(void (*cleanup)()) {
     interrupt_cleanup = cleanup;
-    for (int sig : sent_signals)
-        catch_signal(sig);
+    each_sent_signal(catch_signal);
     for (int sig : fault_signals)
         catch_signal(sig);
-#ifdef SIGRTMIN
-    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig)
-        catch_signal(sig);
-#endif
     // A write to a console whose reader has gone, or beyond the file size
     // limit, then fails with EPIPE or EFBIG and is reported like any failure.
     std::signal(SIGPIPE, SIG_IGN);

@@ -16,8 +16,6 @@ class JobLine {
     // what belongs to its job.
     explicit JobLine(std::function<void(std::size_t)> make);
     ~JobLine() { stop(); }
-    JobLine(const JobLine &) = delete;
-    JobLine &operator=(const JobLine &) = delete;
 
     // One more job, numbered on from the last (the first is 0).
     void add();

@@ -1,6 +1,8 @@
 // Journal text: one line per step, checked field by field when read back.
 #include "platform/journal.hpp"
 
+#include <charconv>
+
 #include "platform/publish_names.hpp"
 
 namespace {
@@ -22,12 +24,9 @@ bool split(std::string_view line, std::string_view *fields, std::size_t n) {
 }
 
 bool read_size(std::string_view text, long long &size) {
-    if (text.empty() || text.size() > 18) return false;
-    size = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        size = size * 10 + (c - '0');
-    }
+    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != text.npos)
+        return false;
+    std::from_chars(text.data(), text.data() + text.size(), size);
     return true;
 }
 
@@ -45,9 +44,8 @@ bool read_step(std::string_view line, std::string_view journal, std::size_t k, S
     if (publish_names::journal_of(f[2]) != journal) return false;
     if (s.kind == Step::remove) {
         if (f[1] != "-" || f[4] != "-") return false;
-    } else if (!publish_names::is_temp_of(f[1], f[2]) || !read_size(f[4], s.size)) {
-        return false;
     } else {
+        if (!publish_names::is_temp_of(f[1], f[2]) || !read_size(f[4], s.size)) return false;
         s.temp = std::string(f[1]);
     }
     if (f[3] != "-" && f[3] != publish_names::copy_name(journal, k)) return false;

@@ -119,10 +119,8 @@ std::string waited_too_long(const Place &p, const std::string &journal) {
 bool clear_names(const std::vector<std::string> &dos_paths, bool reading, std::string &why) {
     const Place p = place_of(dos_paths.front());
     std::vector<std::string> names;
-    for (const std::string &path : dos_paths) {
-        const std::string host_path = host::host_path(path);
-        names.push_back(host_path.substr(host_path.find_last_of("/\\") + 1));
-    }
+    for (const std::string &path : dos_paths)
+        names.push_back(host::name_of(host::host_path(path)));
     for (int waited = 0;; waited += poll_milliseconds) {
         Found f;
         if (!find_journals(p, names, f) || !find_leftovers(p, names, f)) {

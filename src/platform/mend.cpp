@@ -48,16 +48,20 @@ bool took_place(const Step &s, const Seen &v, unsigned owner) {
     return !left_by_run(v.temp, s, owner);
 }
 
+// The host's reason for the failure just met, in why: false.
+bool failed(std::string &why) {
+    why = host::error_text();
+    return false;
+}
+
 bool look_at_steps(Mending &m, std::string &why) {
     for (const Step &s : m.journal.steps) {
         Seen v;
         const std::string &f = m.place.folder;
         if (!(s.temp.empty() || host::look(f + s.temp, v.temp)) ||
             !host::look(f + s.final_name, v.final_file) ||
-            !(s.copy.empty() || host::look(f + s.copy, v.copy))) {
-            why = host::error_text();
-            return false;
-        }
+            !(s.copy.empty() || host::look(f + s.copy, v.copy)))
+            return failed(why);
         m.seen.push_back(v);
     }
     return true;
@@ -110,32 +114,20 @@ bool plan_unwritten(Mending &m, const std::string &name, std::string &why) {
     for (std::size_t k = 0; k < publish_names::max_members; ++k) {
         const std::string copy = m.place.folder + publish_names::copy_name(name, k);
         host::Entry e;
-        if (!host::look(copy, e)) {
-            why = host::error_text();
-            return false;
-        }
+        if (!host::look(copy, e)) return failed(why);
         if (e.type == Type::file) m.clean_up.push_back({copy, ""});
     }
     return true;
-}
-
-bool apply(const Change &c) {
-    return c.to.empty() ? host::remove(c.from) : host::replace(c.from, c.to);
 }
 
 // Puts the names back, makes that durable, then removes the run's other
 // files (a failure there leaves leftovers, not a wrong name).
 bool act(const Mending &m, std::string &why) {
     for (const Change &c : m.put_back)
-        if (!apply(c)) {
-            why = host::error_text();
-            return false;
-        }
+        if (!(c.to.empty() ? host::remove(c.from) : host::replace(c.from, c.to)))
+            return failed(why);
     // The names as they now stand reach the disk before the journal goes.
-    if (!host::sync_folder(m.place.folder)) {
-        why = host::error_text();
-        return false;
-    }
+    if (!host::sync_folder(m.place.folder)) return failed(why);
     for (const Change &c : m.clean_up)
         host::remove_twice(c.from);
     return true;
@@ -188,20 +180,17 @@ Settled settle_dead(const Place &p, const std::string &name, host::Handle h, con
                       "remove it");
         return Settled::held;
     }
+    if (journal.complete)
+        return roll_back(p, journal, e.owner, why) ? Settled::clear : Settled::failed;
     Mending m{p, journal, e.owner, {}, {}, {}};
-    if (!journal.complete) {
-        if (!plan_unwritten(m, name, why) || !act(m, why)) return Settled::failed;
-        return Settled::clear;
-    }
-    return roll_back(p, journal, e.owner, why) ? Settled::clear : Settled::failed;
+    return plan_unwritten(m, name, why) && act(m, why) ? Settled::clear : Settled::failed;
 }
 } // namespace
 
 Place place_of(std::string_view dos_path) {
     Place p;
     p.folder = host::folder_of(host::host_path(dos_path));
-    const std::size_t end = dos_path.rfind('\\');
-    p.dos_folder = std::string(dos_path.substr(0, end == std::string_view::npos ? 0 : end + 1));
+    p.dos_folder = std::string(dos_path.substr(0, dos_path.rfind('\\') + 1)); // npos + 1: none
     p.kind = host::folder_kind(p.folder);
     return p;
 }

@@ -16,7 +16,7 @@ bool journal_stands(const std::vector<std::string> &dos_paths) {
         const std::string host_path = host::host_path(path);
         const std::string folder = host::folder_of(host_path);
         host::Entry e;
-        const std::string name = host_path.substr(host_path.find_last_of("/\\") + 1);
+        const std::string name = host::name_of(host_path);
         if (!host::look(folder + publish_names::journal_of(name), e) ||
             e.type != host::Entry::Type::none)
             return true;
@@ -28,13 +28,12 @@ bool journal_stands(const std::vector<std::string> &dos_paths) {
 PairReading::PairReading(std::vector<std::string> dos_paths) {
     if (dos_paths.empty()) return;
     const std::string folder = host::folder_of(host::host_path(dos_paths.front()));
-    for (int attempt = 0; attempt < clear_attempts; ++attempt) {
+    for (int attempt = 0;; ++attempt) {
         if (!clear_names(dos_paths, true, error_)) return;
         lock_.emplace(folder, true);
-        if (!journal_stands(dos_paths)) return;
+        // After the last try, a journal that stays with its names whole (one
+        // that can't be removed) is no hindrance.
+        if (attempt == clear_attempts || !journal_stands(dos_paths)) return;
         lock_.reset();
     }
-    // A journal that stays with its names whole (one that can't be removed) is no hindrance.
-    if (!clear_names(dos_paths, true, error_)) return;
-    lock_.emplace(folder, true);
 }

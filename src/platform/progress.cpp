@@ -32,14 +32,13 @@ std::string progress_line(std::string_view what, std::uint64_t done, std::uint64
     std::string shown(what);
     for (char &c : shown)
         if (c < ' ' || c > '~') c = '?';
-    what = shown;
     std::string line = head + shown + tail;
     if (line.size() <= width) return line;
     // The end of what (the file name) says most: the front goes first.
     const std::string cut = "...";
     const std::size_t fixed = head.size() + cut.size() + tail.size();
     if (width <= fixed) return tail.substr(2).substr(0, width);
-    return head + cut + std::string(what.substr(what.size() - (width - fixed))) + tail;
+    return head + cut + shown.substr(shown.size() - (width - fixed)) + tail;
 }
 
 Progress::Progress(std::string what, std::uint64_t total, bool beside_own_line)
@@ -48,10 +47,6 @@ Progress::Progress(std::string what, std::uint64_t total, bool beside_own_line)
     const bool shown = total > 0 && is_terminal(StdStream::err) &&
                        !(beside_own_line && is_terminal(StdStream::out));
     next_look_ = shown ? stride_ : never;
-}
-
-Progress::~Progress() {
-    finish();
 }
 
 void Progress::finish() {

@@ -19,7 +19,7 @@ class Progress {
     // beside_own_line: nothing is then shown while that is a terminal too, as
     // both would fight over one line of the screen.
     Progress(std::string what, std::uint64_t total, bool beside_own_line = false);
-    ~Progress();
+    ~Progress() { finish(); }
     Progress(const Progress &) = delete;
     Progress &operator=(const Progress &) = delete;
 

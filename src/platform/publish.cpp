@@ -36,10 +36,6 @@ namespace {
 // often it tries.
 constexpr long long journal_wait_seconds = 30;
 constexpr int journal_poll_milliseconds = 50;
-
-std::string base_name(const std::string &path) {
-    return path.substr(path.find_last_of("/\\") + 1);
-}
 } // namespace
 
 // One publish, step by step; the first failure stops it and names its file.
@@ -64,11 +60,6 @@ class Publish {
         f->record_failure();
         return false;
     }
-    bool fail(OutFile *f, const std::string &why) {
-        if (bad_ == nullptr) bad_ = f;
-        f->fail_with(why);
-        return false;
-    }
     OutFile *first() const { return *files_.begin(); }
 
     bool finish_files();
@@ -76,9 +67,10 @@ class Publish {
     bool create_journal();
     int keep_olders();
     void let_go();
+    bool remove_journal();
     bool write_journal();
     bool rename_all();
-    bool sync_renames();
+    bool sync_renames() { return host::sync_folder(place_.folder) || fail(first()); }
     bool drop_journal();
     void undo();
     void drop_copies();
@@ -104,7 +96,7 @@ bool Publish::finish_files() {
         if (bad_ == nullptr && !f->make_durable()) bad_ = f;
     if (bad_ != nullptr) return false;
     place_ = place_of(first()->dos_path_);
-    journal_name_ = publish_names::journal_of(base_name(host::host_path(first()->dos_path_)));
+    journal_name_ = publish_names::journal_of(host::name_of(host::host_path(first()->dos_path_)));
     return true;
 }
 
@@ -124,7 +116,10 @@ bool Publish::take_journal() {
         for (OutFile *f : files_)
             names.push_back(f->dos_path_);
         std::string why;
-        if (!clear_names(names, false, why)) return fail(first(), why);
+        if (!clear_names(names, false, why)) {
+            first()->fail_with(why); // the reason fail keeps
+            return fail(first());
+        }
         if (host::now_seconds() > deadline) return fail(first());
         std::this_thread::sleep_for(std::chrono::milliseconds(journal_poll_milliseconds));
     }
@@ -134,12 +129,16 @@ bool Publish::take_journal() {
 void Publish::let_go() {
     drop_copies();
     steps_.steps.clear();
-    if (journal_ != host::no_handle) {
-        if (!place_.kind.shared_locks) lease_drop(journal_);
-        host::release(journal_, place_.folder + journal_name_, true);
-        journal_ = host::no_handle;
-    }
+    if (journal_ != host::no_handle) remove_journal();
     lock_.reset();
+}
+
+// Closes the journal, its lease dropped, and removes it; false if that fails.
+bool Publish::remove_journal() {
+    if (!place_.kind.shared_locks) lease_drop(journal_);
+    const bool removed = host::release(journal_, place_.folder + journal_name_, true);
+    journal_ = host::no_handle;
+    return removed;
 }
 
 bool Publish::create_journal() {
@@ -161,9 +160,9 @@ int Publish::keep_olders() {
         s.kind = f->existing_ == OutFile::Existing::keep     ? Step::keep
                  : f->existing_ == OutFile::Existing::remove ? Step::remove
                                                              : Step::replace;
-        s.final_name = base_name(host::host_path(f->dos_path_));
+        s.final_name = host::name_of(host::host_path(f->dos_path_));
         if (s.kind != Step::remove)
-            s.temp = base_name(f->temp_path_), s.size = static_cast<long long>(f->size());
+            s.temp = host::name_of(f->temp_path_), s.size = static_cast<long long>(f->size());
         if (s.kind != Step::keep) {
             const std::string copy = publish_names::copy_name(journal_name_, k);
             const int r = host::keep_copy(place_.folder + s.final_name, place_.folder + copy);
@@ -180,11 +179,9 @@ int Publish::keep_olders() {
 bool Publish::write_journal() {
     steps_.complete = true;
     const std::string text = journal_text(steps_);
-    std::size_t done = 0;
-    bool ok = true;
-    for (std::size_t at = 0; ok && at < text.size(); at += done)
-        ok = host::write_some(journal_, text.data() + at, text.size() - at, done);
-    if (!(ok && host::sync(journal_) && host::sync_folder(place_.folder))) return fail(first());
+    if (!(host::write_at(journal_, 0, text.data(), text.size()) && host::sync(journal_) &&
+          host::sync_folder(place_.folder)))
+        return fail(first());
     written_ = true;
     return true;
 }
@@ -205,17 +202,9 @@ bool Publish::rename_all() {
     return true;
 }
 
-bool Publish::sync_renames() {
-    return host::sync_folder(place_.folder) || fail(first());
-}
-
 // The journal removed, then the kept copies: the set is the outcome already.
 bool Publish::drop_journal() {
-    if (!place_.kind.shared_locks) lease_drop(journal_);
-    const std::string path = place_.folder + journal_name_;
-    const bool gone = host::release(journal_, path, true) || host::remove(path);
-    journal_ = host::no_handle;
-    if (!gone) return fail(first());
+    if (!remove_journal() && !host::remove(place_.folder + journal_name_)) return fail(first());
     for (std::size_t k = 0; k < steps_.steps.size(); ++k) {
         const std::string &copy = steps_.steps[k].copy;
         if (!copy.empty() && !host::remove_twice(place_.folder + copy))
@@ -232,10 +221,8 @@ void Publish::drop_copies() {
 // After a failure: nothing changed before the journal was written; after it,
 // the journal is marked as an undo and every name put back from the copies.
 void Publish::undo() {
-    if (journal_ == host::no_handle) {
-        drop_copies();
-        return;
-    }
+    if (journal_ == host::no_handle || !written_) drop_copies();
+    if (journal_ == host::no_handle) return;
     if (!place_.kind.shared_locks) lease_drop(journal_);
     const std::string path = place_.folder + journal_name_;
     bool undone = true;
@@ -247,8 +234,6 @@ void Publish::undo() {
         steps_.undo = true;
         std::string why;
         undone = roll_back(place_, steps_, host::current_user(), why);
-    } else {
-        drop_copies();
     }
     journal_left_ = !undone;
     if (!host::release(journal_, path, undone) && undone) host::remove_twice(path);

@@ -2,7 +2,6 @@
 // kill or power cut leaves half done, and mending what a dead run left.
 #pragma once
 #include <initializer_list>
-#include <string>
 
 #include "platform/out_file.hpp"
 

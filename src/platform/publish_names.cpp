@@ -9,6 +9,7 @@ namespace publish_names {
 namespace {
 constexpr std::string_view start = "groundzero-";
 constexpr std::size_t hash_digits = 16;
+constexpr std::string_view hex_digits = "0123456789abcdef";
 
 // A hash of a name that is blind to ASCII case, as the file systems of
 // Windows and of SD cards are: two spellings of one file share its names.
@@ -20,12 +21,8 @@ std::string hash_text(std::string_view name) {
     }
     std::string text(hash_digits, '0');
     for (std::size_t k = hash_digits; k-- > 0; h >>= 4)
-        text[k] = "0123456789abcdef"[h & 0xF];
+        text[k] = hex_digits[h & 0xF];
     return text;
-}
-
-bool is_hex(std::string_view s) {
-    return s.find_first_not_of("0123456789abcdef") == std::string_view::npos;
 }
 } // namespace
 
@@ -59,7 +56,7 @@ bool is_temp_of(std::string_view temp, std::string_view final_name) {
     const std::string_view mark =
         temp.substr(head.size(), temp.size() - head.size() - ending.size());
     const bool slot = mark.size() == 1 && mark[0] >= '0' && mark[0] < '0' + temp_slots;
-    return slot || (mark.size() == hash_digits && is_hex(mark));
+    return slot || (mark.size() == hash_digits && mark.find_first_not_of(hex_digits) == mark.npos);
 }
 
 bool is_plain_name(std::string_view name) {

@@ -2,7 +2,6 @@
 // door: each call that can fail asks host.hpp's fault hook first, under its own
 // name, so tests can fail it on every host.
 #pragma once
-#include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <string_view>
@@ -13,8 +12,6 @@
 bool stream_write(std::FILE *stream, std::string_view text);
 // Hands what the stream holds to the system ("fflush"); false, errno set, on failure.
 bool stream_flush(std::FILE *stream);
-// Up to size bytes ("fread"); fewer only at the end of the stream or on a read error.
-std::size_t stream_read(std::FILE *stream, void *data, std::size_t size);
 // Up to size bytes into got ("fread"); false, errno set, on a read error, which
 // a short count alone does not tell from the end of the stream.
 bool stream_read_some(std::FILE *stream, void *data, std::size_t size, std::size_t &got);

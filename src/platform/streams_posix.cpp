@@ -13,11 +13,6 @@ bool stream_flush(std::FILE *stream) {
     return std::fflush(stream) == 0;
 }
 
-std::size_t stream_read(std::FILE *stream, void *data, std::size_t size) {
-    if (host::faulted("fread")) return 0;
-    return std::fread(data, 1, size, stream);
-}
-
 std::size_t stream_read_line(std::FILE *stream, char *data, std::size_t size) {
     if (host::faulted("getc")) return 0;
     std::size_t got = 0;

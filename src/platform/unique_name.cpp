@@ -16,7 +16,6 @@ std::string unique_name(std::string_view ending) {
     std::string name = "groundzero-" + std::to_string(process_id()) + "-";
     for (int shift = 60; shift >= 0; shift -= 4)
         name += "0123456789abcdef"[(bits >> shift) & 0xF];
-    name += ending;
-    return name;
+    return name.append(ending);
 }
 } // namespace host

@@ -1,7 +1,6 @@
 // The dialogue's questions, the program's ways of ending early, and the list of
 // outputs a run completes, named to a person at a terminal at its end.
 #pragma once
-#include <cstddef>
 #include <cstdio>
 #include <initializer_list>
 #include <string>

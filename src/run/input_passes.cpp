@@ -1,6 +1,7 @@
 // Passes over the input file, and block reading of its raw samples.
 #include "run/input_passes.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -82,7 +83,7 @@ void start_samples() {
 }
 
 std::size_t next_samples() {
-    const std::size_t n = block_of(samples_left());
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(samples_left(), block_cells));
     if (n == 0) return 0;
     const std::size_t width = itype == 0 ? 2 : 4;
     auto *const bytes =

@@ -9,10 +9,6 @@
 
 // Cells per block: the block buffers are this size whatever the grid's.
 inline constexpr std::size_t block_cells = std::size_t{1} << 18;
-// The cells of the next block when left cells remain.
-inline std::size_t block_of(std::uint64_t left) {
-    return left < block_cells ? static_cast<std::size_t>(left) : block_cells;
-}
 
 // Raw samples of the input, a block at a time, in the block buffer of its
 // sample width, short_samples (16 bits) or wide_samples (32 bits), which

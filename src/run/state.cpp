@@ -33,16 +33,12 @@ OutFile f2prj;
 void reset_state() {
     release_sample_block();
     input_figures = ElevationFigures{};
-    new_dtab_min_in = 0.0;
     f1.close();
     discard_all_outputs();
     forget_files_written();
     nb_lig = nb_col = val = pix_size = 0;
     format = itype = dyn_scale = itype_out = 0;
-    dpix_size = X_min = Y_min = 0.0;
+    dpix_size = X_min = Y_min = new_dtab_min_in = 0.0;
     descr_OK = open_ascii_OK = false;
-    nomim1.clear();
-    nomfic1.clear();
-    nomim2.clear();
-    nomdescr2.clear();
+    nomim1 = nomfic1 = nomim2 = nomdescr2 = std::string();
 }

@@ -42,9 +42,7 @@ inline bool grid_has_cells() {
 }
 // The number of cells: lines times columns, 0 when the grid has none.
 inline unsigned long long grid_cells() {
-    return grid_has_cells()
-               ? static_cast<unsigned long long>(nb_lig) * static_cast<unsigned long long>(nb_col)
-               : 0;
+    return grid_has_cells() ? static_cast<unsigned long long>(nb_lig) * nb_col : 0;
 }
 
 // Releases the grids and buffers, closes the input, removes unfinished outputs

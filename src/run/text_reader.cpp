@@ -17,25 +17,17 @@ constexpr std::size_t stand_in_bytes = 2048;
 static_assert(LongWord::head + LongWord::sig_digits + 64 < stand_in_bytes);
 } // namespace
 
-void TextReader::move_stand_in() {
+void TextReader::moved_to_front() {
+    end_ -= pos_;
     if (stand_in_at_ < pos_) stand_in_ = false;
     stand_in_at_ -= std::min(stand_in_at_, pos_);
+    pos_ = 0;
 }
-
-// Read this way: the console and descriptors, a few words; the buffer grows
-// for a longer text, and a small one costs nothing to clear.
-TextReader::TextReader(std::FILE *file, bool line_at_a_time)
-    : file_(file), line_at_a_time_(line_at_a_time), buf_(4096) {}
-
-TextReader::TextReader(InFile &file, std::size_t block)
-    : file_(nullptr), in_(&file), line_at_a_time_(false), buf_(block) {}
 
 void TextReader::exchange_buffer(std::vector<char> &spare) {
     if (spare.size() < buf_.size()) spare.resize(buf_.size());
     std::memcpy(spare.data(), buf_.data() + pos_, end_ - pos_);
-    end_ -= pos_;
-    move_stand_in();
-    pos_ = 0;
+    moved_to_front();
     buf_.swap(spare);
 }
 
@@ -47,7 +39,7 @@ std::size_t TextReader::read_block(char *to, std::size_t n) {
     else if (in_ != nullptr)
         got = in_->read(to, n);
     else
-        got = stream_read(file_, to, n);
+        stream_read_some(file_, to, n, got); // a read error ends the text as its end does
     if (got == 0) ended_ = true;
     if (const void *z = std::memchr(to, ctrl_z, got)) {
         got = static_cast<std::size_t>(static_cast<const char *>(z) - to);
@@ -84,13 +76,11 @@ void TextReader::shorten_word() {
     ++stand_ins_;
 }
 
-bool TextReader::fill() {
+bool TextReader::read_more() {
     if (ended_ || (file_ == nullptr && in_ == nullptr)) return false;
     if (pos_ > 0) { // keep only the unread part, at the front
         std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
-        end_ -= pos_;
-        move_stand_in();
-        pos_ = 0;
+        moved_to_front();
     }
     if (end_ == buf_.size()) {
         if (shorten_ && end_ > 4 * stand_in_bytes &&

@@ -19,11 +19,15 @@ class TextReader {
 
     // line_at_a_time: take what one read line gives and don't wait for more
     // (the console); otherwise read as much as the buffer takes (small files).
-    explicit TextReader(std::FILE *file, bool line_at_a_time = false);
+    // Read this way: the console and descriptors, a few words; the buffer
+    // grows for a longer text, and a small one costs nothing to clear.
+    explicit TextReader(std::FILE *file, bool line_at_a_time = false)
+        : file_(file), line_at_a_time_(line_at_a_time), buf_(4096) {}
     // Reads an input data file in large blocks through its own reads, so that
     // a file that can't be read twice keeps its copy for the next pass.
     // block: the size of its reads.
-    explicit TextReader(InFile &file, std::size_t block = std::size_t{1} << 20);
+    explicit TextReader(InFile &file, std::size_t block = std::size_t{1} << 20)
+        : file_(nullptr), in_(&file), line_at_a_time_(false), buf_(block) {}
 
     // Skips white space and returns the next word without consuming it; an
     // empty view at the end of the text. The view stays valid until the next call.
@@ -32,7 +36,7 @@ class TextReader {
             while (pos_ < end_ && is_text_space(buf_[pos_]))
                 ++pos_;
             if (pos_ < end_) break;
-            if (!fill()) return {};
+            if (!read_more()) return {};
         }
         std::size_t i = pos_;
         for (;;) {
@@ -41,7 +45,7 @@ class TextReader {
             if (i < end_ || i - pos_ >= max_word) break;
             const std::size_t offset = i - pos_;
             const std::size_t stand_ins = stand_ins_;
-            const bool more = fill(); // may move the unread text to the front
+            const bool more = read_more(); // may move the unread text to the front
             i = stand_ins_ == stand_ins ? pos_ + offset : pos_; // or make the word short
             if (!more) break;
         }
@@ -59,7 +63,7 @@ class TextReader {
     // Reads more text behind the unread part, which moves to the front of the
     // buffer (a partial word: a few bytes); the buffer grows only when the
     // unread part fills it. False, adding nothing, once the text has ended.
-    bool read_more() { return fill(); }
+    bool read_more();
 
     // Gives the buffer to the caller in spare, with the text consumed from it
     // in place, and goes on in spare's storage, which takes the unread text:
@@ -78,14 +82,12 @@ class TextReader {
     bool ended() const { return ended_ || (file_ == nullptr && in_ == nullptr); }
 
   private:
-    // Appends more text to the buffer, keeping the unread part; false at the end.
-    bool fill();
     // Reads at most n bytes at to; 0 at the end of the text (a Ctrl-Z ends it).
     std::size_t read_block(char *to, std::size_t n);
     // The buffer is one word's start: reads the word through and puts its stand-in there.
     void shorten_word();
-    // The text moves pos_ bytes to the front.
-    void move_stand_in();
+    // The unread text has moved pos_ bytes to the front of the buffer.
+    void moved_to_front();
 
     std::FILE *file_;
     InFile *in_ = nullptr;
