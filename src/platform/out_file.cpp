@@ -23,14 +23,6 @@ constexpr int name_attempts = 16;
 
 } // namespace
 
-OutFile::~OutFile() {
-    discard();
-}
-
-void OutFile::record_failure() {
-    if (!failed_) fail_with(host::error_text());
-}
-
 void OutFile::fail_with(std::string why) {
     if (failed_) return;
     failed_ = true;
@@ -41,12 +33,10 @@ bool OutFile::open(std::string_view dos_path, Existing existing) {
     discard();
     dos_path_ = std::string(dos_path);
     existing_ = existing;
-    failed_ = false;
-    kept_existing_ = false;
+    failed_ = kept_existing_ = false;
     error_.clear();
     left_behind_.clear();
-    buffered_ = 0;
-    written_ = writeback_ = 0;
+    written_ = writeback_ = buffered_ = 0;
     if (existing == Existing::remove) return true;
     if (!buffer_) buffer_.reset(new char[buffer_size]);
     // What a dead run left at this name goes first; a publish of it under way
@@ -54,7 +44,7 @@ bool OutFile::open(std::string_view dos_path, Existing existing) {
     if (!clear_names({dos_path_}, false, error_)) return false;
     const std::string host_path = host::host_path(dos_path);
     const std::string folder = host::folder_of(host_path);
-    const std::string name = host_path.substr(host_path.find_last_of("/\\") + 1);
+    const std::string name = host::name_of(host_path);
     const bool leased = !host::folder_kind(folder).shared_locks;
     // Interruptions wait until the new file is in the table, so that none can
     // come between its creation and its registration and leave it behind; and
@@ -130,14 +120,9 @@ void OutFile::write(const void *data, std::size_t size) {
         if (flush_buffer()) write_through(bytes, size);
         return;
     }
-    if (buffered_ + size <= buffer_size) {
-        std::memcpy(buffer_.get() + buffered_, bytes, size);
-        buffered_ += size;
-        return;
-    }
-    if (!flush_buffer()) return;
-    std::memcpy(buffer_.get(), bytes, size);
-    buffered_ = size;
+    if (buffered_ + size > buffer_size && !flush_buffer()) return;
+    std::memcpy(buffer_.get() + buffered_, bytes, size);
+    buffered_ += size;
 }
 
 void OutFile::write_text(std::string_view text) {
@@ -191,23 +176,5 @@ void OutFile::settle(bool remove_temp) {
 }
 
 bool OutFile::commit() {
-    const OutFile *failed = nullptr;
-    return commit_outputs({this}, &failed);
-}
-
-void OutFile::discard() {
-    if (!is_open() && temp_path_.empty()) return;
-    if (is_open()) {
-        early_sync_.finish();
-        drop_lease();
-        host::close(handle_);
-        handle_ = host::no_handle;
-    }
-    if (!temp_path_.empty()) host::remove_twice(temp_path_);
-    forget_pending(this);
-    temp_path_.clear();
-}
-
-void OutFile::remove_now() {
-    host::remove_now(handle_, temp_path_.c_str());
+    return commit_outputs({this}, nullptr);
 }

@@ -30,7 +30,7 @@ class OutFile {
     OutFile() = default;
     OutFile(const OutFile &) = delete;
     OutFile &operator=(const OutFile &) = delete;
-    ~OutFile();
+    ~OutFile() { discard(); }
 
     // Creates the temporary file, under a name of its own that nothing stood
     // at; false if it can't (error() says why). With Existing::remove, creates none.
@@ -57,10 +57,12 @@ class OutFile {
     // commit_outputs({this}) (publish.hpp).
     bool commit();
     // Closes and removes the temporary file; the final name is left untouched.
-    void discard();
+    void discard() {
+        if (is_open() || !temp_path_.empty()) settle(true);
+    }
     // Removes the temporary file at once, allocating nothing: for the
     // interruption handlers, just before the program ends.
-    void remove_now();
+    void remove_now() { host::remove_now(handle_, temp_path_.c_str()); }
 
   private:
     friend class publishing::Publish;
@@ -77,7 +79,9 @@ class OutFile {
     bool flush_buffer();
     void write_through(const char *data, std::size_t size);
     void start_writeback();
-    void record_failure();
+    void record_failure() {
+        if (!failed_) fail_with(host::error_text());
+    }
     // Flushed, given its permissions, and its writing to disk started: false
     // on any failure so far.
     bool complete();
