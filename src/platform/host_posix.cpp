@@ -27,12 +27,16 @@
 
 namespace host {
 namespace {
+// What call returns, called again while it fails for an interruption.
+template <class Call> auto retrying(Call call) {
+    auto r = call();
+    while (r < 0 && errno == EINTR)
+        r = call();
+    return r;
+}
+
 int open_retrying(const char *path, int flags, mode_t mode = 0) {
-    int fd;
-    do
-        fd = ::open(path, flags, mode);
-    while (fd < 0 && errno == EINTR);
-    return fd;
+    return retrying([&] { return ::open(path, flags, mode); });
 }
 
 // The errors of a link the volume can't make at all, or refuses to make to
@@ -137,6 +141,56 @@ int full_sync(int fd) {
     if (fcntl(fd, F_FULLFSYNC) == 0) return 0;
 #endif
     return fsync(fd);
+}
+
+// Without links: an empty file taken exclusively holds the name for the rename.
+int rename_into_held_name(const std::string &from, const std::string &to) {
+    if (faulted("create")) return -1;
+    const int fd =
+        open_retrying(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return errno == EEXIST ? 0 : -1;
+    ::close(fd);
+    if (!faulted("rename") && std::rename(from.c_str(), to.c_str()) == 0) return 1;
+    const int err = errno;
+    unlink(to.c_str());
+    errno = err;
+    return -1;
+}
+
+// Copies every byte of from into to; false on a failure.
+bool copy_bytes(int from, int to) {
+    std::vector<char> buffer(std::size_t{1} << 20);
+    for (std::size_t got = 0;;) {
+        if (!read_some(from, buffer.data(), buffer.size(), got)) return false;
+        if (got == 0) return true;
+        for (std::size_t at = 0, done = 0; at < got; at += done)
+            if (!write_some(to, buffer.data() + at, got - at, done)) return false;
+    }
+}
+
+// A copy of the plain file at path under the new name copy, which appears only
+// once the copy is whole and synced. 1: made; 0: no such file; -1: failed.
+int copy_whole(const std::string &path, const std::string &copy) {
+    if (faulted("open")) return -1;
+    const int from = open_retrying(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    if (from < 0) return error_is_missing() ? 0 : -1;
+    struct stat st {};
+    int to = -1;
+    bool ok = !faulted("fstat") && fstat(from, &st) == 0;
+    if (ok && !S_ISREG(st.st_mode)) errno = EINVAL, ok = false;
+    if (ok) {
+        to = create_new(copy);
+        // The permission bits without set-id or sticky bits: a copy of
+        // another user's program must not run as this user.
+        ok = to >= 0 && set_mode(to, st.st_mode & 0777);
+    }
+    ok = ok && copy_bytes(from, to) && sync(to);
+    const int err = errno;
+    if (!ok && to >= 0) unlink(copy.c_str());
+    if (to >= 0) ::close(to);
+    ::close(from);
+    errno = err;
+    return ok ? 1 : -1;
 }
 } // namespace
 
@@ -250,10 +304,7 @@ Claim claim(const std::string &path, Handle &h, Entry &held) {
 bool read_some(Handle h, char *data, std::size_t size, std::size_t &done) {
     done = 0;
     if (faulted("read")) return false;
-    ssize_t n;
-    do
-        n = ::read(h, data, size);
-    while (n < 0 && errno == EINTR);
+    const ssize_t n = retrying([&] { return ::read(h, data, size); });
     if (n < 0) return false;
     done = static_cast<std::size_t>(n);
     return true;
@@ -274,11 +325,9 @@ bool look(const std::string &path, Entry &entry) {
 }
 
 FolderKind folder_kind(const std::string &folder) {
-    FolderKind kind;
     struct stat st {};
-    if (stat(folder.c_str(), &st) == 0) kind.sticky = (st.st_mode & S_ISVTX) != 0;
-    kind.shared_locks = locks_are_shared(folder, st);
-    return kind;
+    const bool sticky = stat(folder.c_str(), &st) == 0 && (st.st_mode & S_ISVTX) != 0;
+    return {sticky, locks_are_shared(folder, st)};
 }
 
 unsigned current_user() {
@@ -292,10 +341,8 @@ long long now_seconds() {
 bool write_some(Handle h, const char *data, std::size_t size, std::size_t &done) {
     done = 0;
     if (faulted("write")) return false;
-    ssize_t n;
-    do
-        n = ::write(h, data, std::min<std::size_t>(size, std::size_t{1} << 30));
-    while (n < 0 && errno == EINTR);
+    const ssize_t n = retrying(
+        [&] { return ::write(h, data, std::min<std::size_t>(size, std::size_t{1} << 30)); });
     if (n == 0) errno = ENOSPC;
     if (n <= 0) return false;
     done = static_cast<std::size_t>(n);
@@ -352,10 +399,9 @@ bool touch(Handle h) {
     return futimens(h, nullptr) == 0;
 }
 
+// EINVAL: a special file, which can't be synced.
 bool sync(Handle h) {
-    if (faulted("sync")) return false;
-    // EINVAL: a special file, which can't be synced.
-    return full_sync(h) == 0 || errno == EINVAL;
+    return !faulted("sync") && (full_sync(h) == 0 || errno == EINVAL);
 }
 
 bool sync_data(Handle h) {
@@ -377,25 +423,8 @@ bool close(Handle h) {
 }
 
 bool replace(const std::string &from, const std::string &to) {
-    if (faulted("rename")) return false;
-    return std::rename(from.c_str(), to.c_str()) == 0;
+    return !faulted("rename") && std::rename(from.c_str(), to.c_str()) == 0;
 }
-
-namespace {
-// Without links: an empty file taken exclusively holds the name for the rename.
-int rename_into_held_name(const std::string &from, const std::string &to) {
-    if (faulted("create")) return -1;
-    const int fd =
-        open_retrying(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return errno == EEXIST ? 0 : -1;
-    ::close(fd);
-    if (!faulted("rename") && std::rename(from.c_str(), to.c_str()) == 0) return 1;
-    const int err = errno;
-    unlink(to.c_str());
-    errno = err;
-    return -1;
-}
-} // namespace
 
 int rename_no_replace(const std::string &from, const std::string &to) {
 #ifdef RENAME_NOREPLACE
@@ -414,45 +443,6 @@ int rename_no_replace(const std::string &from, const std::string &to) {
     return rename_into_held_name(from, to);
 }
 
-namespace {
-// A copy of the plain file at path under the new name copy, which appears only
-// once the copy is whole and synced. 1: made; 0: no such file; -1: failed.
-// Copies every byte of from into to; false on a failure.
-bool copy_bytes(int from, int to) {
-    std::vector<char> buffer(std::size_t{1} << 20);
-    for (std::size_t got = 0;;) {
-        if (!read_some(from, buffer.data(), buffer.size(), got)) return false;
-        if (got == 0) return true;
-        for (std::size_t at = 0, done = 0; at < got; at += done)
-            if (!write_some(to, buffer.data() + at, got - at, done)) return false;
-    }
-}
-
-int copy_whole(const std::string &path, const std::string &copy) {
-    if (faulted("open")) return -1;
-    const int from = open_retrying(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
-    if (from < 0) return error_is_missing() ? 0 : -1;
-    struct stat st {};
-    int to = -1;
-    bool ok = !faulted("fstat") && fstat(from, &st) == 0;
-    if (ok && !S_ISREG(st.st_mode)) errno = EINVAL, ok = false;
-    if (ok) {
-        to = create_new(copy);
-        // The permission bits without set-id or sticky bits: a copy of
-        // another user's program must not run as this user.
-        ok = to >= 0 && set_mode(to, st.st_mode & 0777);
-    }
-    ok = ok && copy_bytes(from, to);
-    ok = ok && sync(to);
-    const int err = errno;
-    if (!ok && to >= 0) unlink(copy.c_str());
-    if (to >= 0) ::close(to);
-    ::close(from);
-    errno = err;
-    return ok ? 1 : -1;
-}
-} // namespace
-
 int keep_copy(const std::string &path, const std::string &copy) {
     if (!faulted("link") && link(path.c_str(), copy.c_str()) == 0) return 1;
     if (error_is_missing()) return 0;
@@ -461,8 +451,7 @@ int keep_copy(const std::string &path, const std::string &copy) {
 }
 
 bool remove(const std::string &path) {
-    if (faulted("unlink")) return false;
-    return unlink(path.c_str()) == 0;
+    return !faulted("unlink") && unlink(path.c_str()) == 0;
 }
 
 bool sync_folder(const std::string &folder) {
