@@ -1,5 +1,6 @@
 // The file layer's system calls on Windows.
 #define _CRT_RAND_S // rand_s: the system's random numbers
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -46,10 +47,7 @@ bool delete_on_close(HANDLE h) {
 }
 
 bool last_error_is(std::initializer_list<DWORD> codes) {
-    const DWORD e = GetLastError();
-    for (DWORD c : codes)
-        if (e == c) return true;
-    return false;
+    return std::find(codes.begin(), codes.end(), GetLastError()) != codes.end();
 }
 } // namespace
 
@@ -163,8 +161,7 @@ bool read_some(Handle h, char *data, std::size_t size, std::size_t &done) {
     done = 0;
     if (faulted("read")) return false;
     DWORD n = 0;
-    const DWORD chunk =
-        static_cast<DWORD>(size < (std::size_t{1} << 30) ? size : std::size_t{1} << 30);
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(size, std::size_t{1} << 30));
     if (ReadFile(h, data, chunk, &n, nullptr) == 0) return false;
     done = n;
     return true;
@@ -206,8 +203,7 @@ long long now_seconds() {
 bool write_some(Handle h, const char *data, std::size_t size, std::size_t &done) {
     done = 0;
     if (faulted("write")) return false;
-    const DWORD chunk =
-        static_cast<DWORD>(size < (std::size_t{1} << 30) ? size : std::size_t{1} << 30);
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(size, std::size_t{1} << 30));
     DWORD n = 0;
     if (WriteFile(h, data, chunk, &n, nullptr) == 0) return false;
     if (n == 0) {
@@ -244,13 +240,11 @@ bool touch(Handle h) {
 }
 
 bool sync(Handle h) {
-    if (faulted("sync")) return false;
-    return FlushFileBuffers(h) != 0;
+    return !faulted("sync") && FlushFileBuffers(h) != 0;
 }
 
 bool sync_data(Handle h) {
-    if (faulted("sync_data")) return false;
-    return FlushFileBuffers(h) != 0;
+    return !faulted("sync_data") && FlushFileBuffers(h) != 0;
 }
 
 bool close(Handle h) {
@@ -263,8 +257,8 @@ bool close(Handle h) {
 
 // The write-through form of the move returns only once the new name is on the disk.
 bool replace(const std::string &from, const std::string &to) {
-    if (faulted("rename")) return false;
-    return MoveFileExA(from.c_str(), to.c_str(),
+    return !faulted("rename") &&
+           MoveFileExA(from.c_str(), to.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
@@ -292,8 +286,7 @@ int keep_copy(const std::string &path, const std::string &copy) {
 }
 
 bool remove(const std::string &path) {
-    if (faulted("unlink")) return false;
-    return DeleteFileA(path.c_str()) != 0;
+    return !faulted("unlink") && DeleteFileA(path.c_str()) != 0;
 }
 
 // Moves are written through: nothing more to make durable.

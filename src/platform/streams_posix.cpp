@@ -4,13 +4,12 @@
 #include "platform/streams.hpp"
 
 bool stream_write(std::FILE *stream, std::string_view text) {
-    if (host::faulted("fwrite")) return false;
-    return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+    return !host::faulted("fwrite") &&
+           std::fwrite(text.data(), 1, text.size(), stream) == text.size();
 }
 
 bool stream_flush(std::FILE *stream) {
-    if (host::faulted("fflush")) return false;
-    return std::fflush(stream) == 0;
+    return !host::faulted("fflush") && std::fflush(stream) == 0;
 }
 
 std::size_t stream_read_line(std::FILE *stream, char *data, std::size_t size) {
@@ -32,8 +31,7 @@ bool stream_read_some(std::FILE *stream, void *data, std::size_t size, std::size
 }
 
 bool stream_rewind(std::FILE *stream) {
-    if (host::faulted("fseek")) return false;
-    return std::fseek(stream, 0, SEEK_SET) == 0;
+    return !host::faulted("fseek") && std::fseek(stream, 0, SEEK_SET) == 0;
 }
 
 bool stream_failed(std::FILE *stream) {
