@@ -60,24 +60,7 @@ inline const char *read_short_decimal(const char *p, const char *last, double &v
     value = negative ? -d : d;
     return p;
 }
-} // namespace
 
-ParsedInt parse_int_prefix(std::string_view text) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    const std::size_t digits_start = i;
-    long long magnitude = 0;
-    const long long cap = static_cast<long long>(INT_MAX) + 1;
-    for (; i < text.size() && is_digit(text[i]); ++i)
-        if (magnitude <= cap) magnitude = magnitude * 10 + (text[i] - '0');
-    if (i == digits_start) return {0, 0};
-    const long long v =
-        negative ? -std::min(magnitude, cap) : std::min<long long>(magnitude, INT_MAX);
-    return {static_cast<int>(v), i};
-}
-
-namespace {
 // libstdc++ before GCC 13, built for the x87, rounds some from_chars results
 // twice (once to 64 bits, then to 53): strtod reads them there instead.
 #if defined(__i386__) && defined(_GLIBCXX_RELEASE) && _GLIBCXX_RELEASE < 13
@@ -104,25 +87,7 @@ ParsedDouble general_prefix(std::string_view text) {
         return {v, static_cast<std::size_t>(end - first)};
     return strtod_prefix(text);
 }
-} // namespace
 
-ParsedDouble parse_double_prefix(std::string_view text) {
-    // A word never starts with white space; strtod would skip it.
-    if (text.empty() || is_text_space(text[0])) return {0.0, 0};
-    double v = 0;
-    if (const char *end = read_short_decimal(text.data(), text.data() + text.size(), v))
-        return {v, static_cast<std::size_t>(end - text.data())};
-    return general_prefix(text);
-}
-
-bool parse_double_word(std::string_view word, double &value) {
-    const ParsedDouble p = parse_double_prefix(word);
-    if (p.used == 0 || p.used != word.size()) return false;
-    value = p.value;
-    return true;
-}
-
-namespace {
 // The word at p read whole, where the fast readers stopped at end (null: at
 // p): its end, or null when it isn't a number; word_end where it ends.
 const char *read_whole_word(const char *p, const char *end, const char *limit, double &v,
@@ -186,6 +151,37 @@ const char *read_any_word(const char *p, const char *limit, double &v, const cha
     return read_whole_word(p, end, limit, v, word_end);
 }
 } // namespace
+
+ParsedInt parse_int_prefix(std::string_view text) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    const std::size_t digits_start = i;
+    long long magnitude = 0;
+    const long long cap = static_cast<long long>(INT_MAX) + 1;
+    for (; i < text.size() && is_digit(text[i]); ++i)
+        if (magnitude <= cap) magnitude = magnitude * 10 + (text[i] - '0');
+    if (i == digits_start) return {0, 0};
+    const long long v =
+        negative ? -std::min(magnitude, cap) : std::min<long long>(magnitude, INT_MAX);
+    return {static_cast<int>(v), i};
+}
+
+ParsedDouble parse_double_prefix(std::string_view text) {
+    // A word never starts with white space; strtod would skip it.
+    if (text.empty() || is_text_space(text[0])) return {0.0, 0};
+    double v = 0;
+    if (const char *end = read_short_decimal(text.data(), text.data() + text.size(), v))
+        return {v, static_cast<std::size_t>(end - text.data())};
+    return general_prefix(text);
+}
+
+bool parse_double_word(std::string_view word, double &value) {
+    const ParsedDouble p = parse_double_prefix(word);
+    if (p.used == 0 || p.used != word.size()) return false;
+    value = p.value;
+    return true;
+}
 
 ParsedWords parse_words(const char *first, const char *last, double *out, std::size_t max_values,
                         bool text_ends) {

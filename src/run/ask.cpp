@@ -34,6 +34,21 @@ std::string_view next_word(std::string_view what) {
     if (w.empty()) fail("end of input: no answer for " + std::string(what));
     return w;
 }
+
+// Asks until the answer read as parse reads it ("%d" or "%lf") is a number
+// that in_range takes. Like a formatted read, the number is taken from the
+// front of the word and the rest waits for the next question; a word that
+// starts with no number is dropped.
+template <class Parse, class InRange>
+auto ask_number(std::string_view prompt, std::string_view what, Parse parse, InRange in_range) {
+    for (;;) {
+        console_print(prompt);
+        const std::string_view w = next_word(what);
+        const auto p = parse(w);
+        answers().consume(p.used != 0 ? p.used : w.size());
+        if (p.used != 0 && in_range(p.value)) return p.value;
+    }
+}
 } // namespace
 
 void use_answers(std::FILE *source) {
@@ -54,23 +69,6 @@ std::string ask_word(std::string_view what) {
     // Names are C strings: a NUL byte typed in one ends it there.
     return std::string(w.substr(0, w.find('\0')));
 }
-
-namespace {
-// Asks until the answer read as parse reads it ("%d" or "%lf") is a number
-// that in_range takes. Like a formatted read, the number is taken from the
-// front of the word and the rest waits for the next question; a word that
-// starts with no number is dropped.
-template <class Parse, class InRange>
-auto ask_number(std::string_view prompt, std::string_view what, Parse parse, InRange in_range) {
-    for (;;) {
-        console_print(prompt);
-        const std::string_view w = next_word(what);
-        const auto p = parse(w);
-        answers().consume(p.used != 0 ? p.used : w.size());
-        if (p.used != 0 && in_range(p.value)) return p.value;
-    }
-}
-} // namespace
 
 int ask_int(std::string_view prompt, int low, int high, std::string_view what) {
     return ask_number(prompt, what, parse_int_prefix, [&](int v) { return v >= low && v <= high; });
