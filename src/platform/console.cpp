@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "platform/streams.hpp"
 
@@ -33,10 +34,8 @@ void before_console_text(std::string_view stdout_text) {
     // Text that goes to a file leaves the screen alone: the line can stay.
     if (is_terminal(StdStream::out)) erase_status_line();
     const std::size_t last_break = stdout_text.rfind('\n');
-    if (last_break != std::string_view::npos)
-        prompt_line_has_text = has_visible(stdout_text.substr(last_break + 1));
-    else if (has_visible(stdout_text))
-        prompt_line_has_text = true;
+    const bool visible = has_visible(stdout_text.substr(last_break + 1)); // npos + 1: all of it
+    if (visible || last_break != std::string_view::npos) prompt_line_has_text = visible;
 }
 } // namespace
 
@@ -48,11 +47,9 @@ void watch_console(void (*failed)(int err)) {
 void console_print(std::string_view text) {
     before_console_text(text);
     const bool written = stream_write(stdout, text);
-    if ((!stream_flush(stdout) || !written) && console_failed != nullptr) {
-        const auto failed = console_failed;
-        console_failed = nullptr; // once: the failure's own message goes to standard error
-        failed(errno);
-    }
+    // Once: the failure's own message goes to standard error.
+    if ((!stream_flush(stdout) || !written) && console_failed != nullptr)
+        std::exchange(console_failed, nullptr)(errno);
 }
 
 void console_error(std::string_view text) {

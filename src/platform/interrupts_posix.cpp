@@ -40,13 +40,6 @@ template <class Act> void each_sent_signal(Act act) {
 #endif
 }
 
-sigset_t held_set() {
-    sigset_t set;
-    sigemptyset(&set);
-    each_sent_signal([&set](int sig) { sigaddset(&set, sig); });
-    return set;
-}
-
 void on_interrupt(int sig) {
     const int saved = errno;
     if (interrupt_cleanup != nullptr) interrupt_cleanup();
@@ -73,7 +66,9 @@ void catch_signal(int sig) {
 
 InterruptHold::InterruptHold() {
     if (hold_depth++ > 0) return;
-    const sigset_t set = held_set();
+    sigset_t set;
+    sigemptyset(&set);
+    each_sent_signal([&set](int sig) { sigaddset(&set, sig); });
     sigprocmask(SIG_BLOCK, &set, &before_hold);
 }
 
