@@ -55,10 +55,10 @@ std::string_view header_value(HeaderText &h, int k) {
 
 // Takes the used characters of header line k's value w.
 void take_value(HeaderText &h, int k, std::string_view w, std::size_t used) {
-    if (used == 0) header_fail(h, not_a_number_text(k, w));
     // The stand-in of a long word is exact for the number, not for a rest read
     // as the next word: such a value fails here, as the header would later.
-    if (used < w.size() && h.text.at_stand_in()) header_fail(h, not_a_number_text(k, w));
+    if (used == 0 || (used < w.size() && h.text.at_stand_in()))
+        header_fail(h, not_a_number_text(k, w));
     if (used < w.size() && h.partial < 0) h.partial = k, h.partial_word = w;
     h.text.consume(used);
 }

@@ -20,16 +20,10 @@ Decomposed decompose(double d) {
 } // namespace
 
 Extended extended_mul(double a, double b) {
-    Extended r;
-    r.negative = std::signbit(a) != std::signbit(b);
-    if (std::isnan(a) || std::isnan(b) || (std::isinf(a) && b == 0) || (std::isinf(b) && a == 0)) {
-        r.kind = Extended::not_a_number;
-        return r;
-    }
-    if (std::isinf(a) || std::isinf(b)) {
-        r.kind = Extended::infinite;
-        return r;
-    }
+    Extended r{.negative = std::signbit(a) != std::signbit(b)};
+    if (std::isnan(a) || std::isnan(b) || (std::isinf(a) && b == 0) || (std::isinf(b) && a == 0))
+        return {Extended::not_a_number, r.negative};
+    if (std::isinf(a) || std::isinf(b)) return {Extended::infinite, r.negative};
     const Decomposed x = decompose(a), y = decompose(b);
     if (x.m == 0 || y.m == 0) return r; // a signed zero
     U128 p = multiply_64x64(x.m, y.m);

@@ -188,11 +188,9 @@ Settled settle_dead(const Place &p, const std::string &name, host::Handle h, con
 } // namespace
 
 Place place_of(std::string_view dos_path) {
-    Place p;
-    p.folder = host::folder_of(host::host_path(dos_path));
-    p.dos_folder = std::string(dos_path.substr(0, dos_path.rfind('\\') + 1)); // npos + 1: none
-    p.kind = host::folder_kind(p.folder);
-    return p;
+    const std::string folder = host::folder_of(host::host_path(dos_path));
+    return {folder, std::string(dos_path.substr(0, dos_path.rfind('\\') + 1)), // npos + 1: none
+            host::folder_kind(folder)};
 }
 
 bool roll_back(const Place &place, const Journal &journal, unsigned owner, std::string &why) {

@@ -14,12 +14,10 @@ constexpr int clear_attempts = 3;
 bool journal_stands(const std::vector<std::string> &dos_paths) {
     for (const std::string &path : dos_paths) {
         const std::string host_path = host::host_path(path);
-        const std::string folder = host::folder_of(host_path);
+        const std::string journal =
+            host::folder_of(host_path) + publish_names::journal_of(host::name_of(host_path));
         host::Entry e;
-        const std::string name = host::name_of(host_path);
-        if (!host::look(folder + publish_names::journal_of(name), e) ||
-            e.type != host::Entry::Type::none)
-            return true;
+        if (!host::look(journal, e) || e.type != host::Entry::Type::none) return true;
     }
     return false;
 }
